@@ -1,0 +1,134 @@
+#include "Ansi.h"
+
+#include <array>
+
+namespace tarvex::ansi {
+namespace {
+
+// Code points of the bytes 0x80 to 0x9F; the rest of the page equals Latin-1.
+constexpr std::array<char32_t, 32> HighControlRange = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t codePointOf(uint8_t byte)
+{
+    if (byte >= 0x80 && byte < 0xA0)
+        return HighControlRange[byte - 0x80];
+    return byte;
+}
+
+struct EncodedByte {
+    char bytes[4];
+    uint8_t length;
+};
+
+// The UTF-8 form of every byte, built once.
+struct DecodeTable {
+    std::array<EncodedByte, 256> entries{};
+    DecodeTable()
+    {
+        for (int b = 0; b < 256; ++b) {
+            char32_t cp = codePointOf(static_cast<uint8_t>(b));
+            EncodedByte &e = entries[b];
+            if (b == 0) {
+                e.length = 0;
+            } else if (cp < 0x80) {
+                e.bytes[0] = static_cast<char>(cp);
+                e.length = 1;
+            } else if (cp < 0x800) {
+                e.bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
+                e.bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
+                e.length = 2;
+            } else {
+                e.bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
+                e.bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                e.bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
+                e.length = 3;
+            }
+        }
+    }
+};
+
+const DecodeTable &decodeTable()
+{
+    static const DecodeTable table;
+    return table;
+}
+
+int encodeCodePoint(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+        return static_cast<int>(cp);
+    for (int i = 0; i < 32; ++i) {
+        if (HighControlRange[i] == cp)
+            return 0x80 + i;
+    }
+    return '?';
+}
+
+} // namespace
+
+std::string_view charOf(uint8_t byte)
+{
+    const EncodedByte &e = decodeTable().entries[byte];
+    return {e.bytes, e.length};
+}
+
+void appendDecoded(std::string &out, std::span<const uint8_t> bytes)
+{
+    for (uint8_t b : bytes) {
+        if (b < 0x80 && b != 0)
+            out.push_back(static_cast<char>(b));
+        else
+            out.append(charOf(b));
+    }
+}
+
+std::string decode(std::span<const uint8_t> bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    appendDecoded(out, bytes);
+    return out;
+}
+
+std::string encode(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        auto lead = static_cast<uint8_t>(utf8[i]);
+        int length = lead < 0x80           ? 1
+                     : (lead >> 5) == 0x6  ? 2
+                     : (lead >> 4) == 0xE  ? 3
+                     : (lead >> 3) == 0x1E ? 4
+                                           : 0;
+        if (length == 0 || i + length > utf8.size()) {
+            out.push_back('?');
+            ++i;
+            continue;
+        }
+        char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+        bool valid = true;
+        for (int k = 1; k < length; ++k) {
+            auto cont = static_cast<uint8_t>(utf8[i + k]);
+            if ((cont & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
+            cp = (cp << 6) | (cont & 0x3F);
+        }
+        if (!valid) {
+            out.push_back('?');
+            ++i;
+            continue;
+        }
+        out.push_back(static_cast<char>(encodeCodePoint(cp)));
+        i += length;
+    }
+    return out;
+}
+
+} // namespace tarvex::ansi

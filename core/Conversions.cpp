@@ -1,0 +1,288 @@
+#include "core/Conversions.h"
+
+#include "core/VbError.h"
+
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace tarvex {
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Checks the number grammar and writes the text in the form std::from_chars reads: no blanks,
+// no leading '+', '.' as the separator.
+bool normaliseNumber(std::string_view text, std::string &out)
+{
+    text = trimmed(text);
+    char separator = systemDecimalSeparator();
+    size_t i = 0;
+    out.clear();
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-')
+            out.push_back('-');
+        ++i;
+    }
+    bool digits = false, point = false;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (isDigit(c)) {
+            digits = true;
+            out.push_back(c);
+        } else if ((c == '.' || c == separator) && !point) {
+            point = true;
+            out.push_back('.');
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        out.push_back('e');
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            out.push_back(text[i++]);
+        bool exponentDigits = false;
+        for (; i < text.size() && isDigit(text[i]); ++i) {
+            exponentDigits = true;
+            out.push_back(text[i]);
+        }
+        if (!exponentDigits)
+            return false;
+    }
+    return i == text.size();
+}
+
+std::optional<double> parseDouble(std::string_view text)
+{
+    std::string normal;
+    if (!normaliseNumber(text, normal))
+        return std::nullopt;
+    double value = 0;
+    auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+    if (ec != std::errc() || end != normal.data() + normal.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+Decimal textToDecimal(const std::string &text)
+{
+    if (!isNumericText(text))
+        raise(errc::TypeMismatch);
+    std::optional<Decimal> value = Decimal::parse(text, systemDecimalSeparator());
+    if (!value)
+        raise(errc::TypeMismatch);
+    return *value;
+}
+
+// Rounds to nearest, ties to even, and checks the range of the integer type.
+template <typename Int> Int roundedDouble(double value)
+{
+    double r = std::nearbyint(value); // the default rounding mode is to nearest, ties to even
+    if (!(r >= static_cast<double>(std::numeric_limits<Int>::min()) &&
+          r <= static_cast<double>(std::numeric_limits<Int>::max())))
+        raise(errc::Overflow);
+    return static_cast<Int>(r);
+}
+
+template <typename Int> Int checkedInt(int64_t value)
+{
+    if (value < std::numeric_limits<Int>::min() || value > std::numeric_limits<Int>::max())
+        raise(errc::Overflow);
+    return static_cast<Int>(value);
+}
+
+// The integer conversions share one rule; the decimal path keeps exact ties.
+template <typename Int> Int toInt(const Variant &value)
+{
+    switch (value.type()) {
+    case VarType::Empty: return 0;
+    case VarType::Null: raise(errc::InvalidUseOfNull);
+    case VarType::Integer: return checkedInt<Int>(value.asInteger());
+    case VarType::Long: return checkedInt<Int>(value.asLong());
+    case VarType::Byte: return checkedInt<Int>(value.asByte());
+    case VarType::Boolean: return checkedInt<Int>(value.asBoolean() ? -1 : 0);
+    case VarType::Single: return roundedDouble<Int>(value.asSingle());
+    case VarType::Double: return roundedDouble<Int>(value.asDouble());
+    case VarType::Decimal: return checkedInt<Int>(value.asDecimal().toInt64());
+    case VarType::String: return checkedInt<Int>(textToDecimal(value.asString()).toInt64());
+    default: raise(errc::TypeMismatch);
+    }
+}
+
+std::string formatFloating(double value, int significantDigits)
+{
+    if (std::isnan(value))
+        return "NAN";
+    if (std::isinf(value))
+        return value < 0 ? "-INF" : "INF";
+    if (value == 0)
+        return "0";
+    char buffer[64];
+    // %G with the original's precision gives its text: "0.3333333", "1.234568E+07", "1E-10".
+    std::snprintf(buffer, sizeof buffer, "%.*G", significantDigits, value);
+    return buffer;
+}
+
+Comparison fromOrdering(std::partial_ordering order)
+{
+    if (order == std::partial_ordering::less)
+        return Comparison::Less;
+    if (order == std::partial_ordering::greater)
+        return Comparison::Greater;
+    if (order == std::partial_ordering::equivalent)
+        return Comparison::Equal;
+    return Comparison::Null; // NaN
+}
+
+Comparison compareNumbers(const Variant &left, const Variant &right)
+{
+    if (left.type() == VarType::Decimal || right.type() == VarType::Decimal)
+        return fromOrdering(toDecimal(left) <=> toDecimal(right));
+    if (left.type() == VarType::Single || right.type() == VarType::Single) {
+        auto l = static_cast<float>(toDouble(left));
+        auto r = static_cast<float>(toDouble(right));
+        return fromOrdering(l <=> r);
+    }
+    return fromOrdering(toDouble(left) <=> toDouble(right));
+}
+
+Comparison compareTexts(std::string_view left, std::string_view right)
+{
+    int c = left.compare(right);
+    return c < 0 ? Comparison::Less : c > 0 ? Comparison::Greater : Comparison::Equal;
+}
+
+} // namespace
+
+char systemDecimalSeparator()
+{
+    const char *point = std::localeconv()->decimal_point;
+    return point && point[0] ? point[0] : '.';
+}
+
+bool isNumericText(std::string_view text)
+{
+    return parseDouble(text).has_value();
+}
+
+bool isNumeric(const Variant &value)
+{
+    if (value.isEmpty() || value.isNumberType())
+        return true;
+    if (value.isString())
+        return isNumericText(value.asString());
+    return false;
+}
+
+Decimal toDecimal(const Variant &value)
+{
+    switch (value.type()) {
+    case VarType::Empty: return Decimal();
+    case VarType::Null: raise(errc::InvalidUseOfNull);
+    case VarType::Integer: return Decimal(value.asInteger());
+    case VarType::Long: return Decimal(value.asLong());
+    case VarType::Byte: return Decimal(value.asByte());
+    case VarType::Boolean: return Decimal(value.asBoolean() ? -1 : 0);
+    case VarType::Single: return Decimal::fromFloat(value.asSingle());
+    case VarType::Double: return Decimal::fromDouble(value.asDouble());
+    case VarType::Decimal: return value.asDecimal();
+    case VarType::String: return textToDecimal(value.asString());
+    default: raise(errc::TypeMismatch);
+    }
+}
+
+double toDouble(const Variant &value)
+{
+    switch (value.type()) {
+    case VarType::Empty: return 0;
+    case VarType::Null: raise(errc::InvalidUseOfNull);
+    case VarType::Integer: return value.asInteger();
+    case VarType::Long: return value.asLong();
+    case VarType::Byte: return value.asByte();
+    case VarType::Boolean: return value.asBoolean() ? -1 : 0;
+    case VarType::Single: return value.asSingle();
+    case VarType::Double: return value.asDouble();
+    case VarType::Decimal: return value.asDecimal().toDouble();
+    case VarType::String: {
+        std::optional<double> d = parseDouble(value.asString());
+        if (!d)
+            raise(errc::TypeMismatch);
+        return *d;
+    }
+    default: raise(errc::TypeMismatch);
+    }
+}
+
+int32_t toLong(const Variant &value)
+{
+    return toInt<int32_t>(value);
+}
+int16_t toInteger(const Variant &value)
+{
+    return toInt<int16_t>(value);
+}
+uint8_t toByte(const Variant &value)
+{
+    return toInt<uint8_t>(value);
+}
+
+std::string toText(const Variant &value)
+{
+    switch (value.type()) {
+    case VarType::Empty: return {};
+    case VarType::Null: raise(errc::InvalidUseOfNull);
+    case VarType::Integer: return std::to_string(value.asInteger());
+    case VarType::Long: return std::to_string(value.asLong());
+    case VarType::Byte: return std::to_string(value.asByte());
+    case VarType::Boolean: return value.asBoolean() ? "True" : "False";
+    case VarType::Single: return formatFloating(value.asSingle(), 7);
+    case VarType::Double: return formatFloating(value.asDouble(), 15);
+    case VarType::Decimal: return value.asDecimal().toString(systemDecimalSeparator());
+    case VarType::String: return value.asString();
+    default: raise(errc::TypeMismatch);
+    }
+}
+
+Comparison compare(const Variant &left, const Variant &right)
+{
+    if (left.isNull() || right.isNull())
+        return Comparison::Null;
+    if (left.isArray() || right.isArray() || left.isObject() || right.isObject())
+        raise(errc::TypeMismatch);
+    bool leftText = left.isString(), rightText = right.isString();
+    if (leftText && rightText)
+        return compareTexts(left.asString(), right.asString());
+    if (leftText || rightText) {
+        // Empty stands for "" against a text; any number is less than any text.
+        if (left.isEmpty())
+            return compareTexts("", right.asString());
+        if (right.isEmpty())
+            return compareTexts(left.asString(), "");
+        return leftText ? Comparison::Greater : Comparison::Less;
+    }
+    return compareNumbers(left, right);
+}
+
+} // namespace tarvex

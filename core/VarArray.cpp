@@ -1,0 +1,127 @@
+#include "core/VarArray.h"
+
+#include "core/VbError.h"
+
+#include <limits>
+
+namespace tarvex {
+namespace {
+constexpr int32_t OutOfMemory = 7;
+// Above this many elements an array is refused instead of attempted.
+constexpr uint64_t MaxElements = uint64_t{1} << 28;
+} // namespace
+
+VarArray::VarArray(VarType elementType) : m_elementType(elementType) {}
+
+VarArray VarArray::ofValues(std::vector<Variant> values, VarType elementType)
+{
+    VarArray array(elementType);
+    array.m_bounds = {{0, static_cast<int32_t>(values.size()) - 1}};
+    array.m_elements = std::move(values);
+    return array;
+}
+
+VarArray VarArray::ofStrings(const std::vector<std::string> &texts)
+{
+    std::vector<Variant> values(texts.begin(), texts.end());
+    return ofValues(std::move(values), VarType::String);
+}
+
+int32_t VarArray::lowerBound(int dimension) const
+{
+    if (dimension < 1 || dimension > dimensionCount())
+        raise(errc::SubscriptOutOfRange);
+    return m_bounds[dimension - 1].lower;
+}
+
+int32_t VarArray::upperBound(int dimension) const
+{
+    if (dimension < 1 || dimension > dimensionCount())
+        raise(errc::SubscriptOutOfRange);
+    return m_bounds[dimension - 1].upper;
+}
+
+Variant VarArray::emptyElement() const
+{
+    return m_elementType == VarType::String ? Variant(std::string()) : Variant();
+}
+
+void VarArray::redim(const std::vector<Bound> &bounds)
+{
+    if (bounds.empty() || bounds.size() > MaxDimensions)
+        raise(errc::SubscriptOutOfRange);
+    uint64_t count = 1;
+    for (const Bound &b : bounds) {
+        int64_t n = int64_t{b.upper} - b.lower + 1;
+        if (n < 0)
+            raise(errc::SubscriptOutOfRange);
+        count *= static_cast<uint64_t>(n);
+        if (count > MaxElements)
+            throw VbError(OutOfMemory, "Out of memory");
+    }
+    m_elements.assign(count, emptyElement());
+    m_bounds = bounds;
+}
+
+void VarArray::redimPreserve(int32_t upper)
+{
+    if (dimensionCount() > 1)
+        raise(errc::SubscriptOutOfRange);
+    int32_t lower = isDimensioned() ? m_bounds[0].lower : 0;
+    int64_t n = int64_t{upper} - lower + 1;
+    if (n < 0)
+        raise(errc::SubscriptOutOfRange);
+    if (static_cast<uint64_t>(n) > MaxElements)
+        throw VbError(OutOfMemory, "Out of memory");
+    m_elements.resize(static_cast<size_t>(n), emptyElement());
+    m_bounds = {{lower, upper}};
+}
+
+void VarArray::erase()
+{
+    m_bounds.clear();
+    m_elements.clear();
+}
+
+void VarArray::append(Variant value)
+{
+    if (dimensionCount() > 1)
+        raise(errc::SubscriptOutOfRange);
+    if (!isDimensioned())
+        m_bounds = {{0, -1}};
+    if (m_bounds[0].upper == std::numeric_limits<int32_t>::max())
+        raise(errc::SubscriptOutOfRange);
+    m_elements.push_back(std::move(value));
+    ++m_bounds[0].upper;
+}
+
+size_t VarArray::offsetOf(int32_t index) const
+{
+    if (dimensionCount() != 1 || index < m_bounds[0].lower || index > m_bounds[0].upper)
+        raise(errc::SubscriptOutOfRange);
+    return static_cast<size_t>(int64_t{index} - m_bounds[0].lower);
+}
+
+const Variant &VarArray::operator[](int32_t index) const
+{
+    return m_elements[offsetOf(index)];
+}
+Variant &VarArray::operator[](int32_t index)
+{
+    return m_elements[offsetOf(index)];
+}
+
+const Variant *VarArray::find(int32_t index) const
+{
+    if (dimensionCount() != 1 || index < m_bounds[0].lower || index > m_bounds[0].upper)
+        return nullptr;
+    return &m_elements[static_cast<size_t>(int64_t{index} - m_bounds[0].lower)];
+}
+
+bool operator==(const VarArray &a, const VarArray &b)
+{
+    return a.m_elementType == b.m_elementType && a.m_bounds == b.m_bounds &&
+           a.m_elements == b.m_elements;
+}
+
+} // namespace tarvex

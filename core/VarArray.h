@@ -1,0 +1,76 @@
+#pragma once
+// VarArray: an array of tagged values with any number of dimensions and lower bounds, or never
+// dimensioned (no bounds at all), like the original language's dynamic arrays.
+//
+//   VarArray row(VarType::Variant);          // never dimensioned
+//   row.redim({{0, 4}});                      // five Empty elements, indices 0..4
+//   row[0] = Variant("/fader1");
+//
+// Elements are held in storage order: the first index runs fastest. Arrays of plain strings
+// (element type String) hold string values only; they are created holding empty texts.
+
+#include "core/Variant.h"
+
+#include <span>
+#include <vector>
+
+namespace tarvex {
+
+class VarArray {
+public:
+    struct Bound {
+        int32_t lower;
+        int32_t upper; // lower - 1 for a dimension without elements
+        bool operator==(const Bound &) const = default;
+    };
+    static constexpr int MaxDimensions = 60;
+
+    explicit VarArray(VarType elementType = VarType::Variant);
+    // A one-dimensional array with lower bound 0 holding the values.
+    static VarArray ofValues(std::vector<Variant> values, VarType elementType = VarType::Variant);
+    // A one-dimensional array of plain strings with lower bound 0.
+    static VarArray ofStrings(const std::vector<std::string> &texts);
+
+    VarType elementType() const { return m_elementType; }
+    uint16_t typeWord() const { return ArrayTypeFlag | static_cast<uint16_t>(m_elementType); }
+
+    int dimensionCount() const { return static_cast<int>(m_bounds.size()); }
+    bool isDimensioned() const { return !m_bounds.empty(); }
+    const std::vector<Bound> &bounds() const { return m_bounds; }
+    // Bounds of dimension 1..count; raises error 9 for a dimension that does not exist.
+    int32_t lowerBound(int dimension = 1) const;
+    int32_t upperBound(int dimension = 1) const;
+    size_t size() const { return m_elements.size(); }
+
+    // Discards the content and gives the array these bounds (every upper >= lower - 1).
+    // Raises error 9 for bad bounds and error 7 ("Out of memory") for too many elements.
+    void redim(const std::vector<Bound> &bounds);
+    // Changes the upper bound of a one-dimensional array keeping the elements that stay in range;
+    // a never-dimensioned array becomes 0..upper.
+    void redimPreserve(int32_t upper);
+    // Back to never dimensioned.
+    void erase();
+    // Adds one element at the end of a one-dimensional array (0..0 when never dimensioned).
+    void append(Variant value);
+
+    // One-dimensional access by index; raises error 9 outside the bounds.
+    const Variant &operator[](int32_t index) const;
+    Variant &operator[](int32_t index);
+    // Element at the given index or nullptr; for lenient readers of damaged tables.
+    const Variant *find(int32_t index) const;
+
+    std::span<const Variant> elements() const { return m_elements; }
+    std::span<Variant> elements() { return m_elements; }
+
+    friend bool operator==(const VarArray &a, const VarArray &b);
+
+private:
+    size_t offsetOf(int32_t index) const;
+    Variant emptyElement() const;
+
+    VarType m_elementType;
+    std::vector<Bound> m_bounds;
+    std::vector<Variant> m_elements;
+};
+
+} // namespace tarvex

@@ -1,0 +1,96 @@
+#pragma once
+// ActionTable: the user's actions (`actionTable`), one row per action, with an index of the rows
+// by OSC address so that a message finds its rows without walking the whole table.
+//
+// Row layout (each an array of tagged values):
+//   0 address     text
+//   1 typeTags    array of texts: "i", "f", "s", or the single "Empty"
+//   2 conditions  conditions(g)(k): the condition of the k-th argument of the g-th kind
+//   3 actionId    32-bit integer
+//   4 activation  "Activated" or "Deactivated"
+// A condition is [operator, parameters, target]; "never" conditions hold the operator only.
+//
+// The index is rebuilt lazily after any change made through edit() or replace(); activation
+// changes go through setActivation(), which leaves addresses alone and so keeps the index.
+
+#include "core/VarArray.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tarvex {
+
+namespace row {
+constexpr int32_t Address = 0;
+constexpr int32_t TypeTags = 1;
+constexpr int32_t Conditions = 2;
+constexpr int32_t ActionId = 3;
+constexpr int32_t Activation = 4;
+constexpr int32_t Size = 5;
+} // namespace row
+
+namespace condition {
+constexpr int32_t Operator = 0;
+constexpr int32_t Parameters = 1;
+constexpr int32_t Target = 2;
+} // namespace condition
+
+// Indices into a condition's parameters, in the editor's column order.
+namespace parameter {
+constexpr int32_t CompareValue = 0;
+constexpr int32_t InMin = 1;
+constexpr int32_t InMax = 2;
+constexpr int32_t OutMin = 3;
+constexpr int32_t OutMax = 4;
+constexpr int32_t Min = 5;
+constexpr int32_t Max = 6;
+} // namespace parameter
+
+inline constexpr std::string_view Activated = "Activated";
+inline constexpr std::string_view Deactivated = "Deactivated";
+inline constexpr std::string_view NeverOperator = "never";
+inline constexpr std::string_view DisabledTarget = "Deaktiviert";
+
+class ActionTable {
+public:
+    const VarArray &rows() const { return m_rows; }
+    bool isDimensioned() const { return m_rows.isDimensioned(); }
+
+    // Mutable access for rebuilds, loads and removals; the address index is rebuilt afterwards.
+    VarArray &edit();
+    void replace(VarArray rows);
+    void erase();
+
+    // Sets the activation text of the row at `index` without touching the index.
+    void setActivation(int32_t index, std::string_view activation);
+
+    // Counts the changes made through edit(), replace() and erase(): code that holds references
+    // into the rows while calling out to the host checks it to know they are still valid.
+    uint64_t generation() const { return m_generation; }
+
+    // The indices of the rows whose address is exactly `address`, in table order.
+    std::span<const int32_t> rowsWithAddress(std::string_view address) const;
+
+private:
+    struct TransparentHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    void rebuildIndex() const;
+
+    VarArray m_rows;
+    uint64_t m_generation = 0;
+    mutable std::unordered_map<std::string, std::vector<int32_t>, TransparentHash, std::equal_to<>>
+        m_index;
+    mutable bool m_indexValid = false;
+};
+
+// The row at `index` as an array, or nullptr for an empty or damaged element.
+const VarArray *rowAt(const VarArray &rows, int32_t index);
+// Element `index` of an array held in a value, or nullptr when there is none.
+const Variant *elementOf(const Variant &array, int32_t index);
+
+} // namespace tarvex

@@ -1,0 +1,24 @@
+#pragma once
+// Small shared helpers of the action engine: the random action numbers and the type keywords.
+
+#include <cstdint>
+#include <random>
+#include <string_view>
+
+namespace tarvex {
+
+// A uniformly drawn integer n with low <= n <= high: the integer part of
+// (random number in [0, 1)) * (high - low + 1) + low. Raises error 6 when high - low + 1 does not
+// fit 32 bits.
+int32_t randomInRange(std::mt19937 &random, int32_t low, int32_t high);
+
+// The lowest and highest number a new action draws.
+constexpr int32_t FirstActionId = 1;
+constexpr int32_t LastActionId = 2147483600;
+
+// The editor's names of the argument type tags: "s" String, "f" Float, "i" Integer, "Empty".
+// Unknown tags and keywords give the empty text.
+std::string_view keywordOfTag(std::string_view tag);
+std::string_view tagOfKeyword(std::string_view keyword);
+
+} // namespace tarvex

@@ -1,0 +1,32 @@
+#pragma once
+// OSCHandler: what happens to one received datagram, and the activation of single actions.
+//
+//   handleDatagram(state, bytes);   // decode, then learn or run every satisfied condition
+//   activateAction(state, 1234);    // from the host's cues
+
+#include "engine/PluginState.h"
+
+#include <span>
+#include <string_view>
+
+namespace tarvex {
+
+// Decodes the datagram and, with learn mode on, hands it to learn mode and the analyzer;
+// otherwise, with the socket open, runs every satisfied condition of every matching row.
+// A datagram that cannot be decoded, or whose handling fails, is dropped from that point on:
+// the error reaches the caller.
+void handleDatagram(PluginState &state, std::span<const uint8_t> datagram);
+
+// Decides one condition: `value` (the received argument, on the left) against `compareValue`
+// with `op`, for a row whose activation is `activation`. "NumarkBeat" as compareValue selects
+// the beat rule, which reads and updates state.lastBeatValue.
+bool evaluateCondition(PluginState &state, std::string_view op, const Variant &compareValue,
+                       const Variant &value, const Variant &activation);
+
+// Switch every row with this actionId and tick or clear its list item.
+void activateAction(PluginState &state, int32_t id);
+void deactivateAction(PluginState &state, int32_t id);
+// Whether the first row with this id that is "Activated" or "Deactivated" is "Activated".
+bool isActionActivated(const PluginState &state, int32_t id);
+
+} // namespace tarvex

@@ -1,0 +1,35 @@
+#pragma once
+// PluginState: everything that lives for the plug-in's life, in one object owned by the plug-in
+// and passed by reference. A test makes a fresh one.
+
+#include "core/VarArray.h"
+#include "engine/ActionTable.h"
+#include "engine/EngineWindows.h"
+#include "engine/TargetCache.h"
+#include "osc/OSCMessages.h"
+
+#include <random>
+
+namespace tarvex {
+
+struct PluginState {
+    explicit PluginState(EngineWindows &windowsOfThePlugin) : windows(windowsOfThePlugin) {}
+
+    EngineWindows &windows; // borrowed: owned by the plug-in next to this state
+    ObjectPtr hostHelper;   // the helper object the host passed to Init
+
+    ActionTable actionTable;
+    osc::OSCMessages receivedMessages;
+    VarArray learnedMessages;
+    TargetCache targetCache;
+    int32_t lastBeatValue = 0;
+
+    VarArray settings;
+    bool settingsLoaded = false;
+    bool savingSettings = false;
+
+    std::mt19937 random{std::random_device{}()};
+    std::string targetKeyBuffer; // scratch space of the per-datagram target lookup
+};
+
+} // namespace tarvex

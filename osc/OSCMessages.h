@@ -1,0 +1,153 @@
+#pragma once
+// OSCMessages: the decoded form of one datagram, as OSCReader::readPacket leaves it.
+//
+//   OSCMessages received;
+//   OSCReader::readPacket(bytes, received);
+//   for (OSCMessages::Element e : received.elements())
+//       if (e.isMessage()) use(e.message().address(), e.message().slot(0));
+//
+// The datagram's element list holds one message for a plain message, or one element per bundle
+// element in datagram order; an element that is itself a bundle stands as that bundle's own
+// element list. A message keeps its address, its type tags (the single entry "Empty" when it
+// has none) and its argument lists: one slot per argument kind ("i", "f", "s"), numbered by the
+// kind's first tag, each holding that kind's values in tag order. Integers are Long values,
+// floats decimals, strings texts; the "Empty" form has one slot holding the 16-bit integer 0.
+//
+// The object keeps its storage between datagrams, so decoding into the same object again
+// allocates nothing once it has seen datagrams of that shape.
+
+#include "core/Variant.h"
+
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex::osc {
+
+class PacketDecoder;
+
+class OSCMessage {
+public:
+    static constexpr size_t MaxValuesPerKind = 51;
+
+    const std::string &address() const { return m_address; }
+
+    // TypeTags: one entry per byte of the type-tag string, or the single entry "Empty".
+    bool hasEmptyTags() const { return m_emptyTags; }
+    size_t tagCount() const { return m_emptyTags ? 1 : m_tags.size(); }
+    // The entry as text: "Empty", or the tag's character ("i", "f", "s", ...).
+    std::string_view tag(size_t index) const;
+
+    // ArgumentLists.
+    size_t slotCount() const { return m_slotCount; }
+    std::span<const Variant> slot(size_t index) const;
+
+private:
+    friend class OSCReader;
+    friend class PacketDecoder;
+
+    std::string m_address;
+    std::string m_tags; // the raw tag bytes, without the comma
+    bool m_emptyTags = false;
+    std::vector<Variant> m_values; // every slot's values, slot after slot
+    std::array<uint16_t, 4> m_slotStart{};
+    std::array<uint16_t, 4> m_slotSize{};
+    uint8_t m_slotCount = 0;
+};
+
+class OSCMessages {
+    struct Node {
+        bool isBundle;
+        uint32_t index; // into the messages, or into the bundles
+    };
+    struct Range {
+        uint32_t first;
+        uint32_t count;
+    };
+
+public:
+    class List;
+
+    // One element of a list: a message or a nested bundle's element list.
+    class Element {
+    public:
+        bool isMessage() const { return !m_node.isBundle; }
+        // Precondition: isMessage().
+        const OSCMessage &message() const { return m_owner->m_messages[m_node.index]; }
+        // Precondition: !isMessage().
+        List bundle() const;
+
+    private:
+        friend class OSCMessages;
+        Element(const OSCMessages *owner, Node node) : m_owner(owner), m_node(node) {}
+        const OSCMessages *m_owner;
+        Node m_node;
+    };
+
+    class List {
+    public:
+        size_t size() const { return m_nodes.size(); }
+        bool empty() const { return m_nodes.empty(); }
+        Element operator[](size_t index) const { return {m_owner, m_nodes[index]}; }
+
+        class iterator {
+        public:
+            Element operator*() const { return {m_owner, *m_node}; }
+            iterator &operator++()
+            {
+                ++m_node;
+                return *this;
+            }
+            bool operator==(const iterator &other) const { return m_node == other.m_node; }
+
+        private:
+            friend class List;
+            iterator(const OSCMessages *owner, const Node *node) : m_owner(owner), m_node(node) {}
+            const OSCMessages *m_owner;
+            const Node *m_node;
+        };
+        iterator begin() const { return {m_owner, m_nodes.data()}; }
+        iterator end() const { return {m_owner, m_nodes.data() + m_nodes.size()}; }
+
+    private:
+        friend class OSCMessages;
+        List(const OSCMessages *owner, std::span<const Node> nodes) : m_owner(owner), m_nodes(nodes)
+        {}
+        const OSCMessages *m_owner;
+        std::span<const Node> m_nodes;
+    };
+
+    // The datagram's element list.
+    List elements() const { return listOf(m_top); }
+    size_t size() const { return m_top.count; }
+    bool empty() const { return m_top.count == 0; }
+    Element operator[](size_t index) const { return elements()[index]; }
+
+    // Forgets the decoded datagram, keeping the storage.
+    void clear();
+
+private:
+    friend class OSCReader;
+    friend class PacketDecoder;
+
+    List listOf(Range range) const
+    {
+        return {this, std::span<const Node>(m_lists).subspan(range.first, range.count)};
+    }
+
+    std::vector<OSCMessage> m_messages; // the first m_messageCount are in use
+    size_t m_messageCount = 0;
+    std::vector<Node> m_lists;    // every element list, each one contiguous
+    std::vector<Range> m_bundles; // nested bundles' element lists within m_lists
+    std::vector<Node> m_pending;  // elements of the bundles being decoded
+    Range m_top{0, 0};
+};
+
+inline OSCMessages::List OSCMessages::Element::bundle() const
+{
+    return m_owner->listOf(m_owner->m_bundles[m_node.index]);
+}
+
+} // namespace tarvex::osc

@@ -1,0 +1,335 @@
+#include "osc/OSCReader.h"
+
+#include "core/Ansi.h"
+#include "core/VbError.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace tarvex::osc {
+namespace {
+
+// Read positions are 16-bit signed in the stored format's program: they never pass this index.
+constexpr int32_t MaxPosition = 32767;
+
+bool isAscii(std::string_view bytes)
+{
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// One checked cursor over the datagram; every read goes through it.
+class Cursor {
+public:
+    explicit Cursor(std::span<const uint8_t> bytes)
+        : m_data(bytes.data()), m_size(static_cast<int32_t>(bytes.size()))
+    {}
+
+    int32_t position() const { return m_pos; }
+    int32_t lastIndex() const { return m_size - 1; }
+
+    // Bytes up to the first zero; the padding after it, up to the next multiple of four, is
+    // skipped unchecked. A string cut short by the end leaves the position at the end.
+    std::string_view readString()
+    {
+        int32_t start = std::min(m_pos, m_size);
+        const void *zero = std::memchr(m_data + start, 0, static_cast<size_t>(m_size - start));
+        if (!zero) {
+            moveTo(m_size);
+            return view(start, m_size);
+        }
+        auto end = static_cast<int32_t>(static_cast<const uint8_t *>(zero) - m_data);
+        moveTo(std::min((end / 4 + 1) * 4, m_size));
+        return view(start, end);
+    }
+
+    // Four bytes, most significant first. At or after the end it yields 0 without moving; fewer
+    // than four bytes (the end, or an unaligned position) abandon the datagram.
+    uint32_t readWord()
+    {
+        if (m_pos >= m_size)
+            return 0;
+        if (m_pos % 4 != 0 || m_size - m_pos < 4)
+            throw VbError(errc::InputPastEndOfFile, "Datagram ends inside a four-byte value");
+        uint32_t word;
+        std::memcpy(&word, m_data + m_pos, 4);
+        moveTo(m_pos + 4);
+        return std::endian::native == std::endian::little ? __builtin_bswap32(word) : word;
+    }
+
+    // An OSC blob: a size, then that many bytes padded to a multiple of four.
+    void skipBlob()
+    {
+        auto size = static_cast<int32_t>(readWord());
+        if (size < 0 || size > m_size - m_pos)
+            throw VbError(errc::InputPastEndOfFile, "Blob runs past the end of the datagram");
+        int64_t padded = (int64_t{size} + 3) / 4 * 4;
+        moveTo(static_cast<int32_t>(std::min<int64_t>(m_pos + padded, m_size)));
+    }
+
+    // Looks for the comma of the type-tag string at the position and after it, never at the
+    // last byte. Success moves past the comma; failure leaves the position at the last index.
+    bool findTypeTags()
+    {
+        int32_t limit = std::min(m_size - 2, MaxPosition - 1);
+        if (m_pos <= limit) {
+            const void *comma =
+                std::memchr(m_data + m_pos, ',', static_cast<size_t>(limit - m_pos + 1));
+            if (comma) {
+                m_pos = static_cast<int32_t>(static_cast<const uint8_t *>(comma) - m_data) + 1;
+                return true;
+            }
+        }
+        m_pos = std::max(m_pos, std::min(m_size - 1, MaxPosition));
+        return false;
+    }
+
+private:
+    void moveTo(int32_t position)
+    {
+        if (position > MaxPosition)
+            raise(errc::Overflow);
+        m_pos = position;
+    }
+    std::string_view view(int32_t begin, int32_t end) const
+    {
+        return {reinterpret_cast<const char *>(m_data) + begin, static_cast<size_t>(end - begin)};
+    }
+
+    const uint8_t *m_data;
+    int32_t m_size;
+    int32_t m_pos = 0;
+};
+
+std::span<const uint8_t> bytesOf(std::string_view text)
+{
+    return {reinterpret_cast<const uint8_t *>(text.data()), text.size()};
+}
+
+void assignText(std::string &out, std::string_view bytes)
+{
+    if (isAscii(bytes)) {
+        out.assign(bytes);
+    } else {
+        out.clear();
+        ansi::appendDecoded(out, bytesOf(bytes));
+    }
+}
+
+void assignText(Variant &out, std::string_view bytes)
+{
+    if (isAscii(bytes))
+        out.assignText(bytes);
+    else
+        out.assignText(ansi::decode(bytesOf(bytes)));
+}
+
+int kindOf(char tag)
+{
+    switch (tag) {
+    case 'i': return 0;
+    case 'f': return 1;
+    case 's': return 2;
+    default: return -1;
+    }
+}
+
+Decimal floatFromWord(uint32_t word)
+{
+    return Decimal::fromFloat(std::bit_cast<float>(word));
+}
+
+} // namespace
+
+// Decodes one datagram into an OSCMessages, element by element.
+class PacketDecoder {
+public:
+    PacketDecoder(std::span<const uint8_t> bytes, OSCMessages &out) : m_cursor(bytes), m_out(out) {}
+
+    void decodeTopLevel()
+    {
+        std::string_view address = m_cursor.readString();
+        if (address == "#bundle") {
+            m_out.m_top = readBundle();
+        } else {
+            m_out.m_lists.push_back({false, readMessage(address)});
+            m_out.m_top = {0, 1};
+        }
+    }
+
+private:
+    // Appends the element at the position to the pending list of the bundle being read.
+    void readElement()
+    {
+        std::string_view address = m_cursor.readString();
+        if (address == "#bundle") {
+            OSCMessages::Range list = readBundle();
+            m_out.m_pending.push_back({true, static_cast<uint32_t>(m_out.m_bundles.size())});
+            m_out.m_bundles.push_back(list);
+        } else {
+            m_out.m_pending.push_back({false, readMessage(address)});
+        }
+    }
+
+    // Reads a bundle's time tag (unused) and its elements; the element sizes do not delimit the
+    // elements: each starts where the previous one's decoding stopped.
+    OSCMessages::Range readBundle()
+    {
+        m_cursor.readWord();
+        m_cursor.readWord();
+        size_t first = m_out.m_pending.size();
+        while (m_cursor.position() < m_cursor.lastIndex()) {
+            m_cursor.readWord();
+            readElement();
+        }
+        auto begin = m_out.m_pending.begin() + static_cast<ptrdiff_t>(first);
+        OSCMessages::Range list{static_cast<uint32_t>(m_out.m_lists.size()),
+                                static_cast<uint32_t>(m_out.m_pending.size() - first)};
+        m_out.m_lists.insert(m_out.m_lists.end(), begin, m_out.m_pending.end());
+        m_out.m_pending.erase(begin, m_out.m_pending.end());
+        return list;
+    }
+
+    uint32_t readMessage(std::string_view address)
+    {
+        if (m_out.m_messageCount == m_out.m_messages.size())
+            m_out.m_messages.emplace_back();
+        auto index = static_cast<uint32_t>(m_out.m_messageCount++);
+        OSCMessage &message = m_out.m_messages[index];
+        assignText(message.m_address, address);
+
+        std::string_view tags;
+        if (m_cursor.findTypeTags())
+            tags = m_cursor.readString();
+        if (tags.empty()) {
+            setEmptyForm(message);
+            return index;
+        }
+        message.m_emptyTags = false;
+        message.m_tags.assign(tags);
+        prepareSlots(message);
+        readArguments(message);
+        return index;
+    }
+
+    static void setEmptyForm(OSCMessage &message)
+    {
+        message.m_emptyTags = true;
+        message.m_tags.clear();
+        message.m_values.resize(1);
+        message.m_values[0] = Variant::integer(0);
+        message.m_slotStart[0] = 0;
+        message.m_slotSize[0] = 1;
+        message.m_slotCount = 1;
+    }
+
+    // Numbers the kinds by their first tag and lays their value lists out one after another.
+    void prepareSlots(OSCMessage &message)
+    {
+        std::array<uint16_t, 3> count{};
+        std::array<int8_t, 3> slotOfKind{-1, -1, -1};
+        uint8_t slots = 0;
+        for (char tag : message.m_tags) {
+            int kind = kindOf(tag);
+            if (kind < 0)
+                continue;
+            if (slotOfKind[kind] < 0)
+                slotOfKind[kind] = static_cast<int8_t>(slots++);
+            if (++count[kind] > OSCMessage::MaxValuesPerKind)
+                raise(errc::SubscriptOutOfRange);
+        }
+        uint16_t start = 0;
+        for (int kind = 0; kind < 3; ++kind) {
+            if (slotOfKind[kind] < 0)
+                continue;
+            m_slotOfKind[kind] = slotOfKind[kind];
+            message.m_slotSize[slotOfKind[kind]] = count[kind];
+        }
+        for (uint8_t slot = 0; slot < slots; ++slot) {
+            message.m_slotStart[slot] = start;
+            start = static_cast<uint16_t>(start + message.m_slotSize[slot]);
+        }
+        message.m_slotCount = slots;
+        message.m_values.resize(start);
+    }
+
+    void readArguments(OSCMessage &message)
+    {
+        std::array<uint16_t, 3> next{};
+        for (char tag : message.m_tags) {
+            int kind = kindOf(tag);
+            if (kind < 0) {
+                skipUnreadData(tag);
+                continue;
+            }
+            Variant &value =
+                message.m_values[message.m_slotStart[m_slotOfKind[kind]] + next[kind]++];
+            switch (tag) {
+            case 'i': value = Variant(static_cast<int32_t>(m_cursor.readWord())); break;
+            case 'f': value = Variant(floatFromWord(m_cursor.readWord())); break;
+            default: assignText(value, m_cursor.readString()); break;
+            }
+        }
+    }
+
+    // Tags that carry data in OSC but give no value here still consume their bytes.
+    void skipUnreadData(char tag)
+    {
+        switch (tag) {
+        case 'b': m_cursor.skipBlob(); break;
+        case 'h':
+        case 't':
+        case 'd':
+            m_cursor.readWord();
+            m_cursor.readWord();
+            break;
+        case 'c':
+        case 'r':
+        case 'm': m_cursor.readWord(); break;
+        case 'S': m_cursor.readString(); break;
+        default: break;
+        }
+    }
+
+    Cursor m_cursor;
+    OSCMessages &m_out;
+    std::array<int8_t, 3> m_slotOfKind{};
+};
+
+void OSCReader::readPacket(std::span<const uint8_t> datagram, OSCMessages &out)
+{
+    out.clear();
+    try {
+        PacketDecoder(datagram, out).decodeTopLevel();
+    } catch (...) {
+        out.clear();
+        throw;
+    }
+}
+
+std::string_view OSCMessage::tag(size_t index) const
+{
+    if (m_emptyTags)
+        return "Empty";
+    return ansi::charOf(static_cast<uint8_t>(m_tags[index]));
+}
+
+std::span<const Variant> OSCMessage::slot(size_t index) const
+{
+    return std::span<const Variant>(m_values).subspan(m_slotStart[index], m_slotSize[index]);
+}
+
+void OSCMessages::clear()
+{
+    m_messageCount = 0;
+    m_lists.clear();
+    m_bundles.clear();
+    m_pending.clear();
+    m_top = {0, 0};
+}
+
+} // namespace tarvex::osc

@@ -1,0 +1,143 @@
+#pragma once
+// Recording fakes of the host's objects. Every call lands in one shared HostLog, in order, as a
+// line such as "UserInteraction" or "Execute 128 0 255", so a test can compare the whole road
+// from datagram to host with one EXPECT_EQ.
+
+#include "core/Conversions.h"
+#include "plugin/HostInterfaces.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarvex::test {
+
+struct HostLog {
+    std::vector<std::string> calls;
+    void add(std::string line) { calls.push_back(std::move(line)); }
+    void clear() { calls.clear(); }
+};
+
+class FakeHostTarget : public IHostTarget {
+public:
+    FakeHostTarget(std::shared_ptr<HostLog> log, Variant t0, Variant t1, Variant t2, uint8_t t3,
+                   int32_t t4)
+        : m_log(std::move(log)), m_t0(std::move(t0)), m_t1(std::move(t1)), m_t2(std::move(t2)),
+          m_t3(t3), m_t4(t4)
+    {}
+    void Execute(int32_t &value, int32_t &min, int32_t &max, const Variant &stream) override
+    {
+        m_log->add("Execute " + toText(m_t0) + " " + std::to_string(value) + " " +
+                   std::to_string(min) + " " + std::to_string(max) +
+                   (stream.isObject() && stream.asObject() ? "" : " without stream"));
+    }
+    Variant T1() override { return m_t1; }
+    uint8_t T3() override { return m_t3; }
+    Variant T0() override { return m_t0; }
+    int32_t T4() override { return m_t4; }
+    Variant T2() override { return m_t2; }
+
+private:
+    std::shared_ptr<HostLog> m_log;
+    Variant m_t0, m_t1, m_t2;
+    uint8_t m_t3;
+    int32_t m_t4;
+};
+
+class FakeTargetFactory : public ITargetFactory {
+public:
+    explicit FakeTargetFactory(std::shared_ptr<HostLog> log) : m_log(std::move(log)) {}
+    void SetupList(const ObjectPtr &) override { m_log->add("SetupList"); }
+    void ReleaseTarget(const HostTargetPtr &target) override
+    {
+        m_log->add("ReleaseTarget " + toText(target->T0()));
+    }
+    void BeginCellEdit(const HostTargetPtr &, const ObjectPtr &, int16_t column) override
+    {
+        m_log->add("BeginCellEdit " + std::to_string(column));
+    }
+    void EndCellEdit(const HostTargetPtr &, const ObjectPtr &, int16_t column) override
+    {
+        m_log->add("EndCellEdit " + std::to_string(column));
+    }
+    HostTargetPtr CreateTarget(const Variant &t0, const Variant &t1, const Variant &t2, uint8_t t3,
+                               int32_t t4) override
+    {
+        m_log->add("CreateTarget " + toText(t0) + " " + toText(t1) + " " + toText(t2) + " " +
+                   std::to_string(t3) + " " + std::to_string(t4));
+        return std::make_shared<FakeHostTarget>(m_log, t0, t1, t2, t3, t4);
+    }
+    ObjectPtr ShowTargetInRow(const HostTargetPtr &, const ObjectPtr &row, int16_t column) override
+    {
+        m_log->add("ShowTargetInRow " + std::to_string(column));
+        return row;
+    }
+
+private:
+    std::shared_ptr<HostLog> m_log;
+};
+
+// An object answering one by-name member with a fixed value (after logging the call).
+class FakeByNameObject : public Object {
+public:
+    FakeByNameObject(std::shared_ptr<HostLog> log, std::string member, Variant result, bool logged)
+        : m_log(std::move(log)), m_member(std::move(member)), m_result(std::move(result)),
+          m_logged(logged)
+    {}
+    Variant callByName(std::string_view member, std::span<const Variant> arguments) override
+    {
+        if (member != m_member)
+            return Object::callByName(member, arguments);
+        if (m_logged)
+            m_log->add(m_member);
+        return m_result;
+    }
+    void setResult(Variant result) { m_result = std::move(result); }
+
+private:
+    std::shared_ptr<HostLog> m_log;
+    std::string m_member;
+    Variant m_result;
+    bool m_logged;
+};
+
+class FakeOptionList : public IOptionList {
+public:
+    void AddEntry(const std::string &caption, const std::string &value) override
+    {
+        entries.emplace_back(caption, value);
+    }
+    std::vector<std::pair<std::string, std::string>> entries;
+};
+
+// The host helper: by name it offers Project (-> BaseFilename) and MyStream
+// (-> UserInteraction); its typed view gives the target factory.
+class FakeHostHelper : public Object, public IHostModule {
+public:
+    explicit FakeHostHelper(std::shared_ptr<HostLog> sharedLog = std::make_shared<HostLog>())
+        : log(std::move(sharedLog)), factory(std::make_shared<FakeTargetFactory>(log)),
+          stream(std::make_shared<FakeByNameObject>(log, "UserInteraction", Variant(), true)),
+          project(std::make_shared<FakeByNameObject>(log, "BaseFilename", Variant(""), false))
+    {}
+
+    void setBaseFilename(const std::string &path) { project->setResult(Variant(path)); }
+
+    Variant callByName(std::string_view member, std::span<const Variant> arguments) override
+    {
+        if (member == "Project")
+            return Variant(ObjectPtr(project));
+        if (member == "MyStream")
+            return Variant(ObjectPtr(stream));
+        return Object::callByName(member, arguments);
+    }
+    TargetFactoryPtr GetTargetFactory() override { return factory; }
+    OptionListPtr NewOptionList() override { return std::make_shared<FakeOptionList>(); }
+    ModuleInfoPtr NewModuleInfo() override { return nullptr; }
+
+    std::shared_ptr<HostLog> log;
+    std::shared_ptr<FakeTargetFactory> factory;
+    std::shared_ptr<FakeByNameObject> stream;
+    std::shared_ptr<FakeByNameObject> project;
+};
+
+} // namespace tarvex::test
