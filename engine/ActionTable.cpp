@@ -25,7 +25,7 @@ void ActionTable::erase()
 
 void ActionTable::setActivation(int32_t index, std::string_view activation)
 {
-    m_rows[index].mutableArray()[row::Activation] = Variant(activation);
+    m_rows[index].mutableArray()[rowField::Activation] = Variant(activation);
 }
 
 std::span<const int32_t> ActionTable::rowsWithAddress(std::string_view address) const
@@ -44,7 +44,7 @@ void ActionTable::rebuildIndex() const
     if (m_rows.dimensionCount() == 1) {
         for (int32_t i = m_rows.lowerBound(); i <= m_rows.upperBound(); ++i) {
             const VarArray *r = rowAt(m_rows, i);
-            const Variant *address = r ? r->find(row::Address) : nullptr;
+            const Variant *address = r ? r->find(rowField::Address) : nullptr;
             // Only a text equals a message's address.
             if (address && address->isString())
                 m_index[address->asString()].push_back(i);

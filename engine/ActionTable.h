@@ -23,23 +23,23 @@
 
 namespace tarvex {
 
-namespace row {
+namespace rowField {
 constexpr int32_t Address = 0;
 constexpr int32_t TypeTags = 1;
 constexpr int32_t Conditions = 2;
 constexpr int32_t ActionId = 3;
 constexpr int32_t Activation = 4;
 constexpr int32_t Size = 5;
-} // namespace row
+} // namespace rowField
 
-namespace condition {
+namespace conditionField {
 constexpr int32_t Operator = 0;
 constexpr int32_t Parameters = 1;
 constexpr int32_t Target = 2;
-} // namespace condition
+} // namespace conditionField
 
 // Indices into a condition's parameters, in the editor's column order.
-namespace parameter {
+namespace parameterField {
 constexpr int32_t CompareValue = 0;
 constexpr int32_t InMin = 1;
 constexpr int32_t InMax = 2;
@@ -47,7 +47,7 @@ constexpr int32_t OutMin = 3;
 constexpr int32_t OutMax = 4;
 constexpr int32_t Min = 5;
 constexpr int32_t Max = 6;
-} // namespace parameter
+} // namespace parameterField
 
 inline constexpr std::string_view Activated = "Activated";
 inline constexpr std::string_view Deactivated = "Deactivated";

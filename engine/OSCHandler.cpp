@@ -13,6 +13,8 @@ namespace {
 using osc::OSCMessage;
 
 inline constexpr std::string_view BeatRule = "NumarkBeat";
+// T0 to T4, the creation values of a host target.
+constexpr size_t TargetSize = 5;
 
 bool isText(const Variant *value, std::string_view text)
 {
@@ -50,8 +52,8 @@ constexpr size_t MaxSteps = 3 * OSCMessage::MaxValuesPerKind + 1;
 bool planRow(const OSCMessage &message, const VarArray &row, std::array<Step, MaxSteps> &steps,
              size_t &stepCount)
 {
-    const Variant *tags = row.find(row::TypeTags);
-    const Variant *conditions = row.find(row::Conditions);
+    const Variant *tags = row.find(rowField::TypeTags);
+    const Variant *conditions = row.find(rowField::Conditions);
     if (!tags || !tags->isArray() || !conditions || !conditions->isArray())
         return false;
     const VarArray &rowTags = tags->array();
@@ -80,13 +82,14 @@ bool planRow(const OSCMessage &message, const VarArray &row, std::array<Step, Ma
         if (!condition || !condition->isArray())
             return false;
         const VarArray &q = condition->array();
-        bool never = kind != EmptyKind && isText(q.find(condition::Operator), NeverOperator);
+        bool never = kind != EmptyKind && isText(q.find(conditionField::Operator), NeverOperator);
         if (never)
             continue;
-        const Variant *parameters = q.find(condition::Parameters);
-        const Variant *target = q.find(condition::Target);
+        const Variant *parameters = q.find(conditionField::Parameters);
+        const Variant *target = q.find(conditionField::Target);
         if (!parameters || !parameters->isArray() || !target || !target->isArray() ||
-            (kind != EmptyKind && !q.find(condition::Operator)))
+            target->array().size() < TargetSize ||
+            (kind != EmptyKind && !q.find(conditionField::Operator)))
             return false;
         steps[stepCount++] = {kind, &q, &message.slot(static_cast<size_t>(group))[k]};
     }
@@ -101,21 +104,21 @@ bool runRow(PluginState &state, const OSCMessage &message, const VarArray &row)
     size_t stepCount = 0;
     if (!planRow(message, row, steps, stepCount))
         return true;
-    const Variant *activation = row.find(row::Activation);
+    const Variant *activation = row.find(rowField::Activation);
     static const Variant noActivation;
     uint64_t generation = state.actionTable.generation();
     for (size_t s = 0; s < stepCount; ++s) {
         const VarArray &q = *steps[s].condition;
-        const VarArray &parameters = q[condition::Parameters].array();
+        const VarArray &parameters = q[conditionField::Parameters].array();
         // An argument-less message runs its action whatever the operator and the activation.
         if (steps[s].kind != EmptyKind) {
-            const Variant *compareValue = parameters.find(parameter::CompareValue);
-            std::string op = toText(q[condition::Operator]);
+            const Variant *compareValue = parameters.find(parameterField::CompareValue);
+            std::string op = toText(q[conditionField::Operator]);
             if (!evaluateCondition(state, op, compareValue ? *compareValue : noActivation,
                                    *steps[s].value, activation ? *activation : noActivation))
                 continue;
         }
-        executeAction(state, *steps[s].value, parameters, q[condition::Target].array());
+        executeAction(state, *steps[s].value, parameters, q[conditionField::Target].array());
         if (generation != state.actionTable.generation())
             return false;
     }
@@ -124,7 +127,7 @@ bool runRow(PluginState &state, const OSCMessage &message, const VarArray &row)
 
 bool hasActionId(const VarArray &row, int32_t id)
 {
-    const Variant *actionId = row.find(row::ActionId);
+    const Variant *actionId = row.find(rowField::ActionId);
     if (!actionId)
         return false;
     if (actionId->type() == VarType::Long)
@@ -144,7 +147,7 @@ void setActivation(PluginState &state, int32_t id, std::string_view activation)
         if (!r)
             continue;
         ++position;
-        if (!hasActionId(*r, id) || r->size() <= static_cast<size_t>(row::Activation))
+        if (!hasActionId(*r, id) || r->size() <= static_cast<size_t>(rowField::Activation))
             continue;
         state.actionTable.setActivation(i, activation);
         if (state.windows.actionListItemCount() >= 1)
@@ -238,7 +241,7 @@ bool isActionActivated(const PluginState &state, int32_t id)
         const VarArray *r = rowAt(rows, i);
         if (!r || !hasActionId(*r, id))
             continue;
-        const Variant *activation = r->find(row::Activation);
+        const Variant *activation = r->find(rowField::Activation);
         if (isText(activation, Activated))
             return true;
         if (isText(activation, Deactivated))

@@ -56,15 +56,15 @@ std::vector<std::string> keysInUse(const VarArray &rows)
 {
     std::vector<std::string> keys;
     for (const Variant &r : rows.elements()) {
-        const Variant *conditions = elementOf(r, row::Conditions);
+        const Variant *conditions = elementOf(r, rowField::Conditions);
         if (!conditions || !conditions->isArray())
             continue;
         for (const Variant &group : conditions->array().elements()) {
             if (!group.isArray())
                 continue;
             for (const Variant &q : group.array().elements()) {
-                const Variant *op = elementOf(q, condition::Operator);
-                const Variant *target = elementOf(q, condition::Target);
+                const Variant *op = elementOf(q, conditionField::Operator);
+                const Variant *target = elementOf(q, conditionField::Target);
                 if (!op || (op->isString() && op->asString() == NeverOperator))
                     continue;
                 if (target && target->isArray() && target->array().size() >= TargetSize)
@@ -92,10 +92,10 @@ void executeAction(PluginState &state, const Variant &value, const VarArray &par
         return;
 
     static const Variant zero(0), full(255);
-    const Variant &outMin = numericOr(parameters, parameter::OutMin, zero);
-    const Variant &outMax = numericOr(parameters, parameter::OutMax, full);
-    const Variant *inMin = parameters.find(parameter::InMin);
-    const Variant *inMax = parameters.find(parameter::InMax);
+    const Variant &outMin = numericOr(parameters, parameterField::OutMin, zero);
+    const Variant &outMax = numericOr(parameters, parameterField::OutMax, full);
+    const Variant *inMin = parameters.find(parameterField::InMin);
+    const Variant *inMax = parameters.find(parameterField::InMax);
 
     int32_t result = 127;
     if (isNumeric(value) && inMin && isNumeric(*inMin) && inMax && isNumeric(*inMax)) {
@@ -107,8 +107,8 @@ void executeAction(PluginState &state, const Variant &value, const VarArray &par
 
     HostTargetPtr host = getTarget(state, target);
 
-    int32_t min = toLong(numericOr(parameters, parameter::Min, zero));
-    int32_t max = toLong(numericOr(parameters, parameter::Max, full));
+    int32_t min = toLong(numericOr(parameters, parameterField::Min, zero));
+    int32_t max = toLong(numericOr(parameters, parameterField::Max, full));
     // Equal limits tell the host to take the value as a share of 100000.
     if (min == max) {
         result = 10000;
