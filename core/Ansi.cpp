@@ -11,7 +11,7 @@ constexpr std::array<char32_t, 32> HighControlRange = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char32_t codePointOf(uint8_t byte)
+constexpr char32_t codePointOf(uint8_t byte)
 {
     if (byte >= 0x80 && byte < 0xA0)
         return HighControlRange[byte - 0x80];
@@ -19,14 +19,14 @@ char32_t codePointOf(uint8_t byte)
 }
 
 struct EncodedByte {
-    char bytes[4];
-    uint8_t length;
+    char bytes[4]{};
+    uint8_t length = 0;
 };
 
-// The UTF-8 form of every byte, built once.
+// The UTF-8 form of every byte, built at compile time.
 struct DecodeTable {
     std::array<EncodedByte, 256> entries{};
-    DecodeTable()
+    constexpr DecodeTable()
     {
         for (int b = 0; b < 256; ++b) {
             char32_t cp = codePointOf(static_cast<uint8_t>(b));
@@ -50,10 +50,11 @@ struct DecodeTable {
     }
 };
 
+constexpr DecodeTable Utf8OfByte;
+
 const DecodeTable &decodeTable()
 {
-    static const DecodeTable table;
-    return table;
+    return Utf8OfByte;
 }
 
 int encodeCodePoint(char32_t cp)

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <langinfo.h>
 #include <limits>
 
 namespace tarvex {
@@ -13,7 +14,7 @@ namespace {
 
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
 std::string_view trimmed(std::string_view text)
@@ -86,10 +87,45 @@ std::optional<double> parseDouble(std::string_view text)
     return value;
 }
 
+// Checks the number grammar without building anything. Only an exponent or a very long run of
+// digits can leave the range of a double; `mayOverflow` says whether that needs checking.
+bool scanNumber(std::string_view text, bool &mayOverflow)
+{
+    text = trimmed(text);
+    char separator = systemDecimalSeparator();
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    size_t digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (isDigit(c))
+            ++digits;
+        else if ((c == '.' || c == separator) && !point)
+            point = true;
+        else
+            break;
+    }
+    if (digits == 0)
+        return false;
+    mayOverflow = digits > 300;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        mayOverflow = true;
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        size_t exponentDigits = 0;
+        for (; i < text.size() && isDigit(text[i]); ++i)
+            ++exponentDigits;
+        if (exponentDigits == 0)
+            return false;
+    }
+    return i == text.size();
+}
+
 Decimal textToDecimal(const std::string &text)
 {
-    if (!isNumericText(text))
-        raise(errc::TypeMismatch);
     std::optional<Decimal> value = Decimal::parse(text, systemDecimalSeparator());
     if (!value)
         raise(errc::TypeMismatch);
@@ -178,13 +214,17 @@ Comparison compareTexts(std::string_view left, std::string_view right)
 
 char systemDecimalSeparator()
 {
-    const char *point = std::localeconv()->decimal_point;
+    // nl_langinfo reads the current LC_NUMERIC without localeconv's copying of every field.
+    const char *point = nl_langinfo(RADIXCHAR);
     return point && point[0] ? point[0] : '.';
 }
 
 bool isNumericText(std::string_view text)
 {
-    return parseDouble(text).has_value();
+    bool mayOverflow = false;
+    if (!scanNumber(text, mayOverflow))
+        return false;
+    return !mayOverflow || parseDouble(text).has_value();
 }
 
 bool isNumeric(const Variant &value)

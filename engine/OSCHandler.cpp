@@ -37,21 +37,13 @@ Kind kindOfTag(std::string_view tag)
     return tag == "Empty" ? EmptyKind : Other;
 }
 
-// One condition of a matching row, checked before anything runs.
-struct Step {
-    Kind kind;
-    const VarArray *condition;
-    const Variant *value;
-};
-
-// At most 51 values of each of the three kinds, or the one "Empty" pseudo-argument.
-constexpr size_t MaxSteps = 3 * OSCMessage::MaxValuesPerKind + 1;
-
-// The conditions a row asks for, argument by argument; false when the row's signature differs
-// from the message's or the row lacks an entry the walk needs (a damaged row never matches).
-bool planRow(const OSCMessage &message, const VarArray &row, std::array<Step, MaxSteps> &steps,
-             size_t &stepCount)
+// Works out which conditions a row runs for messages with this message's tags; false when the
+// row's signature differs from the message's or the row lacks an entry the walk needs (a damaged
+// row never matches, and nothing of it runs).
+bool planRow(PluginState &state, const OSCMessage &message, const VarArray &row,
+             uint64_t generation, std::vector<PlannedStep> &steps)
 {
+    steps.clear();
     const Variant *tags = row.find(rowField::TypeTags);
     const Variant *conditions = row.find(rowField::Conditions);
     if (!tags || !tags->isArray() || !conditions || !conditions->isArray())
@@ -65,7 +57,6 @@ bool planRow(const OSCMessage &message, const VarArray &row, std::array<Step, Ma
     std::array<int, 4> groupOf{-1, -1, -1, -1};
     std::array<int, 4> occurrence{};
     int nextGroup = 0;
-    stepCount = 0;
     for (size_t i = 0; i < message.tagCount(); ++i) {
         Kind kind = kindOfTag(message.tag(i));
         if (kind == Other)
@@ -82,43 +73,66 @@ bool planRow(const OSCMessage &message, const VarArray &row, std::array<Step, Ma
         if (!condition || !condition->isArray())
             return false;
         const VarArray &q = condition->array();
-        bool never = kind != EmptyKind && isText(q.find(conditionField::Operator), NeverOperator);
-        if (never)
+        const Variant *op = q.find(conditionField::Operator);
+        bool argumentLess = kind == EmptyKind;
+        if (!argumentLess && isText(op, NeverOperator))
             continue;
         const Variant *parameters = q.find(conditionField::Parameters);
         const Variant *target = q.find(conditionField::Target);
         if (!parameters || !parameters->isArray() || !target || !target->isArray() ||
-            target->array().size() < TargetSize ||
-            (kind != EmptyKind && !q.find(conditionField::Operator)))
+            target->array().size() < TargetSize || (!argumentLess && !op))
             return false;
-        steps[stepCount++] = {kind, &q, &message.slot(static_cast<size_t>(group))[k]};
+        const VarArray &params = parameters->array();
+        steps.push_back({argumentLess, static_cast<uint16_t>(group), static_cast<uint16_t>(k), op,
+                         params.find(parameterField::CompareValue),
+                         &state.preparedActions.of(params, target->array(), generation),
+                         &target->array()});
     }
     return true;
+}
+
+// The plan of a row for this message, made again when the message's tags differ from the
+// tags of the last plan.
+const RowPlan &planFor(PluginState &state, const OSCMessage &message, const VarArray &row,
+                       uint64_t generation)
+{
+    RowPlan &plan = state.preparedActions.planOf(row, generation);
+    if (!plan.planned || plan.emptyTags != message.hasEmptyTags() ||
+        plan.tags != message.tagBytes()) {
+        plan.matches = planRow(state, message, row, generation, plan.steps);
+        plan.emptyTags = message.hasEmptyTags();
+        plan.tags.assign(message.tagBytes());
+        plan.planned = true;
+    }
+    return plan;
+}
+
+bool satisfied(PluginState &state, const PlannedStep &step, const Variant &value,
+               const Variant *activation)
+{
+    static const Variant none;
+    const Variant &op = *step.op;
+    std::string opText = op.isString() ? std::string() : toText(op);
+    return evaluateCondition(state, op.isString() ? op.asString() : opText,
+                             step.compareValue ? *step.compareValue : none, value,
+                             activation ? *activation : none);
 }
 
 // Runs the satisfied conditions of one matching row, in argument order. Returns false when a
 // host call changed the table under the row, so the datagram must not go on with it.
 bool runRow(PluginState &state, const OSCMessage &message, const VarArray &row)
 {
-    std::array<Step, MaxSteps> steps;
-    size_t stepCount = 0;
-    if (!planRow(message, row, steps, stepCount))
+    uint64_t generation = state.actionTable.generation();
+    const RowPlan &plan = planFor(state, message, row, generation);
+    if (!plan.matches)
         return true;
     const Variant *activation = row.find(rowField::Activation);
-    static const Variant noActivation;
-    uint64_t generation = state.actionTable.generation();
-    for (size_t s = 0; s < stepCount; ++s) {
-        const VarArray &q = *steps[s].condition;
-        const VarArray &parameters = q[conditionField::Parameters].array();
+    for (const PlannedStep &step : plan.steps) {
+        const Variant &value = message.slot(step.slot)[step.occurrence];
         // An argument-less message runs its action whatever the operator and the activation.
-        if (steps[s].kind != EmptyKind) {
-            const Variant *compareValue = parameters.find(parameterField::CompareValue);
-            std::string op = toText(q[conditionField::Operator]);
-            if (!evaluateCondition(state, op, compareValue ? *compareValue : noActivation,
-                                   *steps[s].value, activation ? *activation : noActivation))
-                continue;
-        }
-        executeAction(state, *steps[s].value, parameters, q[conditionField::Target].array());
+        if (!step.argumentLess && !satisfied(state, step, value, activation))
+            continue;
+        executePrepared(state, value, *step.action, *step.target);
         if (generation != state.actionTable.generation())
             return false;
     }

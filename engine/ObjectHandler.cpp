@@ -3,6 +3,8 @@
 #include "core/Conversions.h"
 #include "core/VbError.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <limits>
 
@@ -11,12 +13,6 @@ namespace {
 
 constexpr int32_t ObjectVariableNotSet = 91;
 constexpr int32_t TargetSize = 5;
-
-const Variant &numericOr(const VarArray &parameters, int32_t index, const Variant &fallback)
-{
-    const Variant *p = parameters.find(index);
-    return p && isNumeric(*p) ? *p : fallback;
-}
 
 TargetFactoryPtr targetFactory(PluginState &state)
 {
@@ -45,12 +41,6 @@ void appendText(std::string &out, const Variant &value)
     }
 }
 
-void appendTargetKey(std::string &out, const VarArray &target)
-{
-    for (int32_t i = 0; i < TargetSize; ++i)
-        appendText(out, target[i]);
-}
-
 // Every target key that a condition of the table uses ("never" conditions use none).
 std::vector<std::string> keysInUse(const VarArray &rows)
 {
@@ -75,40 +65,162 @@ std::vector<std::string> keysInUse(const VarArray &rows)
     return keys;
 }
 
+__extension__ typedef __int128 i128;
+
+// A decimal as an integer count of 10^-scale, when it is small enough for exact integer work.
+bool smallMantissa(const Decimal &d, int64_t &mantissa)
+{
+    constexpr uint32_t Limit = 1u << 30; // keeps mid:lo below 2^62
+    if (d.hi() != 0 || d.mid() >= Limit)
+        return false;
+    auto m = static_cast<int64_t>((uint64_t{d.mid()} << 32) | d.lo());
+    mantissa = d.isNegative() ? -m : m;
+    return true;
+}
+
+constexpr std::array<int64_t, 10> Pow10 = {1,      10,      100,      1000,      10000,
+                                           100000, 1000000, 10000000, 100000000, 1000000000};
+
+// Rounds numerator / denominator to the nearest integer, ties to even.
+template <typename Int> Int roundedQuotient(Int numerator, Int denominator)
+{
+    Int quotient = numerator / denominator;
+    Int remainder = numerator % denominator;
+    Int twice = remainder < 0 ? -2 * remainder : 2 * remainder;
+    Int magnitude = denominator < 0 ? -denominator : denominator;
+    if (twice > magnitude || (twice == magnitude && quotient % 2 != 0))
+        quotient += (numerator < 0) == (denominator < 0) ? 1 : -1;
+    return quotient;
+}
+
+// round((value - inMin) * outSpan / inSpan) exactly, ties to even, in integers. Only for
+// decimals of at most 9 places and mantissas below 2^62, which keeps every product below 2^127.
+bool scaleExactly(const Decimal &value, const Decimal &inMin, const Decimal &inMax, int64_t outSpan,
+                  int64_t &scaled)
+{
+    int64_t v, lo, hi;
+    int scale = std::max({value.scale(), inMin.scale(), inMax.scale()});
+    if (scale > 9 || !smallMantissa(value, v) || !smallMantissa(inMin, lo) ||
+        !smallMantissa(inMax, hi))
+        return false;
+    i128 a = i128{v} * Pow10[scale - value.scale()];
+    i128 b = i128{lo} * Pow10[scale - inMin.scale()];
+    i128 c = i128{hi} * Pow10[scale - inMax.scale()];
+    i128 numerator = (a - b) * outSpan;
+    i128 denominator = c - b;
+    constexpr i128 Narrow = i128{1} << 62;
+    i128 quotient;
+    // 64-bit division where the operands allow it: 128-bit division is several times slower.
+    if (numerator < Narrow && numerator > -Narrow && denominator < Narrow && denominator > -Narrow)
+        quotient =
+            roundedQuotient(static_cast<int64_t>(numerator), static_cast<int64_t>(denominator));
+    else
+        quotient = roundedQuotient(numerator, denominator);
+    if (quotient < std::numeric_limits<int32_t>::min() ||
+        quotient > std::numeric_limits<int32_t>::max())
+        return false;
+    scaled = static_cast<int64_t>(quotient);
+    return true;
+}
+
+// The linear map on decimals; equal bounds or a result beyond 32 bits give outMin.
+int32_t scaleDecimal(const Decimal &value, const Decimal &inMin, const Decimal &inMax,
+                     int32_t outMin, int32_t outMax)
+{
+    if (inMin == inMax)
+        return outMin;
+    int64_t outSpan = int64_t{outMax} - outMin;
+    int64_t scaled = 0;
+    try {
+        if (!scaleExactly(value, inMin, inMax, outSpan, scaled))
+            scaled = ((value - inMin) * Decimal(outSpan) / (inMax - inMin)).toInt32();
+    } catch (const VbError &e) {
+        if (e.number() != errc::Overflow)
+            throw;
+        return outMin;
+    }
+    int64_t result = scaled + outMin;
+    if (result < std::numeric_limits<int32_t>::min() ||
+        result > std::numeric_limits<int32_t>::max())
+        return outMin;
+    return static_cast<int32_t>(result);
+}
+
+int32_t scaledValue(const Variant &value, const PreparedAction &p)
+{
+    if (p.inputOverflow)
+        return p.outMin;
+    Decimal v;
+    try {
+        v = toDecimal(value);
+    } catch (const VbError &e) {
+        if (e.number() != errc::Overflow)
+            throw;
+        return p.outMin;
+    }
+    return scaleDecimal(v, p.inMin, p.inMax, p.outMin, p.outMax);
+}
+
+void rethrowIf(const std::exception_ptr &error)
+{
+    if (error)
+        std::rethrow_exception(error);
+}
+
+HostTargetPtr createTarget(PluginState &state, const VarArray &target, const std::string &key)
+{
+    HostTargetPtr created = targetFactory(state)->CreateTarget(
+        target[0], target[1], target[2], toByte(target[3]), toLong(target[4]));
+    state.targetCache.add(key, created);
+    return created;
+}
+
+// The host target of a prepared condition: remembered while the cache is unchanged.
+HostTargetPtr preparedTarget(PluginState &state, PreparedAction &p, const VarArray &target)
+{
+    rethrowIf(p.targetKeyError);
+    if (p.target && p.targetCacheGeneration == state.targetCache.generation())
+        return p.target;
+    HostTargetPtr host = state.targetCache.find(p.targetKey);
+    if (!host) {
+        uint64_t generation = state.actionTable.generation();
+        std::string key = p.targetKey;
+        host = createTarget(state, target, key);
+        // The factory may have come back into the plug-in and changed the table.
+        if (generation != state.actionTable.generation())
+            return host;
+    }
+    p.target = host;
+    p.targetCacheGeneration = state.targetCache.generation();
+    return host;
+}
+
 } // namespace
 
-void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
-                   const VarArray &target)
+void executePrepared(PluginState &state, const Variant &value, PreparedAction &p,
+                     const VarArray &target)
 {
     uint64_t generation = state.actionTable.generation();
     Variant stream = callByName(Variant(state.hostHelper), "MyStream");
     callByName(stream, "UserInteraction");
-    // The host may have replaced the table the arrays belong to while it was being notified.
+    // The host may have replaced the table the condition belongs to while it was notified.
     if (generation != state.actionTable.generation())
         return;
 
-    const Variant &first = target[0];
-    if (first.isString() && first.asString() == DisabledTarget)
+    rethrowIf(p.disabledCheckError);
+    if (p.disabled)
         return;
 
-    static const Variant zero(0), full(255);
-    const Variant &outMin = numericOr(parameters, parameterField::OutMin, zero);
-    const Variant &outMax = numericOr(parameters, parameterField::OutMax, full);
-    const Variant *inMin = parameters.find(parameterField::InMin);
-    const Variant *inMax = parameters.find(parameterField::InMax);
-
     int32_t result = 127;
-    if (isNumeric(value) && inMin && isNumeric(*inMin) && inMax && isNumeric(*inMax)) {
-        if (compare(outMax, outMin) != Comparison::Equal)
-            result = scaleValue(value, *inMin, *inMax, toLong(outMin), toLong(outMax)).asLong();
-        else
-            result = toLong(outMin);
+    if (isNumeric(value) && p.inputNumeric) {
+        rethrowIf(p.outputError);
+        result = p.outputEqual ? p.outMin : scaledValue(value, p);
     }
 
-    HostTargetPtr host = getTarget(state, target);
+    HostTargetPtr host = preparedTarget(state, p, target);
 
-    int32_t min = toLong(numericOr(parameters, parameterField::Min, zero));
-    int32_t max = toLong(numericOr(parameters, parameterField::Max, full));
+    rethrowIf(p.limitError);
+    int32_t min = p.min, max = p.max;
     // Equal limits tell the host to take the value as a share of 100000.
     if (min == max) {
         result = 10000;
@@ -118,21 +230,19 @@ void executeAction(PluginState &state, const Variant &value, const VarArray &par
     host->Execute(result, min, max, stream);
 }
 
+void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
+                   const VarArray &target)
+{
+    PreparedAction p = prepareAction(parameters, target);
+    executePrepared(state, value, p, target);
+}
+
 Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &inMax, int32_t outMin,
                    int32_t outMax)
 {
     try {
-        Decimal low = toDecimal(inMin);
-        Decimal inSpan = toDecimal(inMax) - low;
-        if (inSpan.isZero())
-            return Variant(outMin);
-        Decimal outSpan = Decimal(int64_t{outMax}) - Decimal(int64_t{outMin});
-        int64_t scaled = ((toDecimal(value) - low) * outSpan / inSpan).toInt32();
-        int64_t result = scaled + outMin;
-        if (result < std::numeric_limits<int32_t>::min() ||
-            result > std::numeric_limits<int32_t>::max())
-            return Variant(outMin);
-        return Variant(static_cast<int32_t>(result));
+        return Variant(
+            scaleDecimal(toDecimal(value), toDecimal(inMin), toDecimal(inMax), outMin, outMax));
     } catch (const VbError &e) {
         if (e.number() != errc::Overflow)
             throw;
@@ -142,22 +252,17 @@ Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &in
 
 HostTargetPtr getTarget(PluginState &state, const VarArray &target)
 {
-    std::string &key = state.targetKeyBuffer;
-    key.clear();
-    appendTargetKey(key, target);
+    std::string key = targetKey(target);
     if (HostTargetPtr cached = state.targetCache.find(key))
         return cached;
-    std::string newKey = key; // the factory may come back into the engine
-    HostTargetPtr created = targetFactory(state)->CreateTarget(
-        target[0], target[1], target[2], toByte(target[3]), toLong(target[4]));
-    state.targetCache.add(std::move(newKey), created);
-    return created;
+    return createTarget(state, target, key);
 }
 
 std::string targetKey(const VarArray &target)
 {
     std::string key;
-    appendTargetKey(key, target);
+    for (int32_t i = 0; i < TargetSize; ++i)
+        appendText(key, target[i]);
     return key;
 }
 

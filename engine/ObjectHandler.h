@@ -12,6 +12,11 @@ namespace tarvex {
 void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
                    const VarArray &target);
 
+// executeAction with the condition's cells read beforehand (see PreparedAction); `target` is
+// the condition's target array, read again only to create the host target.
+void executePrepared(PluginState &state, const Variant &value, PreparedAction &prepared,
+                     const VarArray &target);
+
 // The linear map of value from [inMin, inMax] to [outMin, outMax] in exact decimals, rounded
 // half to even: round((value - inMin) * (outMax - outMin) / (inMax - inMin)) + outMin. Equal
 // input bounds, or a term that does not fit 32 bits, give outMin. Returns a 32-bit integer.

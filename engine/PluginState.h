@@ -5,6 +5,7 @@
 #include "core/VarArray.h"
 #include "engine/ActionTable.h"
 #include "engine/EngineWindows.h"
+#include "engine/PreparedAction.h"
 #include "engine/TargetCache.h"
 #include "osc/OSCMessages.h"
 
@@ -22,6 +23,7 @@ struct PluginState {
     osc::OSCMessages receivedMessages;
     VarArray learnedMessages;
     TargetCache targetCache;
+    PreparedActions preparedActions;
     int32_t lastBeatValue = 0;
 
     VarArray settings;
@@ -29,7 +31,6 @@ struct PluginState {
     bool savingSettings = false;
 
     std::mt19937 random{std::random_device{}()};
-    std::string targetKeyBuffer; // scratch space of the per-datagram target lookup
 };
 
 } // namespace tarvex

@@ -14,6 +14,7 @@ HostTargetPtr TargetCache::find(std::string_view key) const
 void TargetCache::add(std::string key, HostTargetPtr target)
 {
     m_entries[std::move(key)] = Entry{std::move(target), m_nextOrder++};
+    ++m_generation;
 }
 
 HostTargetPtr TargetCache::remove(const std::string &key)
@@ -23,6 +24,7 @@ HostTargetPtr TargetCache::remove(const std::string &key)
         return nullptr;
     HostTargetPtr target = std::move(found->second.target);
     m_entries.erase(found);
+    ++m_generation;
     return target;
 }
 

@@ -20,6 +20,8 @@ public:
     // The keys that are not among keptKeys, in the order their entries were added.
     std::vector<std::string> keysNotIn(const std::vector<std::string> &keptKeys) const;
     size_t size() const { return m_entries.size(); }
+    // Counts additions and removals, so that a target found earlier is known to be still cached.
+    uint64_t generation() const { return m_generation; }
     bool contains(std::string_view key) const { return find(key) != nullptr; }
 
 private:
@@ -33,6 +35,7 @@ private:
     };
     std::unordered_map<std::string, Entry, TransparentHash, std::equal_to<>> m_entries;
     uint64_t m_nextOrder = 0;
+    uint64_t m_generation = 0;
 };
 
 } // namespace tarvex

@@ -39,6 +39,8 @@ public:
     size_t tagCount() const { return m_emptyTags ? 1 : m_tags.size(); }
     // The entry as text: "Empty", or the tag's character ("i", "f", "s", ...).
     std::string_view tag(size_t index) const;
+    // The bytes of the type-tag string without the comma; empty for the "Empty" form.
+    std::string_view tagBytes() const { return m_tags; }
 
     // ArgumentLists.
     size_t slotCount() const { return m_slotCount; }

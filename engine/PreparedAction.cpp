@@ -1,0 +1,105 @@
+#include "engine/PreparedAction.h"
+
+#include "core/Conversions.h"
+#include "core/VbError.h"
+#include "engine/ActionTable.h"
+#include "engine/ObjectHandler.h"
+
+namespace tarvex {
+namespace {
+
+const Variant &numericOr(const VarArray &parameters, int32_t index, const Variant &fallback)
+{
+    const Variant *p = parameters.find(index);
+    return p && isNumeric(*p) ? *p : fallback;
+}
+
+// Runs one conversion; a failure is kept to be raised where the execution meets it.
+template <typename Convert> void capture(std::exception_ptr &error, Convert convert)
+{
+    try {
+        convert();
+    } catch (...) {
+        error = std::current_exception();
+    }
+}
+
+void prepareInput(PreparedAction &p, const VarArray &parameters)
+{
+    const Variant *inMin = parameters.find(parameterField::InMin);
+    const Variant *inMax = parameters.find(parameterField::InMax);
+    p.inputNumeric = inMin && isNumeric(*inMin) && inMax && isNumeric(*inMax);
+    if (!p.inputNumeric)
+        return;
+    try {
+        p.inMin = toDecimal(*inMin);
+        p.inMax = toDecimal(*inMax);
+    } catch (const VbError &) {
+        p.inputOverflow = true;
+    }
+}
+
+void prepareOutput(PreparedAction &p, const VarArray &parameters)
+{
+    static const Variant zero(0), full(255);
+    const Variant &outMin = numericOr(parameters, parameterField::OutMin, zero);
+    const Variant &outMax = numericOr(parameters, parameterField::OutMax, full);
+    // Compared as held: the texts "0" and "0.0" differ.
+    p.outputEqual = compare(outMax, outMin) == Comparison::Equal;
+    capture(p.outputError, [&] {
+        p.outMin = toLong(outMin);
+        p.outMax = toLong(outMax);
+    });
+}
+
+void prepareLimits(PreparedAction &p, const VarArray &parameters)
+{
+    static const Variant zero(0), full(255);
+    capture(p.limitError, [&] {
+        p.min = toLong(numericOr(parameters, parameterField::Min, zero));
+        p.max = toLong(numericOr(parameters, parameterField::Max, full));
+    });
+}
+
+} // namespace
+
+PreparedAction prepareAction(const VarArray &parameters, const VarArray &target)
+{
+    PreparedAction p;
+    capture(p.disabledCheckError, [&] {
+        const Variant &first = target[0];
+        p.disabled = first.isString() && first.asString() == DisabledTarget;
+    });
+    prepareInput(p, parameters);
+    prepareOutput(p, parameters);
+    capture(p.targetKeyError, [&] { p.targetKey = targetKey(target); });
+    prepareLimits(p, parameters);
+    return p;
+}
+
+void PreparedActions::forgetAllBut(uint64_t generation)
+{
+    if (generation != m_generation) {
+        m_byParameters.clear();
+        m_byRow.clear();
+        m_generation = generation;
+    }
+}
+
+RowPlan &PreparedActions::planOf(const VarArray &row, uint64_t generation)
+{
+    forgetAllBut(generation);
+    return m_byRow[&row];
+}
+
+PreparedAction &PreparedActions::of(const VarArray &parameters, const VarArray &target,
+                                    uint64_t generation)
+{
+    forgetAllBut(generation);
+    auto found = m_byParameters.find(&parameters);
+    if (found != m_byParameters.end())
+        return found->second;
+    return m_byParameters.emplace(&parameters, prepareAction(parameters, target)).first->second;
+}
+
+} // namespace tarvex
