@@ -1,0 +1,217 @@
+#include "store/OSCSaver.h"
+
+#include "core/Conversions.h"
+#include "core/Object.h"
+#include "core/VbError.h"
+#include "engine/OSCHandler.h"
+#include "store/ArrayFile.h"
+
+#include <chrono>
+#include <exception>
+#include <optional>
+
+namespace tarvex {
+namespace {
+
+constexpr std::string_view Version1 = "Version 1";
+constexpr std::string_view Version2 = "Version 2";
+constexpr std::string_view Version3 = "Version 3";
+constexpr int32_t LastSettingsSlot = setting::Autostart;
+
+std::string projectFilePath(const PluginState &state, std::string_view fileName)
+{
+    Variant project = callByName(Variant(state.hostHelper), "Project");
+    std::string baseFilename = toText(callByName(project, "BaseFilename"));
+    return projectFolder(baseFilename) + std::string(fileName);
+}
+
+VarArray defaultSettings()
+{
+    return VarArray::ofValues({Variant(Version3), Variant("127.0.0.1"), Variant("12345"),
+                               Variant("127.0.0.1"), Variant("12345"), Variant::boolean(false)});
+}
+
+// A version word other than a text is no version word: the settings are used as read.
+bool hasVersion(const VarArray &settings, std::string_view version)
+{
+    const Variant *word = settings.find(setting::Version);
+    return word && word->isString() && word->asString() == version;
+}
+
+// Slots are written by index; settings of another shape (read from a damaged file) are brought
+// to 0..5 first, keeping the slots they had, so that saving always succeeds.
+Variant &settingsSlot(VarArray &settings, int32_t slot)
+{
+    bool usable = settings.dimensionCount() == 1 && settings.lowerBound() == 0;
+    if (!usable) {
+        VarArray reshaped;
+        reshaped.redim({{0, LastSettingsSlot}});
+        for (int32_t i = 0; i <= LastSettingsSlot; ++i)
+            if (const Variant *kept = settings.find(i))
+                reshaped[i] = *kept;
+        settings = std::move(reshaped);
+    }
+    if (settings.upperBound() < slot)
+        settings.redimPreserve(slot);
+    return settings[slot];
+}
+
+void seedFromClock(std::mt19937 &random)
+{
+    auto ticks = std::chrono::system_clock::now().time_since_epoch().count();
+    random.seed(static_cast<std::mt19937::result_type>(ticks ^ (ticks >> 32)));
+}
+
+// The actionId of a row that is to start deactivated, or nothing for a row that stays as it is
+// or is too damaged to name an action.
+std::optional<int32_t> idToDeactivate(const VarArray &rows, int32_t index)
+{
+    const VarArray *row = rowAt(rows, index);
+    if (!row)
+        return std::nullopt;
+    const Variant *activation = row->find(rowField::Activation);
+    if (activation && activation->isString() && activation->asString() == Activated)
+        return std::nullopt;
+    const Variant *id = row->find(rowField::ActionId);
+    if (!id)
+        return std::nullopt;
+    try {
+        return toLong(*id);
+    } catch (const VbError &) {
+        return std::nullopt;
+    }
+}
+
+void deactivateRowsNotActivated(PluginState &state)
+{
+    const VarArray &rows = state.actionTable.rows();
+    if (rows.dimensionCount() != 1)
+        return;
+    // Bounds are read once: deactivation changes rows, never the table's extent.
+    int32_t lower = rows.lowerBound();
+    int32_t upper = rows.upperBound();
+    for (int64_t i = lower; i <= upper; ++i) {
+        if (auto id = idToDeactivate(state.actionTable.rows(), static_cast<int32_t>(i)))
+            deactivateAction(state, *id);
+    }
+}
+
+// The loader's writes. The loader runs once per plug-in life, so a failed write must not leave
+// the rest of the load undone: the first failure is kept, later writes are skipped, and the
+// failure reaches the caller once memory is complete.
+class LoaderWrites {
+public:
+    void write(const std::string &path, const VarArray &array)
+    {
+        if (m_failure)
+            return;
+        try {
+            writeArrayFile(path, array);
+        } catch (...) {
+            m_failure = std::current_exception();
+        }
+    }
+    void reportFailure() const
+    {
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+    }
+
+private:
+    std::exception_ptr m_failure;
+};
+
+// Re-saving the table must not replace an actions file the user has but that could not be
+// read: such a file is left on disk as it is.
+void resaveActionTable(PluginState &state, LoaderWrites &writes)
+{
+    std::string path = actionsFilePath(state);
+    if (state.actionTable.isDimensioned() || !fileExists(path))
+        writes.write(path, state.actionTable.rows());
+}
+
+void migrate(PluginState &state, bool defaultsCreated, LoaderWrites &writes)
+{
+    if (hasVersion(state.settings, Version1) || defaultsCreated) {
+        state.settings[setting::Version] = Variant(Version2);
+        resaveActionTable(state, writes);
+        writes.write(settingsFilePath(state), state.settings);
+    }
+    // The file keeps "Version 2" until the next save; only memory moves on.
+    if (hasVersion(state.settings, Version2)) {
+        state.settings.redimPreserve(LastSettingsSlot);
+        state.settings[setting::Version] = Variant(Version3);
+        state.settings[setting::Autostart] = Variant(0);
+    }
+}
+
+} // namespace
+
+std::string actionsFilePath(const PluginState &state)
+{
+    return projectFilePath(state, ActionsFileName);
+}
+
+std::string settingsFilePath(const PluginState &state)
+{
+    return projectFilePath(state, SettingsFileName);
+}
+
+void loadSettings(PluginState &state)
+{
+    if (state.settingsLoaded)
+        return;
+    state.settingsLoaded = true;
+    seedFromClock(state.random);
+
+    readArrayFile(actionsFilePath(state), state.actionTable.edit());
+    readArrayFile(settingsFilePath(state), state.settings);
+    LoaderWrites writes;
+    bool defaultsCreated = !state.settings.isDimensioned();
+    if (defaultsCreated) {
+        state.settings = defaultSettings();
+        writes.write(settingsFilePath(state), state.settings);
+    }
+    migrate(state, defaultsCreated, writes);
+    deactivateRowsNotActivated(state);
+    writes.reportFailure();
+}
+
+void saveSettings(PluginState &state)
+{
+    struct SavingFlag {
+        bool &flag;
+        explicit SavingFlag(bool &f) : flag(f) { flag = true; }
+        ~SavingFlag() { flag = false; }
+    } saving(state.savingSettings);
+
+    VarArray &settings = state.settings;
+    settingsSlot(settings, setting::MainAddress) = Variant(state.windows.mainAddress());
+    settingsSlot(settings, setting::MainPort) = Variant(state.windows.mainPort());
+    settingsSlot(settings, setting::Autostart) = Variant::integer(state.windows.autostartValue());
+    // Reading the editor's boxes may load the editor window; the flag keeps it from filling
+    // its list meanwhile.
+    settingsSlot(settings, setting::EditorAddress) = Variant(state.windows.editorAddress());
+    settingsSlot(settings, setting::EditorPort) = Variant(state.windows.editorPort());
+    writeArrayFile(settingsFilePath(state), settings);
+}
+
+Variant settingValue(const PluginState &state, int32_t slot)
+{
+    const Variant *value = state.settings.find(slot);
+    return value ? *value : Variant();
+}
+
+void saveActionTable(PluginState &state)
+{
+    if (state.actionTable.isDimensioned())
+        writeArrayFile(actionsFilePath(state), state.actionTable.rows());
+}
+
+void reloadActionTable(PluginState &state)
+{
+    state.actionTable.erase();
+    readArrayFile(actionsFilePath(state), state.actionTable.edit());
+}
+
+} // namespace tarvex

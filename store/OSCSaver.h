@@ -1,0 +1,48 @@
+#pragma once
+// OSCSaver: the plug-in's two files in the host project's folder, "TarvexActions.dat" (the
+// action table) and "TarvexSettings.dat" (the six settings), and the settings' loading,
+// migration and saving.
+
+#include "engine/PluginState.h"
+
+#include <string>
+
+namespace tarvex {
+
+inline constexpr std::string_view ActionsFileName = "TarvexActions.dat";
+inline constexpr std::string_view SettingsFileName = "TarvexSettings.dat";
+
+// Settings slots.
+namespace setting {
+constexpr int32_t Version = 0;
+constexpr int32_t MainAddress = 1;
+constexpr int32_t MainPort = 2;
+constexpr int32_t EditorAddress = 3;
+constexpr int32_t EditorPort = 4;
+constexpr int32_t Autostart = 5;
+} // namespace setting
+
+// The files' paths: the folder of the host project's BaseFilename (fetched by name from the
+// helper's Project each time) followed by the file name.
+std::string actionsFilePath(const PluginState &state);
+std::string settingsFilePath(const PluginState &state);
+
+// Runs once per plug-in life: reads the actions file, then the settings file, creates or
+// migrates the settings ("Version 1" -> "Version 2" -> "Version 3"), and deactivates every row
+// that is not "Activated". Later calls return at once.
+void loadSettings(PluginState &state);
+
+// Reads the windows' boxes into the settings and writes the settings file; SavingSettings is
+// set while it runs.
+void saveSettings(PluginState &state);
+
+// The value of a settings slot, Empty when the settings (read from a damaged file) have none.
+Variant settingValue(const PluginState &state, int32_t slot);
+
+// Writes the action table to the actions file when it has at least one dimension.
+void saveActionTable(PluginState &state);
+
+// The host opened another project: the table is erased and read from its actions file.
+void reloadActionTable(PluginState &state);
+
+} // namespace tarvex
