@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 namespace tarvex {
 
@@ -211,8 +212,8 @@ template <int Digits, typename Bits, typename Float> Decimal fromBinary(Float va
     const bool negative = (bits >> (sizeof(Bits) * 8 - 1)) != 0;
 
     // floor(e * log10(2)) picks the power of ten that leaves Digits or Digits - 1 integer digits.
-    const int t = e * 30103;
-    const int log10Estimate = t >= 0 ? t / 100000 : -((-t + 99999) / 100000);
+    // floor(e * log10(2)) as a multiply and an arithmetic shift, exact for |e| < 2620.
+    const int log10Estimate = (e * 315653) >> 20;
     int power = Digits - 1 - log10Estimate;
     if (power > Decimal::MaxScale)
         power = Decimal::MaxScale;
@@ -224,10 +225,10 @@ template <int Digits, typename Bits, typename Float> Decimal fromBinary(Float va
         ++power;
     }
 
-    uint64_t m = static_cast<uint64_t>(scaled);
-    const double fraction = scaled - static_cast<double>(m);
-    if (fraction > 0.5 || (fraction == 0.5 && (m & 1)))
-        ++m;
+    // Nearest integer, ties to even, without a branch: scaled < 10^Digits < 2^52, and adding and
+    // removing 2^52 rounds it in the default rounding mode.
+    constexpr double Two52 = 4503599627370496.0;
+    uint64_t m = static_cast<uint64_t>((scaled + Two52) - Two52);
     if (m == 0)
         return Decimal();
 
@@ -236,12 +237,31 @@ template <int Digits, typename Bits, typename Float> Decimal fromBinary(Float va
         requireFits96(big);
         return make(big, 0, negative);
     }
-    // A mantissa that rounded up to 10^Digits keeps one of its zeros.
-    for (int stripped = 0; stripped < Digits - 1 && power > 0 && m % 10 == 0; ++stripped) {
-        m /= 10;
-        --power;
+    // Trailing zeros come off, at most Digits - 1 of them (a mantissa that rounded up to
+    // 10^Digits keeps one) and never below scale 0: in halving steps rather than one by one,
+    // and in 32-bit arithmetic when the digits fit.
+    using Digit = std::conditional_t<(Digits <= 9), uint32_t, uint64_t>;
+    constexpr uint64_t StepPow10[] = {1,      10,      100,      1000,     10000,
+                                      100000, 1000000, 10000000, 100000000};
+    Digit mantissa = static_cast<Digit>(m);
+    int strip = std::min(Digits - 1, power);
+    // Most values end in a non-zero digit or in all the zeros they may lose.
+    if (mantissa % 10 != 0)
+        return make(mantissa, power, negative);
+    if constexpr (Digits - 1 < static_cast<int>(std::size(StepPow10))) {
+        constexpr auto AllZeros = static_cast<Digit>(StepPow10[Digits - 1]);
+        if (strip == Digits - 1 && mantissa % AllZeros == 0)
+            return make(mantissa / AllZeros, power - strip, negative);
     }
-    return make(m, power, negative);
+    for (int step = Digits - 1 >= 8 ? 8 : 4; step >= 1; step /= 2) {
+        const auto divisor = static_cast<Digit>(StepPow10[step]);
+        if (strip >= step && mantissa % divisor == 0) {
+            mantissa /= divisor;
+            power -= step;
+            strip -= step;
+        }
+    }
+    return make(mantissa, power, negative);
 }
 
 } // namespace

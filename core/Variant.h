@@ -104,6 +104,9 @@ public:
 
     // Makes this a string holding text, reusing the storage of a string already held.
     void assignText(std::string_view text);
+    // Makes this a Long or a decimal, overwriting in place when it already holds one.
+    void assignLong(int32_t value) { assignScalar(value); }
+    void assignDecimal(const Decimal &value) { assignScalar(value); }
 
     // Same type word and same value (decimals compared by value); arrays element by element.
     friend bool operator==(const Variant &a, const Variant &b);
@@ -133,6 +136,13 @@ private:
         throwTypeMismatch();
     }
     [[noreturn]] static void throwTypeMismatch();
+    template <typename T> void assignScalar(const T &value)
+    {
+        if (T *p = std::get_if<T>(&m_value))
+            *p = value;
+        else
+            m_value.template emplace<T>(value);
+    }
 
     Storage m_value;
 };

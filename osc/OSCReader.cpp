@@ -128,16 +128,6 @@ void assignText(Variant &out, std::string_view bytes)
         out.assignText(ansi::decode(bytesOf(bytes)));
 }
 
-int kindOf(char tag)
-{
-    switch (tag) {
-    case 'i': return 0;
-    case 'f': return 1;
-    case 's': return 2;
-    default: return -1;
-    }
-}
-
 Decimal floatFromWord(uint32_t word)
 {
     return Decimal::fromFloat(std::bit_cast<float>(word));
@@ -230,25 +220,28 @@ private:
     // Numbers the kinds by their first tag and lays their value lists out one after another.
     void prepareSlots(OSCMessage &message)
     {
-        std::array<uint16_t, 3> count{};
-        std::array<int8_t, 3> slotOfKind{-1, -1, -1};
-        uint8_t slots = 0;
-        for (char tag : message.m_tags) {
-            int kind = kindOf(tag);
-            if (kind < 0)
+        const std::string &tags = message.m_tags;
+        uint32_t ints = 0, floats = 0, texts = 0;
+        for (char tag : tags) {
+            ints += tag == 'i';
+            floats += tag == 'f';
+            texts += tag == 's';
+        }
+        if (std::max({ints, floats, texts}) > OSCMessage::MaxValuesPerKind)
+            raise(errc::SubscriptOutOfRange);
+        const std::array<uint32_t, 3> count{ints, floats, texts};
+        m_slotOfKind = {-1, -1, -1};
+        const uint8_t slots = (ints > 0) + (floats > 0) + (texts > 0);
+        // Slots in order of each kind's first tag: the scan stops once every kind is placed.
+        uint8_t placed = 0;
+        for (size_t i = 0; placed < slots; ++i) {
+            const int kind = tags[i] == 'i' ? 0 : tags[i] == 'f' ? 1 : tags[i] == 's' ? 2 : -1;
+            if (kind < 0 || m_slotOfKind[kind] >= 0)
                 continue;
-            if (slotOfKind[kind] < 0)
-                slotOfKind[kind] = static_cast<int8_t>(slots++);
-            if (++count[kind] > OSCMessage::MaxValuesPerKind)
-                raise(errc::SubscriptOutOfRange);
+            m_slotOfKind[kind] = static_cast<int8_t>(placed);
+            message.m_slotSize[placed++] = static_cast<uint16_t>(count[kind]);
         }
         uint16_t start = 0;
-        for (int kind = 0; kind < 3; ++kind) {
-            if (slotOfKind[kind] < 0)
-                continue;
-            m_slotOfKind[kind] = slotOfKind[kind];
-            message.m_slotSize[slotOfKind[kind]] = count[kind];
-        }
         for (uint8_t slot = 0; slot < slots; ++slot) {
             message.m_slotStart[slot] = start;
             start = static_cast<uint16_t>(start + message.m_slotSize[slot]);
@@ -259,19 +252,21 @@ private:
 
     void readArguments(OSCMessage &message)
     {
-        std::array<uint16_t, 3> next{};
+        Variant *values = message.m_values.data();
+        // Kinds without tags keep a pointer that is never used.
+        auto firstOf = [&](int kind) {
+            return m_slotOfKind[kind] < 0 ? values
+                                          : values + message.m_slotStart[m_slotOfKind[kind]];
+        };
+        Variant *nextInt = firstOf(0);
+        Variant *nextFloat = firstOf(1);
+        Variant *nextText = firstOf(2);
         for (char tag : message.m_tags) {
-            int kind = kindOf(tag);
-            if (kind < 0) {
-                skipUnreadData(tag);
-                continue;
-            }
-            Variant &value =
-                message.m_values[message.m_slotStart[m_slotOfKind[kind]] + next[kind]++];
             switch (tag) {
-            case 'i': value = Variant(static_cast<int32_t>(m_cursor.readWord())); break;
-            case 'f': value = Variant(floatFromWord(m_cursor.readWord())); break;
-            default: assignText(value, m_cursor.readString()); break;
+            case 'i': (nextInt++)->assignLong(static_cast<int32_t>(m_cursor.readWord())); break;
+            case 'f': (nextFloat++)->assignDecimal(floatFromWord(m_cursor.readWord())); break;
+            case 's': assignText(*nextText++, m_cursor.readString()); break;
+            default: skipUnreadData(tag); break;
             }
         }
     }

@@ -121,3 +121,39 @@ TEST_F(Execution, aReleaseWithoutTheFactoryKeepsTheTargetCached)
     EXPECT_EQ(state.targetCache.size(), 0u);
     EXPECT_EQ(calls().back(), "ReleaseTarget Ch");
 }
+
+TEST_F(Execution, aChangedCellTakesEffectWithTheNextDatagram)
+{
+    setTable(
+        table({actionRow("/a", {"f"}, {{condition("any", range("", "0", "1"), target("Ch"))}})}));
+    receiveFloat("/a", 1);
+    VarArray &parameters = state.actionTable.edit()[0]
+                               .mutableArray()[2]
+                               .mutableArray()[0]
+                               .mutableArray()[0]
+                               .mutableArray()[1]
+                               .mutableArray();
+    parameters[4] = Variant("100");
+    parameters[6] = Variant("-");
+    receiveFloat("/a", 1);
+    EXPECT_EQ(executions(), (Calls{"Execute Ch 255 0 255", "Execute Ch 100 0 255"}));
+}
+
+TEST_F(Execution, aCellTooLargeForANumberFailsOnlyWhereItIsUsed)
+{
+    // outMin is only converted when the value is scaled: a text value still runs.
+    executeAction(state, Variant("text"), range("", "0", "1", "1e30"), target("Ch"));
+    EXPECT_EQ(executions(), (Calls{"Execute Ch 127 0 255"}));
+    helper->log->clear();
+    EXPECT_THROW(executeAction(state, dec("0.5"), range("", "0", "1", "1e30"), target("Ch")),
+                 VbError);
+    EXPECT_EQ(calls(), (Calls{"UserInteraction"}));
+    // An input bound too large for a decimal gives outMin, as any term that does not fit.
+    helper->log->clear();
+    executeAction(state, dec("0.5"), range("", "0", "1e30", "7"), target("Ch"));
+    EXPECT_EQ(executions(), (Calls{"Execute Ch 7 0 255"}));
+    // A limit too large fails after the target was found.
+    EXPECT_THROW(
+        executeAction(state, dec("0.5"), range("", "0", "1", "0", "255", "1e12"), target("Ch")),
+        VbError);
+}

@@ -1,0 +1,170 @@
+// Dispatch time per datagram: decode, match and execute on a do-nothing host target, against
+// action tables of 1, 100 and 10 000 rows of which one matches; beside liblo's dispatch of the
+// same datagram to a server with 12 and with 128 registered methods.
+//
+//   build/bench/bench/tarvex_dispatch_bench --benchmark_format=json
+//
+// Benchmarks: dispatch/rows:<N> and dispatch/liblo/methods:<N>; one iteration is one datagram.
+
+#include "engine/OSCHandler.h"
+#include "osc/OSCMessages.h"
+#include "support/ActionRows.h"
+#include "support/OscBuilder.h"
+
+#include <benchmark/benchmark.h>
+#include <lo/lo.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tarvex;
+using tarvex::test::OscBuilder;
+
+class NullTarget : public IHostTarget {
+public:
+    void Execute(int32_t &value, int32_t &, int32_t &, const Variant &) override
+    {
+        benchmark::DoNotOptimize(value);
+    }
+    Variant T1() override { return {}; }
+    uint8_t T3() override { return 0; }
+    Variant T0() override { return {}; }
+    int32_t T4() override { return 0; }
+    Variant T2() override { return {}; }
+};
+
+class NullFactory : public ITargetFactory {
+public:
+    void SetupList(const ObjectPtr &) override {}
+    void ReleaseTarget(const HostTargetPtr &) override {}
+    void BeginCellEdit(const HostTargetPtr &, const ObjectPtr &, int16_t) override {}
+    void EndCellEdit(const HostTargetPtr &, const ObjectPtr &, int16_t) override {}
+    HostTargetPtr CreateTarget(const Variant &, const Variant &, const Variant &, uint8_t,
+                               int32_t) override
+    {
+        return std::make_shared<NullTarget>();
+    }
+    ObjectPtr ShowTargetInRow(const HostTargetPtr &, const ObjectPtr &row, int16_t) override
+    {
+        return row;
+    }
+};
+
+// The stream object: UserInteraction does nothing.
+class NullStream : public Object {
+public:
+    Variant callByName(std::string_view, std::span<const Variant>) override { return {}; }
+};
+
+class NullHelper : public Object, public IHostModule {
+public:
+    Variant callByName(std::string_view member, std::span<const Variant> arguments) override
+    {
+        if (member == "MyStream")
+            return Variant(m_stream);
+        return Object::callByName(member, arguments);
+    }
+    TargetFactoryPtr GetTargetFactory() override { return m_factory; }
+    OptionListPtr NewOptionList() override { return nullptr; }
+    ModuleInfoPtr NewModuleInfo() override { return nullptr; }
+
+private:
+    ObjectPtr m_stream = std::make_shared<NullStream>();
+    TargetFactoryPtr m_factory = std::make_shared<NullFactory>();
+};
+
+// The windows of a running server outside learn mode.
+class ServerWindows : public EngineWindows {
+public:
+    explicit ServerWindows(HostModulePtr cmp) : m_cmp(std::move(cmp)) {}
+    void signalReception() override {}
+    bool socketOpen() override { return true; }
+    HostModulePtr mainWindowHostModule() override { return m_cmp; }
+    bool learnModeOn() override { return false; }
+    void setReceived() override {}
+    int actionListItemCount() override { return 0; }
+    void setActionListItemChecked(int, bool) override {}
+    bool analyzerOpen() override { return false; }
+    void analyze(const osc::OSCMessages &) override {}
+    std::string mainAddress() override { return {}; }
+    std::string mainPort() override { return {}; }
+    int16_t autostartValue() override { return 0; }
+    std::string editorAddress() override { return {}; }
+    std::string editorPort() override { return {}; }
+
+private:
+    HostModulePtr m_cmp;
+};
+
+std::vector<uint8_t> faderDatagram()
+{
+    return OscBuilder().message("/fader1", ",f").f32(0.5f).bytes();
+}
+
+// A fader row as the editor stores it: any value of the float, 0..1 onto 0..255.
+Variant faderRow(const std::string &address, int32_t id)
+{
+    using namespace tarvex::test;
+    return actionRow(address, {"f"},
+                     {{condition("any", range("", "0", "1"), target("Channel " + address))}}, id);
+}
+
+void dispatchRows(benchmark::State &bench)
+{
+    const auto rows = static_cast<int32_t>(bench.range(0));
+    auto helper = std::make_shared<NullHelper>();
+    ServerWindows windows(helper);
+    PluginState state(windows);
+    state.hostHelper = helper;
+
+    // The matching row stands last: a walk over the table would meet it after all the others.
+    VarArray table;
+    for (int32_t i = 1; i < rows; ++i)
+        table.append(faderRow("/other/" + std::to_string(i), i));
+    table.append(faderRow("/fader1", rows));
+    state.actionTable.replace(std::move(table));
+
+    const std::vector<uint8_t> datagram = faderDatagram();
+    handleDatagram(state, datagram); // creates and caches the host target
+    for (auto _ : bench)
+        handleDatagram(state, datagram);
+    bench.SetItemsProcessed(bench.iterations());
+}
+
+int ignoreMessage(const char *, const char *, lo_arg **argv, int, lo_message, void *)
+{
+    benchmark::DoNotOptimize(argv[0]->f);
+    return 0;
+}
+
+void ignoreError(int, const char *, const char *) {}
+
+void dispatchLiblo(benchmark::State &bench)
+{
+    const auto methods = static_cast<int>(bench.range(0));
+    lo_server server = lo_server_new_with_proto(nullptr, LO_UDP, ignoreError);
+    if (!server) {
+        bench.SkipWithError("liblo could not open a server");
+        return;
+    }
+    for (int i = 1; i < methods; ++i)
+        lo_server_add_method(server, ("/other/" + std::to_string(i)).c_str(), "f", ignoreMessage,
+                             nullptr);
+    lo_server_add_method(server, "/fader1", "f", ignoreMessage, nullptr);
+
+    std::vector<uint8_t> datagram = faderDatagram();
+    for (auto _ : bench)
+        lo_server_dispatch_data(server, datagram.data(), datagram.size());
+    bench.SetItemsProcessed(bench.iterations());
+    lo_server_free(server);
+}
+
+} // namespace
+
+BENCHMARK(dispatchRows)->Name("dispatch")->ArgName("rows")->Arg(1)->Arg(100)->Arg(10000);
+BENCHMARK(dispatchLiblo)->Name("dispatch/liblo")->ArgName("methods")->Arg(12)->Arg(128);
+
+BENCHMARK_MAIN();
