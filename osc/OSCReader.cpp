@@ -37,6 +37,10 @@ public:
     std::string_view readString()
     {
         int32_t start = std::min(m_pos, m_size);
+        if (start == m_size) {
+            moveTo(m_size);
+            return {};
+        }
         const void *zero = std::memchr(m_data + start, 0, static_cast<size_t>(m_size - start));
         if (!zero) {
             moveTo(m_size);
