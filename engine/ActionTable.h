@@ -36,6 +36,8 @@ namespace conditionField {
 constexpr int32_t Operator = 0;
 constexpr int32_t Parameters = 1;
 constexpr int32_t Target = 2;
+// A target holds the five creation values T0 to T4 of a host target.
+constexpr size_t TargetSize = 5;
 } // namespace conditionField
 
 // Indices into a condition's parameters, in the editor's column order.

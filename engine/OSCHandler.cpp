@@ -1,6 +1,7 @@
 #include "engine/OSCHandler.h"
 
 #include "core/Conversions.h"
+#include "engine/ArgumentWalk.h"
 #include "engine/OSCLearn.h"
 #include "engine/ObjectHandler.h"
 #include "osc/OSCReader.h"
@@ -13,28 +14,10 @@ namespace {
 using osc::OSCMessage;
 
 inline constexpr std::string_view BeatRule = "NumarkBeat";
-// T0 to T4, the creation values of a host target.
-constexpr size_t TargetSize = 5;
 
 bool isText(const Variant *value, std::string_view text)
 {
     return value && value->isString() && value->asString() == text;
-}
-
-// The argument kinds a row's conditions are grouped by; anything else is no argument.
-enum Kind { Float, Integer, String, EmptyKind, Other };
-
-Kind kindOfTag(std::string_view tag)
-{
-    if (tag.size() == 1) {
-        switch (tag[0]) {
-        case 'f': return Float;
-        case 'i': return Integer;
-        case 's': return String;
-        default: return Other;
-        }
-    }
-    return tag == "Empty" ? EmptyKind : Other;
 }
 
 // Works out which conditions a row runs for messages with this message's tags; false when the
@@ -54,41 +37,30 @@ bool planRow(PluginState &state, const OSCMessage &message, const VarArray &row,
             return false;
     }
 
-    std::array<int, 4> groupOf{-1, -1, -1, -1};
-    std::array<int, 4> occurrence{};
-    int nextGroup = 0;
-    for (size_t i = 0; i < message.tagCount(); ++i) {
-        Kind kind = kindOfTag(message.tag(i));
-        if (kind == Other)
-            continue;
-        if (groupOf[kind] < 0)
-            groupOf[kind] = nextGroup++;
-        int group = groupOf[kind];
-        int k = occurrence[kind];
-        if (kind != EmptyKind)
-            ++occurrence[kind];
-
-        const Variant *groupList = conditions->array().find(group);
-        const Variant *condition = groupList ? elementOf(*groupList, k) : nullptr;
+    const VarArray &conditionGroups = conditions->array();
+    return forEachArgument(message, [&](const Argument &argument) {
+        const Variant *groupList = conditionGroups.find(argument.group);
+        const Variant *condition = groupList ? elementOf(*groupList, argument.occurrence) : nullptr;
         if (!condition || !condition->isArray())
             return false;
         const VarArray &q = condition->array();
         const Variant *op = q.find(conditionField::Operator);
-        bool argumentLess = kind == EmptyKind;
+        bool argumentLess = argument.kind == ArgumentKind::Empty;
         if (!argumentLess && isText(op, NeverOperator))
-            continue;
+            return true;
         const Variant *parameters = q.find(conditionField::Parameters);
         const Variant *target = q.find(conditionField::Target);
         if (!parameters || !parameters->isArray() || !target || !target->isArray() ||
-            target->array().size() < TargetSize || (!argumentLess && !op))
+            target->array().size() < conditionField::TargetSize || (!argumentLess && !op))
             return false;
         const VarArray &params = parameters->array();
-        steps.push_back({argumentLess, static_cast<uint16_t>(group), static_cast<uint16_t>(k), op,
+        steps.push_back({argumentLess, static_cast<uint16_t>(argument.group),
+                         static_cast<uint16_t>(argument.occurrence), op,
                          params.find(parameterField::CompareValue),
                          &state.preparedActions.of(params, target->array(), generation),
                          &target->array()});
-    }
-    return true;
+        return true;
+    });
 }
 
 // The plan of a row for this message, made again when the message's tags differ from the

@@ -1,6 +1,7 @@
 #include "engine/OSCLearn.h"
 
 #include "core/Conversions.h"
+#include "engine/ArgumentWalk.h"
 
 #include <array>
 
@@ -8,41 +9,6 @@ namespace tarvex {
 namespace {
 
 using osc::OSCMessage;
-
-bool isNumericTag(std::string_view tag)
-{
-    return tag == "i" || tag == "f";
-}
-
-int kindIndex(std::string_view tag)
-{
-    if (tag == "i")
-        return 0;
-    if (tag == "f")
-        return 1;
-    if (tag == "s")
-        return 2;
-    return tag == "Empty" ? 3 : -1;
-}
-
-// Walks the message's tags with the group numbering of the action table: calls
-// visit(tag, group, occurrence, value) for every argument.
-template <typename Visit> void forEachArgument(const OSCMessage &message, Visit visit)
-{
-    std::array<int, 4> groupOf{-1, -1, -1, -1};
-    std::array<int, 4> occurrence{};
-    int nextGroup = 0;
-    for (size_t i = 0; i < message.tagCount(); ++i) {
-        std::string_view tag = message.tag(i);
-        int kind = kindIndex(tag);
-        if (kind < 0)
-            continue;
-        if (groupOf[kind] < 0)
-            groupOf[kind] = nextGroup++;
-        int k = occurrence[kind]++;
-        visit(tag, groupOf[kind], k, message.slot(static_cast<size_t>(groupOf[kind]))[k]);
-    }
-}
 
 const VarArray *findEntry(const VarArray &learned, std::string_view address, int32_t &index)
 {
@@ -75,14 +41,17 @@ bool sameTags(const OSCMessage &message, const VarArray &entry)
 void widenRanges(const OSCMessage &message, Variant &entry)
 {
     Variant &groups = entry.mutableArray()[learned::Groups];
-    forEachArgument(message, [&](std::string_view tag, int group, int k, const Variant &v) {
-        if (!isNumericTag(tag))
-            return;
-        VarArray &range = groups.mutableArray()[group].mutableArray()[k].mutableArray();
-        if (compare(v, range[0]) == Comparison::Less)
-            range[0] = v;
-        if (compare(v, range[1]) == Comparison::Greater)
-            range[1] = v;
+    forEachArgument(message, [&](const Argument &argument) {
+        if (argument.kind != ArgumentKind::Integer && argument.kind != ArgumentKind::Float)
+            return true;
+        VarArray &range = groups.mutableArray()[argument.group]
+                              .mutableArray()[argument.occurrence]
+                              .mutableArray();
+        if (compare(argument.value, range[0]) == Comparison::Less)
+            range[0] = argument.value;
+        if (compare(argument.value, range[1]) == Comparison::Greater)
+            range[1] = argument.value;
+        return true;
     });
 }
 

@@ -12,7 +12,6 @@ namespace tarvex {
 namespace {
 
 constexpr int32_t ObjectVariableNotSet = 91;
-constexpr int32_t TargetSize = 5;
 
 TargetFactoryPtr targetFactory(PluginState &state)
 {
@@ -57,7 +56,8 @@ std::vector<std::string> keysInUse(const VarArray &rows)
                 const Variant *target = elementOf(q, conditionField::Target);
                 if (!op || (op->isString() && op->asString() == NeverOperator))
                     continue;
-                if (target && target->isArray() && target->array().size() >= TargetSize)
+                if (target && target->isArray() &&
+                    target->array().size() >= conditionField::TargetSize)
                     keys.push_back(targetKey(target->array()));
             }
         }
@@ -261,7 +261,7 @@ HostTargetPtr getTarget(PluginState &state, const VarArray &target)
 std::string targetKey(const VarArray &target)
 {
     std::string key;
-    for (int32_t i = 0; i < TargetSize; ++i)
+    for (int32_t i = 0; i < static_cast<int32_t>(conditionField::TargetSize); ++i)
         appendText(key, target[i]);
     return key;
 }
