@@ -77,7 +77,7 @@ Bytes actionTableExample()
     return b;
 }
 
-TEST(ArrayFilePaths, ProjectFolderCutsAtTheLastSeparatorOfEitherKind)
+TEST(ArrayFilePaths, projectFolderCutsAtTheLastSeparatorOfEitherKind)
 {
     EXPECT_EQ(projectFolder("/home/anna/shows/tour.zlm"), "/home/anna/shows/");
     EXPECT_EQ(projectFolder("C:\\Shows\\tour.zlm"), "C:\\Shows\\");
@@ -87,7 +87,7 @@ TEST(ArrayFilePaths, ProjectFolderCutsAtTheLastSeparatorOfEitherKind)
     EXPECT_EQ(projectFolder(""), "");
 }
 
-TEST(ArrayFilePaths, FileExistsAndDimensionCount)
+TEST(ArrayFilePaths, fileExistsAndDimensionCount)
 {
     TempFolder folder;
     writeFile(folder.path("a.dat"), {1});
@@ -102,7 +102,7 @@ TEST(ArrayFilePaths, FileExistsAndDimensionCount)
     EXPECT_EQ(errorNumberOf([] { arrayDimensionCount(Variant("text")); }), errc::TypeMismatch);
 }
 
-TEST(ArrayFileRead, SettingsExampleReadsAndWritesBackByteForByte)
+TEST(ArrayFileRead, settingsExampleReadsAndWritesBackByteForByte)
 {
     TempFolder folder;
     VarArray settings = readBytes(folder, SettingsExample);
@@ -113,7 +113,7 @@ TEST(ArrayFileRead, SettingsExampleReadsAndWritesBackByteForByte)
     EXPECT_EQ(writtenBytes(folder, settings), SettingsExample);
 }
 
-TEST(ArrayFileRead, ActionRowWithEveryElementKind)
+TEST(ArrayFileRead, actionRowWithEveryElementKind)
 {
     TempFolder folder;
     ByteVector bytes = actionTableExample().data;
@@ -137,7 +137,7 @@ TEST(ArrayFileRead, ActionRowWithEveryElementKind)
     EXPECT_EQ(writtenBytes(folder, table), bytes);
 }
 
-TEST(ArrayFileRead, ScalarsTypedArraysAndNeverDimensionedNestedArrays)
+TEST(ArrayFileRead, scalarsTypedArraysAndNeverDimensionedNestedArrays)
 {
     TempFolder folder;
     Bytes b;
@@ -167,7 +167,7 @@ TEST(ArrayFileRead, ScalarsTypedArraysAndNeverDimensionedNestedArrays)
     EXPECT_EQ(writtenBytes(folder, values), b.data);
 }
 
-TEST(ArrayFileRead, UnusableHeaderLeavesTheArrayAsItWas)
+TEST(ArrayFileRead, unusableHeaderLeavesTheArrayAsItWas)
 {
     TempFolder folder;
     const VarArray untouched = VarArray::ofValues({Variant("untouched")});
@@ -184,7 +184,7 @@ TEST(ArrayFileRead, UnusableHeaderLeavesTheArrayAsItWas)
     EXPECT_EQ(kept, untouched);
 }
 
-TEST(ArrayFileRead, DamagedNestedDescriptorsStopTheReadKeepingWhatCameBefore)
+TEST(ArrayFileRead, damagedNestedDescriptorsStopTheReadKeepingWhatCameBefore)
 {
     TempFolder folder;
     ByteVector hugeNested = Bytes().header(0, 1).string("first").array(0x200C, 0x7FFFFFFF).data;
@@ -202,7 +202,7 @@ TEST(ArrayFileRead, DamagedNestedDescriptorsStopTheReadKeepingWhatCameBefore)
     EXPECT_EQ(readBytes(folder, overflowingBound), VarArray::ofValues({Variant()}));
 }
 
-TEST(ArrayFileRead, FileCutShortLoadsAsFarAsItGoes)
+TEST(ArrayFileRead, fileCutShortLoadsAsFarAsItGoes)
 {
     TempFolder folder;
     ByteVector settings(SettingsExample.begin(), SettingsExample.begin() + 64); // inside slot 4
@@ -221,7 +221,7 @@ TEST(ArrayFileRead, FileCutShortLoadsAsFarAsItGoes)
     }
 }
 
-TEST(ArrayFileWrite, RoundTripKeepsBoundsTypeWordsAndValues)
+TEST(ArrayFileWrite, roundTripKeepsBoundsTypeWordsAndValues)
 {
     TempFolder folder;
     VarArray grid(VarType::Integer);
@@ -249,7 +249,7 @@ TEST(ArrayFileWrite, RoundTripKeepsBoundsTypeWordsAndValues)
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.dat", "out.dat"}));
 }
 
-TEST(ArrayFileWrite, TextIsStoredInTheWindowsCodePage)
+TEST(ArrayFileWrite, textIsStoredInTheWindowsCodePage)
 {
     TempFolder folder;
     ByteVector bytes = writtenBytes(folder, VarArray::ofValues({Variant("Grüße 5 € ✓")}));
@@ -262,7 +262,7 @@ TEST(ArrayFileWrite, TextIsStoredInTheWindowsCodePage)
     EXPECT_EQ(readBytes(folder, bytes)[0], Variant("Grüße 5 € ?"));
 }
 
-TEST(ArrayFileWrite, NeverDimensionedArrayRemovesTheFile)
+TEST(ArrayFileWrite, neverDimensionedArrayRemovesTheFile)
 {
     TempFolder folder;
     writeFile(folder.path("out.dat"), SettingsExample);
@@ -272,7 +272,7 @@ TEST(ArrayFileWrite, NeverDimensionedArrayRemovesTheFile)
     EXPECT_TRUE(folder.names().empty());
 }
 
-TEST(ArrayFileWrite, RefusalsLeaveTheOldFileUntouched)
+TEST(ArrayFileWrite, refusalsLeaveTheOldFileUntouched)
 {
     TempFolder folder;
     std::string path = folder.path("out.dat");
@@ -298,7 +298,7 @@ TEST(ArrayFileWrite, RefusalsLeaveTheOldFileUntouched)
     EXPECT_EQ(folder.names(), std::vector<std::string>{"out.dat"});
 }
 
-TEST(ArrayFileWrite, FailedWriteKeepsTheOldFileAndReportsTheError)
+TEST(ArrayFileWrite, failedWriteKeepsTheOldFileAndReportsTheError)
 {
     TempFolder folder;
     std::string path = folder.path("out.dat");

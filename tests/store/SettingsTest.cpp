@@ -89,7 +89,7 @@ protected:
     PluginState state{windows};
 };
 
-TEST_F(SettingsFiles, FirstStartWritesVersion2DefaultsAndKeepsVersion3InMemory)
+TEST_F(SettingsFiles, firstStartWritesVersion2DefaultsAndKeepsVersion3InMemory)
 {
     loadSettings(state);
     ByteVector expected = settingsFile({"Version 2", "127.0.0.1", "12345", "127.0.0.1", "12345"}, 5)
@@ -105,7 +105,7 @@ TEST_F(SettingsFiles, FirstStartWritesVersion2DefaultsAndKeepsVersion3InMemory)
     EXPECT_FALSE(state.actionTable.isDimensioned());
 }
 
-TEST_F(SettingsFiles, Version2FileStaysUntilTheNextSaveWritesVersion3)
+TEST_F(SettingsFiles, version2FileStaysUntilTheNextSaveWritesVersion3)
 {
     ByteVector version2 =
         settingsFile({"Version 2", "10.0.0.5", "9000", "10.0.0.6", "9001"}, 4).data;
@@ -130,7 +130,7 @@ TEST_F(SettingsFiles, Version2FileStaysUntilTheNextSaveWritesVersion3)
     EXPECT_FALSE(state.savingSettings);
 }
 
-TEST_F(SettingsFiles, Version1FileRewritesBothFilesAtOnce)
+TEST_F(SettingsFiles, version1FileRewritesBothFilesAtOnce)
 {
     writeFile(settingsPath(), settingsFile({"Version 1", "a", "b", "c", "d"}, 4).data);
     Bytes actions;
@@ -147,7 +147,7 @@ TEST_F(SettingsFiles, Version1FileRewritesBothFilesAtOnce)
     EXPECT_EQ(activationOf(0), "Activated");
 }
 
-TEST_F(SettingsFiles, ResaveNeverReplacesAnActionsFileThatCouldNotBeRead)
+TEST_F(SettingsFiles, resaveNeverReplacesAnActionsFileThatCouldNotBeRead)
 {
     for (const ByteVector &unreadable : {ByteVector{}, ByteVector{0x0B, 0x00, 0x01, 0x02}}) {
         TempFolder project;
@@ -161,7 +161,7 @@ TEST_F(SettingsFiles, ResaveNeverReplacesAnActionsFileThatCouldNotBeRead)
     }
 }
 
-TEST_F(SettingsFiles, FirstLoadDeactivatesEveryRowNotExactlyActivated)
+TEST_F(SettingsFiles, firstLoadDeactivatesEveryRowNotExactlyActivated)
 {
     Bytes actions;
     actions.header(0, 4);
@@ -182,7 +182,7 @@ TEST_F(SettingsFiles, FirstLoadDeactivatesEveryRowNotExactlyActivated)
     EXPECT_EQ(activationOf(4), "Deactivated");
 }
 
-TEST_F(SettingsFiles, FailedWriteStillCompletesTheLoadInMemory)
+TEST_F(SettingsFiles, failedWriteStillCompletesTheLoadInMemory)
 {
     // A folder where the settings file should be: unreadable, and every write onto it fails.
     std::filesystem::create_directory(settingsPath());
@@ -202,7 +202,7 @@ TEST_F(SettingsFiles, FailedWriteStillCompletesTheLoadInMemory)
     EXPECT_EQ(activationOf(0), "Deactivated");
 }
 
-TEST_F(SettingsFiles, OnlyTheFirstLoadReadsTheFiles)
+TEST_F(SettingsFiles, onlyTheFirstLoadReadsTheFiles)
 {
     loadSettings(state);
     VarArray settingsAfterFirstLoad = state.settings;
@@ -218,7 +218,7 @@ TEST_F(SettingsFiles, OnlyTheFirstLoadReadsTheFiles)
     EXPECT_EQ(readFile(actionsPath()), actions.data);
 }
 
-TEST_F(SettingsFiles, UnknownVersionIsUsedAsReadAndStillSaves)
+TEST_F(SettingsFiles, unknownVersionIsUsedAsReadAndStillSaves)
 {
     ByteVector unknown = settingsFile({"Version 9", "a", "b"}, 2).data;
     writeFile(settingsPath(), unknown);
@@ -235,7 +235,7 @@ TEST_F(SettingsFiles, UnknownVersionIsUsedAsReadAndStillSaves)
                                   Variant("127.0.0.1"), Variant("12345"), Variant::integer(0)}));
 }
 
-TEST_F(SettingsFiles, FailedSaveReportsTheErrorAndClearsTheFlag)
+TEST_F(SettingsFiles, failedSaveReportsTheErrorAndClearsTheFlag)
 {
     loadSettings(state);
     host->setBaseFilename(folder.path("gone/show.zlm"));
@@ -243,7 +243,7 @@ TEST_F(SettingsFiles, FailedSaveReportsTheErrorAndClearsTheFlag)
     EXPECT_FALSE(state.savingSettings);
 }
 
-TEST_F(SettingsFiles, PathsFollowTheProjectEveryTime)
+TEST_F(SettingsFiles, pathsFollowTheProjectEveryTime)
 {
     EXPECT_EQ(actionsFilePath(state), folder.path("TarvexActions.dat"));
     host->setBaseFilename("C:\\Shows\\tour.zlm");
@@ -252,7 +252,7 @@ TEST_F(SettingsFiles, PathsFollowTheProjectEveryTime)
     EXPECT_EQ(actionsFilePath(state), "TarvexActions.dat");
 }
 
-TEST_F(SettingsFiles, SavingAndReloadingTheActionTable)
+TEST_F(SettingsFiles, savingAndReloadingTheActionTable)
 {
     Bytes actions;
     actions.header(0, 0);
