@@ -31,62 +31,6 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Checks the number grammar and writes the text in the form std::from_chars reads: no blanks,
-// no leading '+', '.' as the separator.
-bool normaliseNumber(std::string_view text, std::string &out)
-{
-    text = trimmed(text);
-    char separator = systemDecimalSeparator();
-    size_t i = 0;
-    out.clear();
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-')
-            out.push_back('-');
-        ++i;
-    }
-    bool digits = false, point = false;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        if (isDigit(c)) {
-            digits = true;
-            out.push_back(c);
-        } else if ((c == '.' || c == separator) && !point) {
-            point = true;
-            out.push_back('.');
-        } else {
-            break;
-        }
-    }
-    if (!digits)
-        return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        out.push_back('e');
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            out.push_back(text[i++]);
-        bool exponentDigits = false;
-        for (; i < text.size() && isDigit(text[i]); ++i) {
-            exponentDigits = true;
-            out.push_back(text[i]);
-        }
-        if (!exponentDigits)
-            return false;
-    }
-    return i == text.size();
-}
-
-std::optional<double> parseDouble(std::string_view text)
-{
-    std::string normal;
-    if (!normaliseNumber(text, normal))
-        return std::nullopt;
-    double value = 0;
-    auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-    if (ec != std::errc() || end != normal.data() + normal.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 // Checks the number grammar without building anything. Only an exponent or a very long run of
 // digits can leave the range of a double; `mayOverflow` says whether that needs checking.
 bool scanNumber(std::string_view text, bool &mayOverflow)
@@ -122,6 +66,28 @@ bool scanNumber(std::string_view text, bool &mayOverflow)
             return false;
     }
     return i == text.size();
+}
+
+// The value of a text of the number grammar as a double, if it is finite.
+std::optional<double> parseDouble(std::string_view text)
+{
+    bool mayOverflow = false;
+    if (!scanNumber(text, mayOverflow))
+        return std::nullopt;
+    // std::from_chars reads neither blanks nor a leading '+' nor another separator than '.'.
+    std::string normal;
+    char separator = systemDecimalSeparator();
+    for (char c : trimmed(text)) {
+        if (c == separator)
+            normal.push_back('.');
+        else if (c != '+' || !normal.empty())
+            normal.push_back(c);
+    }
+    double value = 0;
+    auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+    if (ec != std::errc() || end != normal.data() + normal.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 Decimal textToDecimal(const std::string &text)
