@@ -8,6 +8,10 @@
 namespace tarvex {
 namespace {
 
+// What a cell that is not numeric stands for: 0 for outMin and Min, 255 for outMax and Max.
+const Variant DefaultLow(0);
+const Variant DefaultHigh(255);
+
 const Variant &numericOr(const VarArray &parameters, int32_t index, const Variant &fallback)
 {
     const Variant *p = parameters.find(index);
@@ -41,9 +45,8 @@ void prepareInput(PreparedAction &p, const VarArray &parameters)
 
 void prepareOutput(PreparedAction &p, const VarArray &parameters)
 {
-    static const Variant zero(0), full(255);
-    const Variant &outMin = numericOr(parameters, parameterField::OutMin, zero);
-    const Variant &outMax = numericOr(parameters, parameterField::OutMax, full);
+    const Variant &outMin = numericOr(parameters, parameterField::OutMin, DefaultLow);
+    const Variant &outMax = numericOr(parameters, parameterField::OutMax, DefaultHigh);
     // Compared as held: the texts "0" and "0.0" differ.
     p.outputEqual = compare(outMax, outMin) == Comparison::Equal;
     capture(p.outputError, [&] {
@@ -54,10 +57,9 @@ void prepareOutput(PreparedAction &p, const VarArray &parameters)
 
 void prepareLimits(PreparedAction &p, const VarArray &parameters)
 {
-    static const Variant zero(0), full(255);
     capture(p.limitError, [&] {
-        p.min = toLong(numericOr(parameters, parameterField::Min, zero));
-        p.max = toLong(numericOr(parameters, parameterField::Max, full));
+        p.min = toLong(numericOr(parameters, parameterField::Min, DefaultLow));
+        p.max = toLong(numericOr(parameters, parameterField::Max, DefaultHigh));
     });
 }
 
