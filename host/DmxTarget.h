@@ -1,0 +1,66 @@
+#pragma once
+// DmxTarget: the host's target, a DMX channel. It keeps its creation values T0..T4 as they were
+// handed over and reads them back unchanged; executing it writes a level to Universes when its
+// kind is "DMX", its universe exists and its channel is 1..512, and otherwise writes nothing.
+// Every execute is reported to HostEvents, valid or not.
+//
+// The target factory may change the values: a cell edit in the editor's target columns ends
+// before the editor writes the chosen text into the cell, so the factory leaves the target a
+// pending edit (the row and column) and the target takes the cell's text the next time anyone
+// asks it for its values or executes it.
+
+#include "host/HostEvents.h"
+#include "host/TargetColumns.h"
+#include "host/Universes.h"
+#include "plugin/HostInterfaces.h"
+#include "plugin/ListWidget.h"
+
+#include <memory>
+#include <optional>
+
+namespace tarvex::host {
+
+// The level for a value within the limits: the value is clamped to [min, max] and mapped
+// proportionally onto 0..255 (min gives 0, max gives 255), rounded half to even. Limits in
+// reverse order map in reverse. Equal limits have no range: a value at or above them gives 255,
+// a value below them 0.
+uint8_t dmxLevel(int32_t value, int32_t min, int32_t max);
+
+class DmxTarget : public IHostTarget {
+public:
+    DmxTarget(TargetValues values, std::shared_ptr<Universes> universes,
+              std::shared_ptr<const HostEvents> events);
+
+    void Execute(int32_t &value, int32_t &min, int32_t &max, const Variant &stream) override;
+    Variant T1() override;
+    uint8_t T3() override;
+    Variant T0() override;
+    int32_t T4() override;
+    Variant T2() override;
+
+    // The current values, with a pending edit taken first.
+    const TargetValues &values();
+    // Whether the target would write a level: kind "DMX", an existing universe, channel 1..512.
+    bool isDmxChannel();
+
+    // Factory side: the cell whose text becomes the value of a column once the editor has
+    // written it. A later edit replaces an earlier one that was not taken yet.
+    void setPendingEdit(ListRowPtr row, int cellColumn, TargetColumn column);
+    void takePendingEdit();
+    bool hasPendingEdit() const { return m_pending.has_value(); }
+
+private:
+    struct PendingEdit {
+        ListRowPtr row;
+        int cellColumn;
+        TargetColumn column;
+    };
+
+    TargetValues m_values;
+    std::shared_ptr<Universes> m_universes;
+    std::shared_ptr<const HostEvents> m_events;
+    std::optional<PendingEdit> m_pending;
+};
+using DmxTargetPtr = std::shared_ptr<DmxTarget>;
+
+} // namespace tarvex::host

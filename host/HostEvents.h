@@ -1,0 +1,27 @@
+#pragma once
+// What the host wants to hear of its objects: every target execute and every user interaction
+// the plug-in announces. The GUI logs them, the headless host prints them as JSON lines. Unset
+// callbacks are skipped.
+
+#include "core/Variant.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace tarvex::host {
+
+// A target's creation values, T0 to T4, exactly as the plug-in handed them over.
+struct TargetValues {
+    Variant t0, t1, t2;
+    uint8_t t3 = 0;
+    int32_t t4 = 0;
+    friend bool operator==(const TargetValues &, const TargetValues &) = default;
+};
+
+struct HostEvents {
+    std::function<void(const TargetValues &target, int32_t value, int32_t min, int32_t max)>
+        executed;
+    std::function<void()> userInteraction;
+};
+
+} // namespace tarvex::host

@@ -1,0 +1,64 @@
+#include "host/HostHelper.h"
+
+#include "host/HostModuleInfo.h"
+#include "host/HostOptionList.h"
+
+#include <algorithm>
+
+namespace tarvex::host {
+namespace {
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+} // namespace
+
+bool sameMemberName(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+}
+
+Variant HostProject::callByName(std::string_view member, std::span<const Variant> arguments)
+{
+    if (sameMemberName(member, "BaseFilename"))
+        return Variant(m_baseFilename);
+    return Object::callByName(member, arguments);
+}
+
+Variant HostStream::callByName(std::string_view member, std::span<const Variant> arguments)
+{
+    if (!sameMemberName(member, "UserInteraction"))
+        return Object::callByName(member, arguments);
+    if (m_events && m_events->userInteraction)
+        m_events->userInteraction();
+    return Variant();
+}
+
+HostHelper::HostHelper(std::shared_ptr<Universes> universes,
+                       std::shared_ptr<const HostEvents> events)
+    : m_project(std::make_shared<HostProject>()), m_stream(std::make_shared<HostStream>(events)),
+      m_factory(std::make_shared<DmxTargetFactory>(std::move(universes), std::move(events)))
+{}
+
+Variant HostHelper::callByName(std::string_view member, std::span<const Variant> arguments)
+{
+    if (sameMemberName(member, "Project"))
+        return Variant(ObjectPtr(m_project));
+    if (sameMemberName(member, "MyStream"))
+        return Variant(ObjectPtr(m_stream));
+    return Object::callByName(member, arguments);
+}
+
+OptionListPtr HostHelper::NewOptionList()
+{
+    return std::make_shared<HostOptionList>();
+}
+
+ModuleInfoPtr HostHelper::NewModuleInfo()
+{
+    return std::make_shared<HostModuleInfo>();
+}
+
+} // namespace tarvex::host

@@ -1,0 +1,64 @@
+#pragma once
+// HostHelper: the object the host hands the plug-in at Init, its one way into the host. By name
+// it offers "Project" (whose "BaseFilename" is the project file's path: the plug-in keeps its
+// files in that folder) and "MyStream" (whose "UserInteraction" the plug-in calls whenever
+// incoming OSC acts on a target). As IHostModule it gives the target factory and creates option
+// lists and module-info objects. Names are matched without regard to case, as late binding does.
+//
+//   auto universes = std::make_shared<Universes>(4);
+//   auto events = std::make_shared<HostEvents>();
+//   events->userInteraction = [] { std::puts("{\"event\":\"userInteraction\"}"); };
+//   auto helper = std::make_shared<HostHelper>(universes, events);
+//   helper->project()->setBaseFilename("/shows/club.tvx");
+//   plugIn->plugin().Init("Tarvex Host", "", helper);
+
+#include "host/DmxTargetFactory.h"
+
+#include <string>
+
+namespace tarvex::host {
+
+// Whether two member names are the same, ignoring the case of ASCII letters.
+bool sameMemberName(std::string_view a, std::string_view b);
+
+class HostProject : public Object {
+public:
+    Variant callByName(std::string_view member, std::span<const Variant> arguments = {}) override;
+
+    const std::string &baseFilename() const { return m_baseFilename; }
+    void setBaseFilename(std::string path) { m_baseFilename = std::move(path); }
+
+private:
+    std::string m_baseFilename;
+};
+
+class HostStream : public Object {
+public:
+    explicit HostStream(std::shared_ptr<const HostEvents> events) : m_events(std::move(events)) {}
+    Variant callByName(std::string_view member, std::span<const Variant> arguments = {}) override;
+
+private:
+    std::shared_ptr<const HostEvents> m_events;
+};
+
+class HostHelper : public Object, public IHostModule {
+public:
+    HostHelper(std::shared_ptr<Universes> universes, std::shared_ptr<const HostEvents> events);
+
+    Variant callByName(std::string_view member, std::span<const Variant> arguments = {}) override;
+
+    TargetFactoryPtr GetTargetFactory() override { return m_factory; }
+    OptionListPtr NewOptionList() override;
+    ModuleInfoPtr NewModuleInfo() override;
+
+    const std::shared_ptr<HostProject> &project() const { return m_project; }
+    const std::shared_ptr<HostStream> &stream() const { return m_stream; }
+    const std::shared_ptr<DmxTargetFactory> &factory() const { return m_factory; }
+
+private:
+    std::shared_ptr<HostProject> m_project;
+    std::shared_ptr<HostStream> m_stream;
+    std::shared_ptr<DmxTargetFactory> m_factory;
+};
+
+} // namespace tarvex::host

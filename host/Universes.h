@@ -1,0 +1,58 @@
+#pragma once
+// Universes: the host's channel levels, the one place every DMX target writes to and every view
+// and output reads from. Universes are numbered 1..count (as the user sees them), channels
+// 1..512, levels 0..255.
+//
+//   Universes universes(4);
+//   universes.subscribe([](uint8_t u, const Universes::Frame &f) { send(u, f); });
+//   universes.set(1, 7, 255); // listeners see universe 1's whole frame once
+//
+// A write that leaves the level as it was notifies nobody, so an OSC fader that keeps sending
+// the same value costs one comparison.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace tarvex::host {
+
+class Universes {
+public:
+    static constexpr int ChannelCount = 512;
+    // The most universes a target can address: its universe number is one byte.
+    static constexpr int MaxCount = 255;
+    using Frame = std::array<uint8_t, ChannelCount>;
+    using Listener = std::function<void(uint8_t universe, const Frame &frame)>;
+    using Subscription = int;
+
+    // count is clamped to 1..MaxCount; every level starts at 0.
+    explicit Universes(int count = 4);
+
+    int count() const { return static_cast<int>(m_frames.size()); }
+    bool isUniverse(int universe) const { return universe >= 1 && universe <= count(); }
+    static bool isChannel(int channel) { return channel >= 1 && channel <= ChannelCount; }
+
+    // Sets one level; returns whether it changed. A universe or channel out of range raises
+    // std::out_of_range.
+    bool set(int universe, int channel, uint8_t level);
+    uint8_t level(int universe, int channel) const;
+    const Frame &frame(int universe) const;
+
+    // Listeners are called, in the order they subscribed, after every change.
+    Subscription subscribe(Listener listener);
+    // Safe from inside a listener; an unknown subscription is ignored.
+    void unsubscribe(Subscription subscription);
+
+private:
+    size_t index(int universe, int channel) const;
+    void notify(uint8_t universe, const Frame &frame);
+    void compact();
+
+    std::vector<Frame> m_frames;
+    std::vector<std::pair<Subscription, Listener>> m_listeners;
+    Subscription m_nextSubscription = 1;
+    int m_notifying = 0;
+};
+
+} // namespace tarvex::host
