@@ -18,8 +18,16 @@ class FakeListRow : public IListRow {
 public:
     explicit FakeListRow(std::string text) : m_text(std::move(text)) {}
 
-    std::string text() override { return alive(), m_text; }
-    void setText(const std::string &text) override { alive(), m_text = text; }
+    std::string text() override
+    {
+        alive();
+        return m_text;
+    }
+    void setText(const std::string &text) override
+    {
+        alive();
+        m_text = text;
+    }
     std::string subItem(int column) override
     {
         alive();
@@ -31,9 +39,21 @@ public:
         alive();
         m_cells[column] = text;
     }
-    bool checked() override { return alive(), m_checked; }
-    void setChecked(bool checked) override { alive(), m_checked = checked; }
-    int position() override { return alive(), m_position; }
+    bool checked() override
+    {
+        alive();
+        return m_checked;
+    }
+    void setChecked(bool checked) override
+    {
+        alive();
+        m_checked = checked;
+    }
+    int position() override
+    {
+        alive();
+        return m_position;
+    }
 
     void place(int position) { m_position = position; }
     void remove() { m_removed = true; }
