@@ -206,6 +206,14 @@ void ActionListView::mouseDoubleClickEvent(QMouseEvent *event)
     requestEdit(index.row() + 1, index.column());
 }
 
+// A click into the table leaves an open drop-down without a choice: it closes.
+void ActionListView::mousePressEvent(QMouseEvent *event)
+{
+    if (m_dropDownOpen)
+        closeEditors();
+    QTableWidget::mousePressEvent(event);
+}
+
 void ActionListView::keyPressEvent(QKeyEvent *event)
 {
     const bool editKey = event->key() == Qt::Key_F2 || event->key() == Qt::Key_Return ||

@@ -175,3 +175,22 @@ TEST_F(ListView, theTextEditorCommitsOnEnterAndEscapeDropsTheEdit)
     EXPECT_FALSE(view.textEditorOpen());
     EXPECT_EQ(done, Texts{"text old -> new"});
 }
+
+TEST_F(ListView, aDropDownLeftWithoutAChoiceCloses)
+{
+    list->addRow("/a");
+    list->addRow("/b");
+    view.onEditRequest = [this](const ListRowPtr &) {
+        list->clearDropDown();
+        list->addDropDownEntry("=");
+        list->openDropDown();
+    };
+    doubleClick(1, 2);
+    ASSERT_TRUE(view.dropDownOpen());
+    view.dropDownEditor()->hidePopup();
+    EXPECT_TRUE(view.dropDownOpen());
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, centreOf(2, 0));
+    EXPECT_FALSE(view.dropDownOpen());
+    EXPECT_FALSE(view.dropDownEditor()->isVisible());
+    EXPECT_EQ(done, Texts{});
+}
