@@ -194,3 +194,17 @@ TEST_F(ListView, aDropDownLeftWithoutAChoiceCloses)
     EXPECT_FALSE(view.dropDownEditor()->isVisible());
     EXPECT_EQ(done, Texts{});
 }
+
+TEST(ListViewLifetime, handlesOutlivingTheViewRaiseError91)
+{
+    ListWidgetPtr list;
+    ListRowPtr row;
+    {
+        ActionListView view;
+        list = view.list();
+        list->addColumn("OSC-Address", 2295);
+        row = list->addRow("/a");
+    }
+    EXPECT_THROW(list->rowCount(), VbError);
+    EXPECT_THROW(row->checked(), VbError);
+}
