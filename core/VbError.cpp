@@ -18,6 +18,7 @@ std::string standardDescription(int32_t number)
     case errc::TypeMismatch: return "Type mismatch";
     case errc::BadFileLength: return "Bad record length";
     case errc::InputPastEndOfFile: return "Input past end of file";
+    case errc::ObjectVariableNotSet: return "Object variable or With block variable not set";
     case errc::InvalidUseOfNull: return "Invalid use of Null";
     case errc::ObjectRequired: return "Object required";
     case errc::NoSuchMember: return "Object doesn't support this property or method";

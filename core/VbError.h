@@ -16,6 +16,7 @@ constexpr int32_t DivisionByZero = 11;
 constexpr int32_t TypeMismatch = 13;
 constexpr int32_t InvalidProcedureCall = 5;
 constexpr int32_t BadFileLength = 59;
+constexpr int32_t ObjectVariableNotSet = 91;
 constexpr int32_t InputPastEndOfFile = 62;
 constexpr int32_t InvalidUseOfNull = 94;
 constexpr int32_t ObjectRequired = 424;

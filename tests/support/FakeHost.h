@@ -4,7 +4,9 @@
 // from datagram to host with one EXPECT_EQ.
 
 #include "core/Conversions.h"
+#include "core/VbError.h"
 #include "plugin/HostInterfaces.h"
+#include "plugin/ListWidget.h"
 
 #include <memory>
 #include <string>
@@ -47,7 +49,21 @@ private:
 class FakeTargetFactory : public ITargetFactory {
 public:
     explicit FakeTargetFactory(std::shared_ptr<HostLog> log) : m_log(std::move(log)) {}
-    void SetupList(const ObjectPtr &) override { m_log->add("SetupList"); }
+
+    // The target columns SetupList adds to an IListWidget (none unless a test names some).
+    std::vector<std::string> listColumns;
+    // ShowTargetInRow writes the target's first value into the first target column.
+    bool drawTargets = false;
+    // CreateTarget raises error 5 for targets whose first value has this text.
+    std::string failingTarget = "\x01none";
+
+    void SetupList(const ObjectPtr &list) override
+    {
+        m_log->add("SetupList");
+        if (auto widget = std::dynamic_pointer_cast<IListWidget>(list))
+            for (const std::string &header : listColumns)
+                widget->addColumn(header, 1200);
+    }
     void ReleaseTarget(const HostTargetPtr &target) override
     {
         m_log->add("ReleaseTarget " + toText(target->T0()));
@@ -65,11 +81,16 @@ public:
     {
         m_log->add("CreateTarget " + toText(t0) + " " + toText(t1) + " " + toText(t2) + " " +
                    std::to_string(t3) + " " + std::to_string(t4));
+        if (toText(t0) == failingTarget)
+            raise(errc::InvalidProcedureCall);
         return std::make_shared<FakeHostTarget>(m_log, t0, t1, t2, t3, t4);
     }
-    ObjectPtr ShowTargetInRow(const HostTargetPtr &, const ObjectPtr &row, int16_t column) override
+    ObjectPtr ShowTargetInRow(const HostTargetPtr &target, const ObjectPtr &row,
+                              int16_t column) override
     {
         m_log->add("ShowTargetInRow " + std::to_string(column));
+        if (auto listRow = std::dynamic_pointer_cast<IListRow>(row); listRow && drawTargets)
+            listRow->setSubItem(column, toText(target->T0()));
         return row;
     }
 

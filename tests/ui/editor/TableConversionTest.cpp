@@ -1,0 +1,210 @@
+// The list filled from the action table and rebuilt into it: the layout of the stored rows,
+// kept numbers and activations, and removals that keep list, targets and table in step.
+#include "EditorFixture.h"
+
+#include "engine/Lib.h"
+#include "engine/ObjectHandler.h"
+
+using namespace tarvex;
+using namespace tarvex::test;
+
+namespace {
+Variant textCondition(const std::string &op, const std::string &compare, VarArray tgt)
+{
+    return Variant(VarArray::ofValues(
+        {Variant(op), Variant(VarArray::ofValues({Variant(compare)})), Variant(std::move(tgt))}));
+}
+int32_t idOf(const VarArray &rows, int32_t index)
+{
+    return rows[index].array()[3].asLong();
+}
+} // namespace
+
+class TableConversion : public EditorTest {
+protected:
+    // Rows of every kind: the second float chosen, a text, an argumentless message, one off.
+    VarArray mixedTable()
+    {
+        return table({
+            actionRow("/xy", {"f", "i", "f"},
+                      {{never(), condition(">", range("0.5", "0", "1", "0", "100"), target("A"))},
+                       {never()}},
+                      11),
+            actionRow("/name", {"s"}, {{textCondition("!=", "off", target("B"))}}, 22),
+            actionRow("/go", {"Empty"},
+                      {{condition("any", range("-", "-", "-", "-", "-", "-", "-"), target("C"))}},
+                      33, "Deactivated"),
+        });
+    }
+};
+
+TEST_F(TableConversion, fillShowsEachRowsChosenArgumentAndItsTarget)
+{
+    state.actionTable.replace(mixedTable());
+    load();
+    ASSERT_EQ(list->rowCount(), 4);
+    EXPECT_EQ(cells(1, 0, 10),
+              (Texts{"/xy", "2. Float", ">", "0.5", "0", "1", "0", "100", "0", "255", "A"}));
+    EXPECT_EQ(cells(2, 0, 4), (Texts{"/name", "1. String", "!=", "off", ""}));
+    EXPECT_EQ(cells(3, 0, 3), (Texts{"/go", "1. Empty", "any", "-"}));
+    EXPECT_TRUE(list->row(1)->checked());
+    EXPECT_FALSE(list->row(3)->checked());
+    EXPECT_EQ(targetNames(), (Texts{"A", "B", "C", ""}));
+}
+
+TEST_F(TableConversion, rebuildingAnUnchangedFillGivesTheSameTable)
+{
+    const VarArray original = mixedTable();
+    state.actionTable.replace(original);
+    load();
+    editor.rebuildActionTable();
+    EXPECT_EQ(actions(), original);
+    EXPECT_EQ(list->rowCount(), 4);
+}
+
+TEST_F(TableConversion, fillSkipsATargetTheHostCannotCreate)
+{
+    state.actionTable.replace(mixedTable());
+    helper->factory->failingTarget = "B";
+    load();
+    ASSERT_EQ(list->rowCount(), 4);
+    EXPECT_EQ(cells(2, 0, 3), (Texts{"/name", "1. String", "!=", "off"}));
+    EXPECT_EQ(cell(2, 10), "");
+    EXPECT_EQ(targetNames(), (Texts{"A", "(none)", "C", ""}));
+    EXPECT_EQ(cell(3, 10), "C");
+}
+
+TEST_F(TableConversion, mixedTagsStoreNeverMarkersForTheArgumentsNotChosen)
+{
+    learn(OscBuilder().message("/mix", ",fsi").f32(0.5f).str("a").i32(7));
+    load();
+    choose(1, 0, "/mix");
+    choose(1, 1, "1. Integer");
+    type(1, 3, "5");
+    editor.rebuildActionTable();
+    ASSERT_EQ(actions().size(), 1u);
+    const int32_t id = idOf(actions(), 0);
+    EXPECT_GE(id, FirstActionId);
+    EXPECT_LE(id, LastActionId);
+    EXPECT_EQ(
+        actions()[0],
+        actionRow("/mix", {"f", "s", "i"},
+                  {{never()},
+                   {never()},
+                   {condition("=", parameters({"5", "7", "7", "", "", "", ""}), blankTarget())}},
+                  id, "Activated"));
+}
+
+TEST_F(TableConversion, rebuildKeepsNumbersAndStoresTheCheckBoxes)
+{
+    state.actionTable.replace(mixedTable());
+    windows.listItemCount = 4;
+    load();
+    QRect first = view.visualRect(view.model()->index(0, 0));
+    // The check box sits at the left of the address cell.
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                      QPoint(first.left() + 10, first.center().y()));
+    ASSERT_FALSE(list->row(1)->checked());
+    list->row(3)->setChecked(true);
+    editor.rebuildActionTable();
+    EXPECT_EQ(idOf(actions(), 0), 11);
+    EXPECT_EQ(toText(actions()[0].array()[4]), "Deactivated");
+    EXPECT_EQ(toText(actions()[2].array()[4]), "Activated");
+    // Every row is switched through the engine, which ticks the list items it finds.
+    EXPECT_EQ(windows.checkedItems,
+              (std::vector<std::pair<int, bool>>{{1, false}, {2, true}, {3, true}}));
+}
+
+TEST_F(TableConversion, rowsWithoutAnArgumentAreDroppedBeforeTheRebuild)
+{
+    learn(OscBuilder().message("/new", ",i").i32(4));
+    state.actionTable.replace(mixedTable());
+    load();
+    choose(4, 0, "/new"); // no argument chosen: dropped
+    choose(5, 0, "/new");
+    choose(5, 1, "1. Integer");
+    choose(1, 0, "/new"); // the address changed, the argument is gone: dropped with its action
+    editor.rebuildActionTable();
+    EXPECT_EQ(list->rowCount(), 4);
+    ASSERT_EQ(actions().size(), 3u);
+    EXPECT_EQ(idOf(actions(), 0), 22);
+    EXPECT_EQ(idOf(actions(), 1), 33);
+    EXPECT_EQ(toText(actions()[2].array()[0]), "/new");
+    EXPECT_EQ(editor.rowTargets().size(), 4u);
+}
+
+TEST_F(TableConversion, aNewActionDrawsAgainWhenItsNumberIsTaken)
+{
+    constexpr uint32_t seed = 4711;
+    std::mt19937 random(seed);
+    const int32_t firstDraw = randomInRange(random, FirstActionId, LastActionId);
+    const int32_t secondDraw = randomInRange(random, FirstActionId, LastActionId);
+    // Two rows already share the first number; they keep it.
+    state.actionTable.replace(table({
+        actionRow("/a", {"f"}, {{condition("=", range("1", "0", "1"), target("A"))}}, firstDraw),
+        actionRow("/a", {"f"}, {{condition("=", range("2", "0", "1"), target("A"))}}, firstDraw),
+    }));
+    learn(OscBuilder().message("/b", ",f").f32(1));
+    load();
+    choose(3, 0, "/b");
+    choose(3, 1, "1. Float");
+    editor.setSeedSource([] { return seed; });
+    editor.rebuildActionTable();
+    ASSERT_EQ(actions().size(), 3u);
+    EXPECT_EQ(idOf(actions(), 0), firstDraw);
+    EXPECT_EQ(idOf(actions(), 1), firstDraw);
+    EXPECT_EQ(idOf(actions(), 2), secondDraw);
+}
+
+TEST_F(TableConversion, removingAMiddleRowRemovesItsActionAndTarget)
+{
+    state.actionTable.replace(mixedTable());
+    load();
+    choose(2, 0, "");
+    ASSERT_EQ(list->rowCount(), 3);
+    EXPECT_EQ(cell(2, 0), "/go");
+    ASSERT_EQ(actions().size(), 2u);
+    EXPECT_EQ(idOf(actions(), 0), 11);
+    EXPECT_EQ(idOf(actions(), 1), 33);
+    EXPECT_EQ(targetNames(), (Texts{"A", "C", ""}));
+    EXPECT_EQ(editor.getCommand(1), target("C"));
+}
+
+TEST_F(TableConversion, removingTheLastFilledRowAndARowNotYetRebuilt)
+{
+    learn(OscBuilder().message("/new", ",i").i32(4));
+    state.actionTable.replace(mixedTable());
+    load();
+    choose(4, 0, "/new");
+    choose(4, 0, ""); // added since the rebuild: the table stays
+    EXPECT_EQ(actions().size(), 3u);
+    choose(3, 0, ""); // the last filled row
+    EXPECT_EQ(list->rowCount(), 3);
+    EXPECT_EQ(actions().size(), 2u);
+    EXPECT_EQ(targetNames(), (Texts{"A", "B", ""}));
+}
+
+TEST_F(TableConversion, removingTheOnlyRowErasesTheTable)
+{
+    state.actionTable.replace(table({mixedTable()[0]}));
+    load();
+    choose(1, 0, "");
+    EXPECT_EQ(list->rowCount(), 1);
+    EXPECT_FALSE(state.actionTable.isDimensioned());
+    EXPECT_EQ(targetNames(), Texts{""});
+    // A rebuild of the blank row alone leaves the table undimensioned.
+    editor.rebuildActionTable();
+    EXPECT_FALSE(state.actionTable.isDimensioned());
+}
+
+TEST_F(TableConversion, rebuildReleasesTargetsNoActionUsesAnyMore)
+{
+    state.actionTable.replace(mixedTable());
+    load();
+    getTarget(state, target("A"));
+    getTarget(state, target("B"));
+    choose(2, 0, "");
+    calls().clear();
+    editor.rebuildActionTable();
+    EXPECT_EQ(calls(), Texts{"ReleaseTarget B"});
+}

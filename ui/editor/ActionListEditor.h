@@ -1,0 +1,106 @@
+#pragma once
+// ActionListEditor: the editing rules of the actions editor's list (lvActions) and its
+// conversion to and from the action table. The window frmSettings owns one and wires the list's
+// events to it; the rules work on IListWidget only, so they run the same on the Qt view and on
+// any other list.
+//
+//   ActionListEditor editor(state, view.list(), hostModule, [&] { return learning(); });
+//   view.onEditRequest = [&](const ListRowPtr &row) { editor.beginCellEdit(row); };
+//   editor.fillRows();        // when the window loads, then
+//   editor.addBlankRow();
+//   ...
+//   editor.rebuildActionTable();   // "Speichern", learn start, the host's project save
+//
+// The list always ends with the blank entry row, where a new address is typed. rowTargets holds
+// one host target per list row, the blank entry row included: element i belongs to row i + 1.
+// Filled row k stands for actionTable element k - 1 once the table has been rebuilt.
+
+#include "engine/PluginState.h"
+#include "plugin/HostInterfaces.h"
+#include "plugin/ListWidget.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tarvex {
+
+// Columns of the list.
+namespace listColumn {
+constexpr int Address = 0;
+constexpr int Wert = 1;
+constexpr int Operator = 2;
+constexpr int CompareValue = 3;
+constexpr int InMin = 4;
+constexpr int InMax = 5;
+constexpr int OutMin = 6;
+constexpr int OutMax = 7;
+constexpr int Min = 8;
+constexpr int Max = 9;
+// The host's target factory draws its columns from here on.
+constexpr int FirstTarget = 10;
+// A blank entry row has sub-item cells 1 to BlankRowCells.
+constexpr int BlankRowCells = 13;
+} // namespace listColumn
+
+class ActionListEditor {
+public:
+    // learnModeOn tells whether learn mode runs (the LearnButton caption reads "Stop").
+    // hostModule gives the target factory, asked again for every use.
+    ActionListEditor(PluginState &state, ListWidgetPtr list, HostModulePtr hostModule,
+                     std::function<bool()> learnModeOn);
+
+    // Row editing.
+    void addBlankRow();
+    void beginCellEdit(const ListRowPtr &row);
+    void applyCellEdit(const std::string &newText);
+    // index: 1-based row position, or -1 for the last filled row.
+    void removeRow(int16_t index);
+
+    // Table conversion.
+    void fillRows();
+    void rebuildActionTable();
+    // The creation values T0..T4 of the target of row index + 1 (index 0-based).
+    VarArray getCommand(int16_t index);
+
+    const std::vector<HostTargetPtr> &rowTargets() const { return m_rowTargets; }
+
+    // Where the rebuild seeds the random numbers of new actions from; the clock unless replaced.
+    void setSeedSource(std::function<uint32_t()> source) { m_seedSource = std::move(source); }
+    const ListWidgetPtr &list() const { return m_list; }
+
+private:
+    TargetFactoryPtr factory();
+    HostTargetPtr blankTarget();
+
+    // Editors of beginCellEdit.
+    void editAddress(IListRow &row);
+    void editArgument(IListRow &row);
+    void editOperator(IListRow &row);
+    void openTextEditor(const std::string &text);
+
+    // Neighbouring cells of applyCellEdit.
+    void applyAddress(const ListRowPtr &row, int position, const std::string &text);
+    void applyArgument(IListRow &row, const std::string &label);
+    void prefillRange(IListRow &row, const std::string &label);
+
+    // Steps of fillRows and rebuildActionTable.
+    void fillRow(const VarArray &action);
+    void showCondition(ListRowPtr &row, const std::string &label, const VarArray &condition);
+    void removeRowsWithoutArgument();
+    Variant rebuildRow(int position);
+    int32_t drawActionId();
+    void removeTableElement(int32_t index);
+
+    PluginState &m_state;
+    ListWidgetPtr m_list;
+    HostModulePtr m_hostModule;
+    std::function<bool()> m_learnModeOn;
+    std::vector<HostTargetPtr> m_rowTargets;
+    std::function<uint32_t()> m_seedSource;
+};
+
+// Sets columns first..last of the row to text.
+void setCells(IListRow &row, int first, int last, const std::string &text);
+
+} // namespace tarvex
