@@ -141,7 +141,8 @@ bool OlaDaemon::start(std::chrono::milliseconds bound)
 
 bool OlaDaemon::spawn()
 {
-    std::vector<std::string> args;
+    // setpriv ends olad with the test, should the test die without stopping it.
+    std::vector<std::string> args = {"setpriv", "--pdeathsig", "TERM"};
     if (geteuid() == 0) {
         // olad aborts under root; it runs as its own user, which must own the folder.
         const passwd *user = getpwnam("olad");
@@ -152,7 +153,8 @@ bool OlaDaemon::spawn()
         for (const auto &entry : std::filesystem::recursive_directory_iterator(m_folder))
             (void)chown(entry.path().c_str(), user->pw_uid, user->pw_gid);
         (void)chown(m_folder.c_str(), user->pw_uid, user->pw_gid);
-        args = {"setpriv", "--reuid=olad", "--regid=nogroup", "--clear-groups"};
+        for (const char *arg : {"--reuid=olad", "--regid=nogroup", "--clear-groups"})
+            args.emplace_back(arg);
     }
     for (const char *arg :
          {"olad", "-c", m_folder.c_str(), "--no-http", "--no-register-with-dns-sd", "-r"})
