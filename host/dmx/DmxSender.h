@@ -30,7 +30,8 @@ class DmxSender {
 public:
     using Clock = std::chrono::steady_clock;
     // Called on the worker thread (or the thread that calls pump) whenever output turns on or
-    // off; the first attempt always reports. It must not call stop().
+    // off; the first attempt always reports. It must not call stop() nor wait for the thread
+    // that does: post the state to the event loop instead.
     using StateCallback = std::function<void(const DmxOutputState &)>;
 
     struct Timing {
