@@ -149,6 +149,31 @@ TEST(OlaOutput, oladStoppedInTheMiddleTurnsOutputOffAndBackOn)
     EXPECT_TRUE(reader.waitForFrame(1, levelIs(0, 30))) << reader.error();
 }
 
+TEST(OlaOutput, aHungOladCostsFramesAndCatchesUpWhenItResumes)
+{
+    OlaDaemon olad;
+    ASSERT_TRUE(olad.start()) << olad.error();
+    OlaUniverseReader reader(olad.port());
+    ASSERT_TRUE(reader.subscribe(2)) << reader.error();
+    StateWatch watch;
+    DmxSender sender(makeOlaOutput(olad.port()), watch.callback());
+    sender.start();
+    ASSERT_TRUE(watch.waitFor(true));
+
+    olad.pause();
+    auto anyFrame = [](const DmxLevels &) { return true; };
+    int level = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 1000; ++i)
+            sender.universeChanged(2, frameWith(511, static_cast<uint8_t>(++level % 256)));
+        // The frozen olad passes nothing on while the sender keeps writing to it.
+        EXPECT_FALSE(reader.waitForFrame(2, anyFrame, 100ms));
+    }
+    olad.resume();
+    EXPECT_TRUE(reader.waitForFrame(2, levelIs(511, 3000 % 256))) << reader.error();
+    EXPECT_EQ(watch.count(), 1u);
+}
+
 TEST(OlaOutput, connectingWhereNoOladListensFailsAtOnce)
 {
     OlaDaemon unstarted;

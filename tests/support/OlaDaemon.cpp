@@ -219,10 +219,23 @@ bool OlaDaemon::waitForExit(std::chrono::milliseconds bound)
     return true;
 }
 
+void OlaDaemon::pause()
+{
+    if (running())
+        kill(m_pid, SIGSTOP);
+}
+
+void OlaDaemon::resume()
+{
+    if (running())
+        kill(m_pid, SIGCONT);
+}
+
 void OlaDaemon::stop(std::chrono::milliseconds bound)
 {
     if (!running())
         return;
+    kill(m_pid, SIGCONT); // a paused olad cannot act on SIGTERM
     kill(m_pid, SIGTERM);
     if (waitForExit(bound))
         return;

@@ -48,6 +48,10 @@ public:
     // Asks olad to quit, kills it if it has not within the bound. Harmless when stopped.
     void stop(std::chrono::milliseconds bound = std::chrono::seconds(5));
 
+    // Freezes olad (SIGSTOP) and thaws it: a hung olad, as far as its clients can tell.
+    void pause();
+    void resume();
+
     bool running() const { return m_pid > 0; }
     uint16_t port() const { return m_port; }
     const std::string &folder() const { return m_folder; }
