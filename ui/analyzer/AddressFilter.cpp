@@ -5,6 +5,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <algorithm>
 #include <string>
 
 namespace tarvex {
@@ -51,7 +52,7 @@ struct AddressFilter::Engine {
 AddressFilter::AddressFilter(std::string_view pattern) : AddressFilter(pattern, Limits{}) {}
 
 AddressFilter::AddressFilter(std::string_view pattern, Limits limits)
-    : m_engine(std::make_unique<Engine>())
+    : m_engine(std::make_unique<Engine>()), m_limits(limits), m_allowance(limits.allowance)
 {
     if (pattern.empty())
         return; // matches everything without asking the engine
@@ -66,7 +67,6 @@ AddressFilter::AddressFilter(std::string_view pattern, Limits limits)
     pcre2_set_compile_extra_options(e.compileContext, ExtraOptions);
     // Deep nesting of parentheses is refused at compile time rather than risking the stack.
     pcre2_set_parens_nest_limit(e.compileContext, 250);
-    pcre2_set_match_limit(e.matchContext, limits.steps);
     pcre2_set_depth_limit(e.matchContext, limits.depth);
     pcre2_set_heap_limit(e.matchContext, limits.heapKiB);
 
@@ -91,13 +91,23 @@ bool AddressFilter::matches(std::string_view address) const
     const Engine &e = *m_engine;
     if (!e.code)
         return true;
+    const uint32_t limit = stepLimit();
+    pcre2_set_match_limit(e.matchContext, limit);
     int rc = pcre2_match(e.code, reinterpret_cast<PCRE2_SPTR>(address.data()), address.size(), 0, 0,
                          e.matchData, e.matchContext);
     if (rc >= 0)
         return true;
-    if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT)
+    if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT ||
+        rc == PCRE2_ERROR_HEAPLIMIT) {
         m_hitLimit = true;
+        m_allowance -= std::min(m_allowance, limit);
+    }
     return false;
+}
+
+uint32_t AddressFilter::stepLimit() const
+{
+    return std::min(m_limits.steps, std::max(m_limits.spentSteps, m_allowance));
 }
 
 } // namespace tarvex

@@ -8,7 +8,10 @@
 //
 // Patterns are typed by the user and addresses arrive from the network, so matching effort is
 // bounded: the engine never recurses on the machine stack, and a match that needs more than
-// the limits below counts as no match for that address instead of hanging the window.
+// the limits below counts as no match for that address instead of hanging the window. The
+// analyzer makes one filter per datagram, and a filter also bounds the work of all its matches
+// together: once the matches that gave up have used its allowance, each further match gets
+// only a small number of steps, enough for an ordinary pattern on an ordinary address.
 
 #include <cstdint>
 #include <memory>
@@ -25,6 +28,9 @@ public:
         uint32_t steps = 100'000; // a few milliseconds; real addresses need far fewer
         uint32_t depth = 10'000;
         uint32_t heapKiB = 4 * 1024;
+        // The steps the matches that give up may use together, and what each match gets after.
+        uint32_t allowance = 1'000'000;
+        uint32_t spentSteps = 2'000;
     };
 
     // Compiles the pattern (UTF-8). An invalid pattern raises error 5 (invalid procedure call)
@@ -39,12 +45,16 @@ public:
     // would exceed the limits.
     bool matches(std::string_view address) const;
 
-    // Whether the last call of matches() gave up at a limit (for tests and diagnostics).
+    // Whether the last call of matches() gave up at a limit, and the step limit the next call
+    // gets (for tests and diagnostics).
     bool lastMatchHitLimit() const { return m_hitLimit; }
+    uint32_t stepLimit() const;
 
 private:
     struct Engine;
     std::unique_ptr<Engine> m_engine;
+    Limits m_limits;
+    mutable uint32_t m_allowance;
     mutable bool m_hitLimit = false;
 };
 

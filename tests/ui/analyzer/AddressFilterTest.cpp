@@ -99,6 +99,31 @@ TEST(AddressFilter, smallLimitsStopEvenModestWork)
     EXPECT_TRUE(filter.lastMatchHitLimit());
 }
 
+TEST(AddressFilter, matchesThatGiveUpShareOneAllowance)
+{
+    AddressFilter::Limits limits;
+    limits.steps = 50'000;
+    limits.allowance = 120'000;
+    limits.spentSteps = 500;
+    AddressFilter filter("(a+)+$|^/ok", limits);
+    const std::string hostile = "/" + std::string(200, 'a') + "!";
+
+    std::vector<uint32_t> stepLimits{filter.stepLimit()};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(filter.matches(hostile));
+        EXPECT_TRUE(filter.lastMatchHitLimit());
+        stepLimits.push_back(filter.stepLimit());
+    }
+    EXPECT_EQ(stepLimits, (std::vector<uint32_t>{50'000, 50'000, 20'000, 500}));
+
+    // Ordinary addresses still get their answer from the small remainder.
+    EXPECT_TRUE(filter.matches("/ok/go"));
+    EXPECT_TRUE(filter.matches("/x/aaa"));
+    EXPECT_FALSE(filter.matches("/x/b"));
+    EXPECT_FALSE(filter.lastMatchHitLimit());
+    EXPECT_EQ(filter.stepLimit(), 500u);
+}
+
 TEST(AddressFilter, invalidUtf8InAnAddressDoesNotMatchButDoesNotFail)
 {
     AddressFilter filter("b");
