@@ -125,14 +125,6 @@ TEST_F(CommandServer, secondOptionsAreTheThreeSwitchesInOrder)
     EXPECT_EQ(CommandServerName, "Tarvex");
 }
 
-TEST_F(CommandServer, optionListsNeedTheHostsHelper)
-{
-    state.hostHelper = nullptr;
-    state.settingsLoaded = true;
-    EXPECT_THROW(getSecondOptions(state), VbError);
-    EXPECT_THROW(getFirstOptions(state), VbError);
-}
-
 TEST_F(CommandServer, executeFollowsTheCaseTable)
 {
     struct Case {

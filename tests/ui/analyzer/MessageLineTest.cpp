@@ -60,18 +60,3 @@ TEST(MessageLine, floatsUseTheSystemDecimalSeparator)
     EXPECT_EQ(lineOf(OscBuilder().message("/fader1", ",if").i32(3).f32(0.5f)),
               "/fader1,  i 3 f 0,5\t\r\n");
 }
-
-TEST(MessageLine, appendsToWhatIsPending)
-{
-    osc::OSCMessages messages = decode(bundleOf({"/a", "/b"}));
-    std::string pending = "earlier\r\n";
-    formatMessageLine(messages[0].message(), pending);
-    formatMessageLine(messages[1].message(), pending);
-    EXPECT_EQ(pending, "earlier\r\n/a,  i 1\t\r\n/b,  i 2\t\r\n");
-}
-
-TEST(MessageLine, anAddressOutsideAsciiKeepsItsLetters)
-{
-    EXPECT_EQ(lineOf(OscBuilder().raw({'/', 0xE4, 0, 0}).str(",i").i32(1)),
-              "/\xC3\xA4,  i 1\t\r\n");
-}
