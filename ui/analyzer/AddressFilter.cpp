@@ -6,6 +6,7 @@
 #include <pcre2.h>
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 namespace tarvex {
@@ -93,7 +94,9 @@ bool AddressFilter::matches(std::string_view address) const
         return true;
     const uint32_t limit = stepLimit();
     pcre2_set_match_limit(e.matchContext, limit);
-    int rc = pcre2_match(e.code, reinterpret_cast<PCRE2_SPTR>(address.data()), address.size(), 0, 0,
+    // The engine refuses a null subject even when it is empty.
+    const char *subject = address.data() ? address.data() : "";
+    int rc = pcre2_match(e.code, reinterpret_cast<PCRE2_SPTR>(subject), address.size(), 0, 0,
                          e.matchData, e.matchContext);
     if (rc >= 0)
         return true;

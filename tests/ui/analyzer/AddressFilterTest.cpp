@@ -21,6 +21,8 @@ TEST(AddressFilter, matchesAnywhereIgnoringCase)
 {
     AddressFilter fader("fader");
     EXPECT_TRUE(fader.matches("/FADER2"));
+    EXPECT_FALSE(fader.matches(std::string_view()));
+    EXPECT_TRUE(AddressFilter("^$").matches(std::string_view()));
     EXPECT_TRUE(fader.matches("/mix/Fader/3"));
     EXPECT_FALSE(fader.matches("/fade"));
     EXPECT_TRUE(AddressFilter("\xC3\xA4").matches("/\xC3\x84")); // ä finds Ä
