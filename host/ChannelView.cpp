@@ -81,9 +81,12 @@ void ChannelView::paintEvent(QPaintEvent *)
         painter.setPen(palette().placeholderText().color());
         painter.drawText(cell.adjusted(2, 1, -1, 0), Qt::AlignLeft | Qt::AlignTop,
                          QString::number(i + 1));
-        painter.setPen(palette().text().color());
-        painter.drawText(cell.adjusted(1, 0, -2, -1), Qt::AlignRight | Qt::AlignBottom,
-                         QString::number(level));
+        // Dark channels stay blank, so the lit ones stand out.
+        if (level > 0) {
+            painter.setPen(palette().text().color());
+            painter.drawText(cell.adjusted(1, 0, -2, -1), Qt::AlignRight | Qt::AlignBottom,
+                             QString::number(level));
+        }
     }
 }
 

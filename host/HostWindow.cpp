@@ -36,7 +36,7 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
     layout->addWidget(m_cues);
     layout->addWidget(buildLevels(), 1);
     setCentralWidget(central);
-    statusBar()->addPermanentWidget(m_plugInState, 1);
+    statusBar()->addPermanentWidget(m_plugInState);
     connect(m_cues, &CuePanel::failed, this, &HostWindow::warn);
     connect(m_cues, &CuePanel::executed, this, &HostWindow::report);
     projectChanged();
@@ -79,6 +79,7 @@ QWidget *HostWindow::buildLevels()
 
 void HostWindow::plugInStarted()
 {
+    projectChanged();
     m_plugInState->setText(
         tr("Plug-in %1 (%2)")
             .arg(QString::fromStdString(m_session.plugInName()), m_session.plugIn().path()));
@@ -89,6 +90,7 @@ void HostWindow::plugInStarted()
 
 void HostWindow::plugInMissing(const QString &why)
 {
+    projectChanged();
     m_plugInState->setText(tr("No plug-in: %1").arg(why));
     for (QAction *action : m_plugInActions)
         action->setEnabled(false);

@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -135,15 +134,12 @@ int runWindowed(QApplication &app, const Arguments &arguments)
     HostSession session(arguments.universes);
     HostWindow window(session);
     window.show();
-    if (!QFileInfo::exists(arguments.plugIn)) {
-        window.plugInMissing(QStringLiteral("%1 does not exist").arg(arguments.plugIn));
-    } else {
-        try {
-            session.start(arguments.plugIn, arguments.project, HostSession::Show::Shown);
-            window.plugInStarted();
-        } catch (const std::exception &e) {
-            window.plugInMissing(QString::fromUtf8(e.what()));
-        }
+    try {
+        session.start(arguments.plugIn, arguments.project, HostSession::Show::Shown);
+        window.plugInStarted();
+    } catch (const std::exception &e) {
+        // The window stays, so the user sees why and can still open another project.
+        window.plugInMissing(QString::fromUtf8(e.what()));
     }
     const int code = app.exec();
     session.shutdown();
