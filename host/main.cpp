@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -60,6 +61,32 @@ FILE *takeStandardOutput()
     const int json = ::dup(STDOUT_FILENO);
     ::dup2(STDERR_FILENO, STDOUT_FILENO);
     return json < 0 ? nullptr : ::fdopen(json, "w");
+}
+
+// SIGINT and SIGTERM end the host as "quit" does, so the plug-in is ended (Term) and its socket
+// closed: the handler only writes a byte that the event loop reads.
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+void quitOnSignals(QApplication &app)
+{
+    if (::pipe(signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
+        notifier->setEnabled(false);
+        QApplication::exit(0);
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 struct Arguments {
@@ -163,6 +190,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName("tarvex-host");
     QApplication::setQuitOnLastWindowClosed(false);
     const Arguments arguments = parseArguments(app, plugInPath);
+    quitOnSignals(app);
     if (!arguments.headless)
         return runWindowed(app, arguments);
     if (!json) {

@@ -37,6 +37,8 @@ public:
                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     void send(const QString &line);
     void closeInput();
+    // Sends SIGTERM.
+    void terminate() { m_process.terminate(); }
 
     // The next event of that name not yet taken; events before it stay available in events().
     std::optional<QJsonObject> waitFor(const QString &event, int timeoutMs = DefaultWaitMs);

@@ -151,5 +151,14 @@ TEST_F(TestPlugInRoad, loadingRunsInOrderAndQuitEndsThePlugInBeforeUnloading)
                      "loadWindow", "Term", "deleted", "window object deleted"}));
 }
 
+TEST_F(TestPlugInRoad, aTerminationSignalEndsThePlugInAsQuitDoes)
+{
+    startOn("show/show.tarvex");
+    host.terminate();
+    ASSERT_TRUE(host.waitForExit());
+    EXPECT_EQ(host.exitCode(), 0);
+    EXPECT_TRUE(read("calls.log").endsWith("Term\ndeleted\nwindow object deleted\n"));
+}
+
 } // namespace
 } // namespace tarvex::test
