@@ -34,10 +34,13 @@ void PlugInLoader::load(const QString &path)
 {
     if (isLoaded())
         throw loadError(QStringLiteral("a plug-in is already loaded"));
+    if (!QFileInfo::exists(path))
+        throw loadError(QStringLiteral("there is no plug-in library at %1").arg(path));
     m_library.setFileName(path);
+    // The loader's text names the library already.
     if (!m_library.load())
-        throw loadError(QStringLiteral("cannot load the plug-in library %1: %2")
-                            .arg(path, m_library.errorString()));
+        throw loadError(QStringLiteral("the plug-in library cannot be loaded: %1")
+                            .arg(m_library.errorString()));
     auto create = reinterpret_cast<CreatePlugInFunction>(m_library.resolve(TARVEX_ENTRY_POINT));
     if (!create) {
         m_library.unload();

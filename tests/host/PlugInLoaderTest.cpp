@@ -75,6 +75,13 @@ TEST_F(PlugInLoaderTest, aLibraryThatIsMissingOrNoPlugInIsRefused)
     EXPECT_NE(failureOf([&] { loader.load(missing); }).find("libnothing.so"), std::string::npos);
     EXPECT_FALSE(loader.isLoaded());
 
+    QFile broken(QDir(dir.path()).filePath("libbroken.so"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not an ELF file");
+    broken.close();
+    EXPECT_NE(failureOf([&] { loader.load(broken.fileName()); }).find("cannot be loaded"),
+              std::string::npos);
+
     const QString qtCore =
         QDir(QLibraryInfo::path(QLibraryInfo::LibrariesPath)).filePath("libQt6Core.so.6");
     ASSERT_TRUE(QFile::exists(qtCore));
