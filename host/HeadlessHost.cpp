@@ -97,7 +97,18 @@ void HeadlessHost::takeLines()
     while (!m_quitting && (end = m_pending.find('\n')) != std::string::npos) {
         const std::string line = m_pending.substr(0, end);
         m_pending.erase(0, end + 1);
-        runCommand(line);
+        if (m_skippingLongLine)
+            m_skippingLongLine = false;
+        else
+            runCommand(line);
+    }
+    if (m_pending.size() > MaxLineBytes) {
+        if (!m_skippingLongLine)
+            m_output(errorEventJson(trimmed(m_pending.substr(0, 80)) + "...",
+                                    "the line is longer than " + std::to_string(MaxLineBytes) +
+                                        " bytes"));
+        m_skippingLongLine = true;
+        m_pending.clear();
     }
 }
 
@@ -105,7 +116,7 @@ void HeadlessHost::endOfInput()
 {
     m_notifier->setEnabled(false);
     // A last line without its line break still counts.
-    if (!m_pending.empty()) {
+    if (!m_pending.empty() && !m_skippingLongLine) {
         const std::string line = std::move(m_pending);
         m_pending.clear();
         runCommand(line);

@@ -27,6 +27,8 @@ class HeadlessHost : public QObject {
     Q_OBJECT
 public:
     using Output = std::function<void(const std::string &line)>;
+    // A longer line is refused with an error and skipped up to its end: input is bounded.
+    static constexpr size_t MaxLineBytes = 64 * 1024;
 
     // Listens to the session's events from now on. The session outlives this object.
     HeadlessHost(HostSession &session, Output output, QObject *parent = nullptr);
@@ -59,6 +61,7 @@ private:
     int m_fd = -1;
     std::string m_pending;
     bool m_quitting = false;
+    bool m_skippingLongLine = false;
 };
 
 } // namespace tarvex::host

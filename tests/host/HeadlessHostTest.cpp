@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace tarvex::host {
@@ -59,6 +60,33 @@ TEST_F(HeadlessHostTest, readsWholeLinesAndTakesALastLineWithoutBreakAtTheEnd)
     const std::string state = R"({"event":"state","server":"Start","learn":"Lernen"})";
     EXPECT_EQ(lines, (std::vector<std::string>{state, state}));
     EXPECT_EQ(quits, 1);
+    ::close(pipe[0]);
+}
+
+TEST_F(HeadlessHostTest, aLineBeyondTheBoundIsRefusedOnceAndSkippedToItsEnd)
+{
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    headless.readFrom(pipe[0]);
+    // Written from the event loop's side in pieces, as a slow sender would.
+    const std::string chunk(4096, 'x');
+    size_t sent = 0;
+    while (sent <= HeadlessHost::MaxLineBytes + chunk.size()) {
+        ASSERT_EQ(::write(pipe[1], chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+        sent += chunk.size();
+        ASSERT_TRUE(spinUntil([&] {
+            int waiting = 0;
+            return ::ioctl(pipe[0], FIONREAD, &waiting) == 0 && waiting == 0;
+        }));
+    }
+    const std::string end = "xxx\nstate\n";
+    ASSERT_EQ(::write(pipe[1], end.data(), end.size()), static_cast<ssize_t>(end.size()));
+    ::close(pipe[1]);
+    ASSERT_TRUE(spinUntil([&] { return quits > 0; }));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(R"("message":"the line is longer than 65536 bytes")"),
+              std::string::npos);
+    EXPECT_EQ(lines[1], R"({"event":"state","server":"Start","learn":"Lernen"})");
     ::close(pipe[0]);
 }
 
