@@ -91,7 +91,7 @@ void HostWindow::plugInStarted()
 void HostWindow::plugInMissing(const QString &why)
 {
     projectChanged();
-    m_plugInState->setText(tr("No plug-in: %1").arg(why));
+    m_plugInState->setText(tr("Plug-in not loaded: %1").arg(why));
     m_plugInState->setToolTip(why);
     for (QAction *action : m_plugInActions)
         action->setEnabled(false);
