@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -73,6 +74,11 @@ void HeadlessHost::announceReady()
 void HeadlessHost::readFrom(int fd)
 {
     m_fd = fd;
+    // A closed standard input is an input that has ended.
+    if (::fcntl(fd, F_GETFD) == -1) {
+        QMetaObject::invokeMethod(this, &HeadlessHost::endOfInput, Qt::QueuedConnection);
+        return;
+    }
     m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &HeadlessHost::readAvailable);
 }
@@ -114,7 +120,8 @@ void HeadlessHost::takeLines()
 
 void HeadlessHost::endOfInput()
 {
-    m_notifier->setEnabled(false);
+    if (m_notifier)
+        m_notifier->setEnabled(false);
     // A last line without its line break still counts.
     if (!m_pending.empty() && !m_skippingLongLine) {
         const std::string line = std::move(m_pending);

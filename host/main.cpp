@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <iostream>
 #include <unistd.h>
 
@@ -57,6 +58,10 @@ QString takePlugInOption(int &argc, char **argv)
 // whatever else writes to standard output (a library, the plug-in) lands on standard error.
 FILE *takeStandardOutput()
 {
+    // A closed standard input would hand its number to the next descriptor opened: keep it taken,
+    // by an input that has ended.
+    if (::fcntl(STDIN_FILENO, F_GETFD) == -1)
+        ::open("/dev/null", O_RDONLY);
     std::fflush(stdout);
     const int json = ::dup(STDOUT_FILENO);
     ::dup2(STDERR_FILENO, STDOUT_FILENO);

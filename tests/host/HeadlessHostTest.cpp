@@ -90,6 +90,16 @@ TEST_F(HeadlessHostTest, aLineBeyondTheBoundIsRefusedOnceAndSkippedToItsEnd)
     ::close(pipe[0]);
 }
 
+TEST_F(HeadlessHostTest, aClosedInputEndsAtOnce)
+{
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+    headless.readFrom(pipe[0]);
+    EXPECT_TRUE(spinUntil([&] { return quits == 1; }));
+}
+
 TEST_F(HeadlessHostTest, quitIsTheLastCommandThatRuns)
 {
     headless.runCommand("quit");
