@@ -143,6 +143,8 @@ TEST_F(TestPlugInRoad, loadingRunsInOrderAndQuitEndsThePlugInBeforeUnloading)
     host.send("quit");
     ASSERT_TRUE(host.waitForExit());
     EXPECT_EQ(host.exitCode(), 0);
+    EXPECT_TRUE(host.strayLines().isEmpty());
+    EXPECT_TRUE(host.errorOutput().contains("TarvexTest: Init")) << "the plug-in's print";
     const QString calls = QString::fromUtf8(read("calls.log"));
     const QString folder = QDir(path("show")).absolutePath();
     EXPECT_EQ(

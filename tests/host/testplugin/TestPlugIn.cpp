@@ -6,6 +6,8 @@
 
 #include "plugin/PlugInEntry.h"
 
+#include <cstdio>
+
 namespace tarvex::testplugin {
 namespace {
 
@@ -32,6 +34,9 @@ public:
     VBool Init(const std::string &, const std::string &, ObjectPtr &helper) override
     {
         note("Init");
+        // Plug-ins and their libraries print; the headless host's output must stay JSON.
+        std::fputs("TarvexTest: Init\n", stdout);
+        std::fflush(stdout);
         m_window->setHelper(helper);
         return VTrue;
     }
