@@ -1,12 +1,13 @@
 #pragma once
-// What the host wants to hear of its objects: every target execute and every user interaction
-// the plug-in announces. The GUI logs them, the headless host prints them as JSON lines. Unset
-// callbacks are skipped.
+// What the host wants to hear of its objects: every target execute, every user interaction
+// the plug-in announces and every message box it offers the host. The GUI logs them, the
+// headless host prints them as JSON lines. Unset callbacks are skipped.
 
 #include "core/Variant.h"
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace tarvex::host {
 
@@ -22,6 +23,9 @@ struct HostEvents {
     std::function<void(const TargetValues &target, int32_t value, int32_t min, int32_t max)>
         executed;
     std::function<void()> userInteraction;
+    // A message box the plug-in offers; returns whether the host took it (the plug-in then shows
+    // none). Unset: the plug-in shows its own.
+    std::function<bool(const std::string &text)> messageBox;
 };
 
 } // namespace tarvex::host

@@ -39,8 +39,14 @@ Variant HostStream::callByName(std::string_view member, std::span<const Variant>
 HostHelper::HostHelper(std::shared_ptr<Universes> universes,
                        std::shared_ptr<const HostEvents> events)
     : m_project(std::make_shared<HostProject>()), m_stream(std::make_shared<HostStream>(events)),
-      m_factory(std::make_shared<DmxTargetFactory>(std::move(universes), std::move(events)))
+      m_factory(std::make_shared<DmxTargetFactory>(std::move(universes), events)),
+      m_events(std::move(events))
 {}
+
+bool HostHelper::takeMessageBox(const std::string &text)
+{
+    return m_events && m_events->messageBox && m_events->messageBox(text);
+}
 
 Variant HostHelper::callByName(std::string_view member, std::span<const Variant> arguments)
 {

@@ -3,7 +3,9 @@
 // it offers "Project" (whose "BaseFilename" is the project file's path: the plug-in keeps its
 // files in that folder) and "MyStream" (whose "UserInteraction" the plug-in calls whenever
 // incoming OSC acts on a target). As IHostModule it gives the target factory and creates option
-// lists and module-info objects. Names are matched without regard to case, as late binding does.
+// lists and module-info objects; as IHostMessageBoxes it takes the plug-in's message boxes when
+// the host wants them (HostEvents::messageBox). Names are matched without regard to case, as late
+// binding does.
 //
 //   auto universes = std::make_shared<Universes>(4);
 //   auto events = std::make_shared<HostEvents>();
@@ -13,6 +15,7 @@
 //   plugIn->plugin().Init("Tarvex Host", "", helper);
 
 #include "host/DmxTargetFactory.h"
+#include "plugin/HostScripting.h"
 
 #include <string>
 
@@ -41,7 +44,7 @@ private:
     std::shared_ptr<const HostEvents> m_events;
 };
 
-class HostHelper : public Object, public IHostModule {
+class HostHelper : public Object, public IHostModule, public IHostMessageBoxes {
 public:
     HostHelper(std::shared_ptr<Universes> universes, std::shared_ptr<const HostEvents> events);
 
@@ -51,6 +54,9 @@ public:
     OptionListPtr NewOptionList() override;
     ModuleInfoPtr NewModuleInfo() override;
 
+    // Hands the text to HostEvents::messageBox.
+    bool takeMessageBox(const std::string &text) override;
+
     const std::shared_ptr<HostProject> &project() const { return m_project; }
     const std::shared_ptr<HostStream> &stream() const { return m_stream; }
     const std::shared_ptr<DmxTargetFactory> &factory() const { return m_factory; }
@@ -59,6 +65,7 @@ private:
     std::shared_ptr<HostProject> m_project;
     std::shared_ptr<HostStream> m_stream;
     std::shared_ptr<DmxTargetFactory> m_factory;
+    std::shared_ptr<const HostEvents> m_events;
 };
 
 } // namespace tarvex::host

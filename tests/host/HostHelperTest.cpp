@@ -134,5 +134,21 @@ TEST_F(HostHelperTest, moduleInfoRecordsTheFourteenSettings)
     EXPECT_TRUE(fresh->codes().empty());
 }
 
+TEST_F(HostHelperTest, messageBoxesGoToTheHostOnlyWhenItTakesThem)
+{
+    auto boxes = std::dynamic_pointer_cast<IHostMessageBoxes>(helper.asObject());
+    ASSERT_NE(boxes, nullptr);
+    EXPECT_FALSE(boxes->takeMessageBox("unheard")); // no listener: the plug-in shows its own
+
+    std::vector<std::string> texts;
+    events->messageBox = [&](const std::string &text) {
+        texts.push_back(text);
+        return text != "declined";
+    };
+    EXPECT_TRUE(boxes->takeMessageBox("Port belegt"));
+    EXPECT_FALSE(boxes->takeMessageBox("declined"));
+    EXPECT_EQ(texts, (std::vector<std::string>{"Port belegt", "declined"}));
+}
+
 } // namespace
 } // namespace tarvex::host

@@ -1,0 +1,62 @@
+#include "host/HeadlessEvents.h"
+
+#include "host/EventJson.h"
+
+namespace tarvex::host {
+namespace {
+
+std::string optionArray(const std::vector<OptionEntry> &entries)
+{
+    std::string json = "[";
+    for (const OptionEntry &entry : entries) {
+        if (json.size() > 1)
+            json += ',';
+        json += "{\"caption\":" + jsonString(entry.caption) +
+                ",\"value\":" + jsonString(entry.value) + "}";
+    }
+    return json + "]";
+}
+
+} // namespace
+
+std::string readyEventJson(const std::string &plugIn, const std::string &project)
+{
+    return "{\"event\":\"ready\",\"plugin\":" + jsonString(plugIn) +
+           ",\"project\":" + jsonString(project) + "}";
+}
+
+std::string optionsEventJson(const std::vector<OptionEntry> &first,
+                             const std::vector<OptionEntry> &second)
+{
+    return "{\"event\":\"options\",\"first\":" + optionArray(first) +
+           ",\"second\":" + optionArray(second) + "}";
+}
+
+std::string stateEventJson(const std::string &server, const std::string &learn)
+{
+    return "{\"event\":\"state\",\"server\":" + jsonString(server) +
+           ",\"learn\":" + jsonString(learn) + "}";
+}
+
+std::string messageBoxEventJson(const std::string &text)
+{
+    return "{\"event\":\"messageBox\",\"text\":" + jsonString(text) + "}";
+}
+
+std::string savedEventJson()
+{
+    return "{\"event\":\"saved\"}";
+}
+
+std::string loadedEventJson(const std::string &project)
+{
+    return "{\"event\":\"loaded\",\"project\":" + jsonString(project) + "}";
+}
+
+std::string errorEventJson(const std::string &command, const std::string &message)
+{
+    return "{\"event\":\"error\",\"command\":" + jsonString(command) +
+           ",\"message\":" + jsonString(message) + "}";
+}
+
+} // namespace tarvex::host

@@ -1,0 +1,29 @@
+#pragma once
+// The JSON lines of the headless host beyond the objects' own (EventJson.h), one object per line
+// without the line break:
+//
+//   {"event":"ready","plugin":"Tarvex","project":"/shows/club/club.tarvex"}
+//   {"event":"options","first":[{"caption":"1. /fader1","value":"7"}],"second":[...]}
+//   {"event":"state","server":"Stop","learn":"Lernen"}
+//   {"event":"messageBox","text":"..."}
+//   {"event":"saved"}
+//   {"event":"loaded","project":"/shows/other/other.tarvex"}
+//   {"event":"error","command":"load","message":"..."}
+
+#include "host/HostOptionList.h"
+
+#include <string>
+#include <vector>
+
+namespace tarvex::host {
+
+std::string readyEventJson(const std::string &plugIn, const std::string &project);
+std::string optionsEventJson(const std::vector<OptionEntry> &first,
+                             const std::vector<OptionEntry> &second);
+std::string stateEventJson(const std::string &server, const std::string &learn);
+std::string messageBoxEventJson(const std::string &text);
+std::string savedEventJson();
+std::string loadedEventJson(const std::string &project);
+std::string errorEventJson(const std::string &command, const std::string &message);
+
+} // namespace tarvex::host

@@ -1,0 +1,216 @@
+#include "host/HeadlessHost.h"
+
+#include "host/EventJson.h"
+#include "host/HeadlessEvents.h"
+#include "host/HostSession.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace tarvex::host {
+namespace {
+
+std::string trimmed(const std::string &text)
+{
+    const char *blanks = " \t\r\n";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::vector<std::string> words(const std::string &text)
+{
+    std::vector<std::string> result;
+    size_t at = 0;
+    while ((at = text.find_first_not_of(" \t", at)) != std::string::npos) {
+        const size_t end = text.find_first_of(" \t", at);
+        result.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return result;
+}
+
+void expectNoArguments(const std::string &verb, const std::string &rest)
+{
+    if (!rest.empty())
+        throw std::runtime_error("usage: " + verb);
+}
+
+} // namespace
+
+HeadlessHost::HeadlessHost(HostSession &session, Output output, QObject *parent)
+    : QObject(parent), m_session(session), m_output(std::move(output))
+{
+    HostEvents &events = m_session.events();
+    events.executed = [this](const TargetValues &target, int32_t value, int32_t min, int32_t max) {
+        m_output(executeEventJson(target, value, min, max));
+    };
+    events.userInteraction = [this] { m_output(userInteractionEventJson()); };
+    // Every box is ours: nothing may wait for a click that no one can give.
+    events.messageBox = [this](const std::string &text) {
+        m_output(messageBoxEventJson(text));
+        return true;
+    };
+}
+
+HeadlessHost::~HeadlessHost()
+{
+    HostEvents &events = m_session.events();
+    events.executed = nullptr;
+    events.userInteraction = nullptr;
+    events.messageBox = nullptr;
+}
+
+void HeadlessHost::announceReady()
+{
+    m_output(readyEventJson(m_session.plugInName(), m_session.projectPath().toStdString()));
+}
+
+void HeadlessHost::readFrom(int fd)
+{
+    m_fd = fd;
+    // A closed standard input is an input that has ended.
+    if (::fcntl(fd, F_GETFD) == -1) {
+        QMetaObject::invokeMethod(this, &HeadlessHost::endOfInput, Qt::QueuedConnection);
+        return;
+    }
+    m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &HeadlessHost::readAvailable);
+}
+
+void HeadlessHost::readAvailable()
+{
+    char buffer[4096];
+    const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
+    if (count < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (count <= 0) {
+        endOfInput();
+        return;
+    }
+    m_pending.append(buffer, static_cast<size_t>(count));
+    takeLines();
+}
+
+void HeadlessHost::takeLines()
+{
+    size_t end;
+    while (!m_quitting && (end = m_pending.find('\n')) != std::string::npos) {
+        const std::string line = m_pending.substr(0, end);
+        m_pending.erase(0, end + 1);
+        if (m_skippingLongLine)
+            m_skippingLongLine = false;
+        else
+            runCommand(line);
+    }
+    if (m_pending.size() > MaxLineBytes) {
+        if (!m_skippingLongLine)
+            m_output(errorEventJson(trimmed(m_pending.substr(0, 80)) + "...",
+                                    "the line is longer than " + std::to_string(MaxLineBytes) +
+                                        " bytes"));
+        m_skippingLongLine = true;
+        m_pending.clear();
+    }
+}
+
+void HeadlessHost::endOfInput()
+{
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+    // A last line without its line break still counts.
+    if (!m_pending.empty() && !m_skippingLongLine) {
+        const std::string line = std::move(m_pending);
+        m_pending.clear();
+        runCommand(line);
+    }
+    quit();
+}
+
+void HeadlessHost::quit()
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+    emit quitRequested();
+}
+
+void HeadlessHost::runCommand(const std::string &line)
+{
+    if (m_quitting)
+        return;
+    const std::string command = trimmed(line);
+    if (command.empty())
+        return;
+    const size_t verbEnd = command.find_first_of(" \t");
+    const std::string verb = command.substr(0, verbEnd);
+    const std::string rest = verbEnd == std::string::npos ? "" : trimmed(command.substr(verbEnd));
+    try {
+        dispatch(verb, rest);
+    } catch (const std::exception &e) {
+        m_output(errorEventJson(command, e.what()));
+    } catch (...) {
+        m_output(errorEventJson(command, "the plug-in failed"));
+    }
+}
+
+void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
+{
+    if (verb == "command") {
+        const std::vector<std::string> selections = words(rest);
+        if (selections.size() != 2)
+            throw std::runtime_error("usage: command FIRST SECOND");
+        m_session.executeCommand(selections[0], selections[1]);
+        return;
+    }
+    if (verb == "load") {
+        if (rest.empty())
+            throw std::runtime_error("usage: load PROJECT_FILE");
+        m_session.openProject(QString::fromStdString(rest));
+        m_output(loadedEventJson(m_session.projectPath().toStdString()));
+        return;
+    }
+    expectNoArguments(verb, rest);
+    if (verb == "options") {
+        printOptions();
+    } else if (verb == "save") {
+        m_session.saveProject();
+        m_output(savedEventJson());
+    } else if (verb == "start") {
+        m_session.scripting().pressStart();
+    } else if (verb == "learn") {
+        m_session.scripting().pressLearn();
+    } else if (verb == "configure") {
+        m_session.configure();
+    } else if (verb == "state") {
+        printState();
+    } else if (verb == "quit") {
+        quit();
+    } else {
+        throw std::runtime_error("unknown command (options, command FIRST SECOND, save, load "
+                                 "PROJECT_FILE, start, learn, configure, state, quit)");
+    }
+}
+
+void HeadlessHost::printOptions()
+{
+    const std::vector<OptionEntry> first = m_session.firstOptions();
+    const std::vector<OptionEntry> second =
+        m_session.secondOptions(first.empty() ? std::string() : first.front().value);
+    m_output(optionsEventJson(first, second));
+}
+
+void HeadlessHost::printState()
+{
+    IHostScripting &scripting = m_session.scripting();
+    const std::string server = scripting.serverCaption();
+    m_output(stateEventJson(server, scripting.learnCaption()));
+}
+
+} // namespace tarvex::host

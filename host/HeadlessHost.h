@@ -1,0 +1,67 @@
+#pragma once
+// HeadlessHost: tarvex-host without windows, scripted line by line. It reads commands from a
+// file descriptor (standard input) without ever blocking the event loop, runs them on the
+// session and writes every event as one JSON line to its output. End of input is "quit".
+//
+//   options | command FIRST SECOND | save | load PROJECT_FILE | start | learn | configure |
+//   state | quit
+//
+// A command that fails writes {"event":"error","command":LINE,"message":TEXT} and the host
+// goes on. The session's events (execute, user interaction, message boxes) are written as they
+// happen.
+
+// Only Qt and the standard library here: moc reads this header.
+
+#include <QObject>
+
+#include <functional>
+#include <string>
+
+class QSocketNotifier;
+
+namespace tarvex::host {
+
+class HostSession;
+
+class HeadlessHost : public QObject {
+    Q_OBJECT
+public:
+    using Output = std::function<void(const std::string &line)>;
+    // A longer line is refused with an error and skipped up to its end: input is bounded.
+    static constexpr size_t MaxLineBytes = 64 * 1024;
+
+    // Listens to the session's events from now on. The session outlives this object.
+    HeadlessHost(HostSession &session, Output output, QObject *parent = nullptr);
+    ~HeadlessHost() override;
+
+    // Writes the ready event.
+    void announceReady();
+    // Reads commands from fd from now on (0 for standard input).
+    void readFrom(int fd);
+    // Runs one command line (without its line break).
+    void runCommand(const std::string &line);
+    bool quitting() const { return m_quitting; }
+
+signals:
+    // "quit" or the end of input: the owner ends the session and the program.
+    void quitRequested();
+
+private:
+    void readAvailable();
+    void takeLines();
+    void endOfInput();
+    void quit();
+    void dispatch(const std::string &verb, const std::string &rest);
+    void printOptions();
+    void printState();
+
+    HostSession &m_session;
+    Output m_output;
+    QSocketNotifier *m_notifier = nullptr;
+    int m_fd = -1;
+    std::string m_pending;
+    bool m_quitting = false;
+    bool m_skippingLongLine = false;
+};
+
+} // namespace tarvex::host

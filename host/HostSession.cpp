@@ -1,0 +1,146 @@
+#include "host/HostSession.h"
+
+#include "host/ProjectFile.h"
+
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace tarvex::host {
+namespace {
+
+std::vector<OptionEntry> entriesOf(const OptionListPtr &list)
+{
+    auto ours = std::dynamic_pointer_cast<HostOptionList>(list);
+    if (!ours)
+        throw std::runtime_error("the plug-in returned no option list of the host's");
+    return ours->entries();
+}
+
+QString absolute(const QString &path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+} // namespace
+
+HostSession::HostSession(int universeCount)
+    : m_universes(std::make_shared<Universes>(universeCount)),
+      m_events(std::make_shared<HostEvents>()),
+      m_helper(std::make_shared<HostHelper>(m_universes, m_events))
+{}
+
+HostSession::~HostSession()
+{
+    shutdown();
+}
+
+void HostSession::setProject(const QString &path)
+{
+    m_projectPath = path;
+    m_helper->project()->setBaseFilename(path.toStdString());
+}
+
+void HostSession::start(const QString &plugInPath, const QString &projectPath, Show show)
+{
+    const QString project = absolute(projectPath);
+    checkProjectFile(project.toStdString());
+    // The plug-in writes its settings file into the folder when its main window loads.
+    makeProjectFolder(project.toStdString());
+    setProject(project);
+    try {
+        m_plugIn.load(plugInPath);
+        m_plugIn.init(m_helper);
+        if (IZelmoTool *tool = m_plugIn.tool())
+            tool->LoadProjectData();
+        IExternalWindow *window = m_plugIn.mainWindow();
+        if (window->loadWindow() == VFalse)
+            throw std::runtime_error("the plug-in's main window did not load");
+        if (show == Show::Shown)
+            window->showWindow();
+    } catch (...) {
+        m_plugIn.unload();
+        throw;
+    }
+}
+
+void HostSession::shutdown()
+{
+    m_plugIn.unload();
+}
+
+void HostSession::openProject(const QString &path)
+{
+    const QString project = absolute(path);
+    checkProjectFile(project.toStdString());
+    makeProjectFolder(project.toStdString());
+    setProject(project);
+    if (IZelmoTool *tool = m_plugIn.tool())
+        tool->LoadProjectData();
+}
+
+void HostSession::saveProject()
+{
+    writeProjectFile(m_projectPath.toStdString());
+    if (IZelmoTool *tool = m_plugIn.tool())
+        tool->SaveProjectData();
+}
+
+void HostSession::saveProjectAs(const QString &path)
+{
+    const QString project = absolute(path);
+    writeProjectFile(project.toStdString());
+    setProject(project);
+    if (IZelmoTool *tool = m_plugIn.tool())
+        tool->SaveProjectData();
+}
+
+ICommandServer &HostSession::commandServer()
+{
+    if (!m_plugIn.commandServer())
+        throw std::runtime_error(m_plugIn.isLoaded() ? "the plug-in offers no command server"
+                                                     : "no plug-in is loaded");
+    return *m_plugIn.commandServer();
+}
+
+std::vector<OptionEntry> HostSession::firstOptions()
+{
+    return entriesOf(commandServer().GetFirstOptions());
+}
+
+std::vector<OptionEntry> HostSession::secondOptions(const std::string &firstSelection)
+{
+    return entriesOf(commandServer().GetSecondOptions(Variant(firstSelection)));
+}
+
+void HostSession::executeCommand(const std::string &firstSelection,
+                                 const std::string &secondSelection)
+{
+    commandServer().ExecuteCommand(Variant(firstSelection), Variant(secondSelection), Variant(),
+                                   Variant(), Variant());
+}
+
+void HostSession::configure()
+{
+    if (!m_plugIn.isLoaded())
+        throw std::runtime_error("no plug-in is loaded");
+    if (m_plugIn.plugInClass().plugin().Configure() == VFalse)
+        throw std::runtime_error("the plug-in could not open its editor");
+}
+
+void HostSession::showMainWindow()
+{
+    if (!m_plugIn.mainWindow())
+        throw std::runtime_error("no plug-in is loaded");
+    m_plugIn.mainWindow()->showWindow();
+}
+
+IHostScripting &HostSession::scripting()
+{
+    if (!m_plugIn.scripting())
+        throw std::runtime_error(m_plugIn.isLoaded() ? "the plug-in offers no scripting interface"
+                                                     : "no plug-in is loaded");
+    return *m_plugIn.scripting();
+}
+
+} // namespace tarvex::host

@@ -1,0 +1,190 @@
+#include "host/HostWindow.h"
+
+#include "host/ChannelView.h"
+#include "host/CuePanel.h"
+#include "host/HostSession.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace tarvex::host {
+namespace {
+
+const QString ProjectFilter = QStringLiteral("Tarvex host projects (*.tarvex);;All files (*)");
+constexpr int StatusMessageMs = 5000;
+
+} // namespace
+
+HostWindow::HostWindow(HostSession &session, QWidget *parent)
+    : QMainWindow(parent), m_session(session), m_cues(new CuePanel(session)),
+      m_channels(new ChannelView(session.universes())), m_universe(new QSpinBox),
+      m_plugInState(new QLabel)
+{
+    buildMenus();
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->addWidget(m_cues);
+    layout->addWidget(buildLevels(), 1);
+    setCentralWidget(central);
+    statusBar()->addPermanentWidget(m_plugInState);
+    connect(m_cues, &CuePanel::failed, this, &HostWindow::warn);
+    connect(m_cues, &CuePanel::executed, this, &HostWindow::report);
+    projectChanged();
+}
+
+void HostWindow::buildMenus()
+{
+    QMenu *project = menuBar()->addMenu(tr("&Project"));
+    project->addAction(tr("&Open…"), QKeySequence::Open, this, &HostWindow::openProject);
+    project->addAction(tr("&Save"), QKeySequence::Save, this, &HostWindow::saveProject);
+    project->addAction(tr("Save &As…"), QKeySequence::SaveAs, this, &HostWindow::saveProjectAs);
+    project->addSeparator();
+    project->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
+
+    QMenu *plugIn = menuBar()->addMenu(tr("P&lug-in"));
+    QAction *main = plugIn->addAction(tr("&Main window"), this, &HostWindow::showPlugInWindow);
+    QAction *editor = plugIn->addAction(tr("&Configure…"), this, &HostWindow::configurePlugIn);
+    m_plugInActions = {main, editor};
+
+    QToolBar *bar = addToolBar(tr("Plug-in"));
+    bar->setMovable(false);
+    bar->addAction(main);
+    bar->addAction(editor);
+}
+
+QWidget *HostWindow::buildLevels()
+{
+    auto *box = new QGroupBox(tr("Channel levels"));
+    auto *layout = new QVBoxLayout(box);
+    auto *picker = new QHBoxLayout;
+    picker->addWidget(new QLabel(tr("Universe:")));
+    m_universe->setRange(1, m_session.universes()->count());
+    picker->addWidget(m_universe);
+    picker->addStretch();
+    layout->addLayout(picker);
+    layout->addWidget(m_channels, 1);
+    connect(m_universe, &QSpinBox::valueChanged, m_channels, &ChannelView::setUniverse);
+    return box;
+}
+
+void HostWindow::plugInStarted()
+{
+    projectChanged();
+    m_plugInState->setText(
+        tr("Plug-in %1 (%2)")
+            .arg(QString::fromStdString(m_session.plugInName()), m_session.plugIn().path()));
+    for (QAction *action : m_plugInActions)
+        action->setEnabled(true);
+    m_cues->refresh();
+}
+
+void HostWindow::plugInMissing(const QString &why)
+{
+    projectChanged();
+    m_plugInState->setText(tr("Plug-in not loaded: %1").arg(why));
+    m_plugInState->setToolTip(why);
+    for (QAction *action : m_plugInActions)
+        action->setEnabled(false);
+    m_cues->refresh();
+}
+
+void HostWindow::projectChanged()
+{
+    const QString path = m_session.projectPath();
+    setWindowTitle(path.isEmpty() ? tr("Tarvex Host")
+                                  : tr("%1 – Tarvex Host").arg(QFileInfo(path).fileName()));
+    setWindowFilePath(path);
+}
+
+void HostWindow::openProject()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open project"), QFileInfo(m_session.projectPath()).path(), ProjectFilter);
+    if (path.isEmpty())
+        return;
+    try {
+        m_session.openProject(path);
+        projectChanged();
+        m_cues->refresh();
+        report(tr("Opened %1").arg(path));
+    } catch (const std::exception &e) {
+        warn(tr("The project could not be opened: %1").arg(e.what()));
+    }
+}
+
+void HostWindow::saveProject()
+{
+    try {
+        m_session.saveProject();
+        report(tr("Saved %1").arg(m_session.projectPath()));
+    } catch (const std::exception &e) {
+        warn(tr("The project could not be saved: %1").arg(e.what()));
+    }
+}
+
+void HostWindow::saveProjectAs()
+{
+    QString path = QFileDialog::getSaveFileName(this, tr("Save project as"),
+                                                m_session.projectPath(), ProjectFilter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".tarvex");
+    try {
+        m_session.saveProjectAs(path);
+        projectChanged();
+        report(tr("Saved %1").arg(path));
+    } catch (const std::exception &e) {
+        warn(tr("The project could not be saved: %1").arg(e.what()));
+    }
+}
+
+void HostWindow::showPlugInWindow()
+{
+    try {
+        m_session.showMainWindow();
+    } catch (const std::exception &e) {
+        warn(e.what());
+    }
+}
+
+void HostWindow::configurePlugIn()
+{
+    try {
+        m_session.configure();
+    } catch (const std::exception &e) {
+        warn(e.what());
+    }
+    // The editor may have changed the actions the cues list.
+    m_cues->refresh();
+}
+
+void HostWindow::report(const QString &text)
+{
+    statusBar()->showMessage(text, StatusMessageMs);
+}
+
+void HostWindow::warn(const QString &text)
+{
+    report(text);
+    QMessageBox::warning(this, tr("Tarvex Host"), text);
+}
+
+void HostWindow::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // The plug-in's windows are not ours to close; quitting ends the plug-in.
+    QApplication::quit();
+}
+
+} // namespace tarvex::host

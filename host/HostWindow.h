@@ -1,0 +1,58 @@
+#pragma once
+// HostWindow: tarvex-host's window. A project menu (open, save, save as), the plug-in's windows
+// (its main window and its editor), the cue panel, the live channel levels of one universe and
+// a status line saying which plug-in runs on which project.
+
+// Only Qt and the standard library here: moc reads this header.
+
+#include <QMainWindow>
+
+class QLabel;
+class QSpinBox;
+
+namespace tarvex::host {
+
+class HostSession;
+
+class ChannelView;
+class CuePanel;
+
+class HostWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit HostWindow(HostSession &session, QWidget *parent = nullptr);
+
+    // Shows what is loaded: call after the session started, or failed to (why).
+    void plugInStarted();
+    void plugInMissing(const QString &why);
+
+    void openProject();
+    void saveProject();
+    void saveProjectAs();
+    void showPlugInWindow();
+    void configurePlugIn();
+
+    CuePanel *cuePanel() const { return m_cues; }
+    ChannelView *channelView() const { return m_channels; }
+    QSpinBox *universePicker() const { return m_universe; }
+    QLabel *plugInState() const { return m_plugInState; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    QWidget *buildLevels();
+    void projectChanged();
+    void report(const QString &text);
+    void warn(const QString &text);
+
+    HostSession &m_session;
+    CuePanel *m_cues;
+    ChannelView *m_channels;
+    QSpinBox *m_universe;
+    QLabel *m_plugInState;
+    QList<QAction *> m_plugInActions;
+};
+
+} // namespace tarvex::host

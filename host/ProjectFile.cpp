@@ -1,0 +1,67 @@
+#include "host/ProjectFile.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace tarvex::host {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::runtime_error projectError(const std::string &what, const std::string &path)
+{
+    return std::runtime_error(what + ": " + path);
+}
+
+} // namespace
+
+void checkProjectFile(const std::string &path)
+{
+    std::error_code error;
+    if (!fs::exists(path, error))
+        return;
+    if (fs::is_directory(path, error))
+        throw projectError("the project is a folder, not a file", path);
+    std::ifstream in(path, std::ios::binary);
+    std::string first;
+    if (!in || !std::getline(in, first))
+        throw projectError("cannot read the project file", path);
+    if (!first.empty() && first.back() == '\r')
+        first.pop_back();
+    if (first != ProjectFileMarker)
+        throw projectError("not a tarvex-host project file", path);
+}
+
+void makeProjectFolder(const std::string &path)
+{
+    fs::path folder = fs::absolute(path).parent_path();
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error || !fs::is_directory(folder))
+        throw projectError("cannot create the project folder", folder.string());
+}
+
+void writeProjectFile(const std::string &path)
+{
+    makeProjectFolder(path);
+    const std::string temporary = path + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << ProjectFileMarker << "\n# The plug-in's files live in this folder.\n";
+        out.close();
+        if (!out) {
+            std::remove(temporary.c_str());
+            throw projectError("cannot write the project file", path);
+        }
+    }
+    std::error_code error;
+    fs::rename(temporary, path, error);
+    if (error) {
+        std::remove(temporary.c_str());
+        throw projectError("cannot replace the project file (" + error.message() + ")", path);
+    }
+}
+
+} // namespace tarvex::host

@@ -1,0 +1,46 @@
+#pragma once
+// Two optional interfaces between tarvex-host and a plug-in, beyond the host interfaces. A plug-in
+// or host that does not offer them still works; each side finds the other's by a cast.
+//
+// IHostScripting: offered by the plug-in's main-window object (the one its module information
+// names). The headless host's "start", "learn" and "state" commands press the main window's
+// start button and the editor's learn button and read their captions through it.
+//
+//   auto scripting = std::dynamic_pointer_cast<IHostScripting>(moduleInfo->mainWindow());
+//   if (scripting)
+//       scripting->pressStart();
+//
+// IHostMessageBoxes: offered by the host's helper object (the one handed to Init). Before the
+// plug-in shows a message box it offers the text to the host; when the host takes it (true), the
+// plug-in shows nothing and goes on as if the user had closed the box. The headless host takes
+// every box and prints it; the windowed host leaves boxes to the plug-in.
+//
+//   auto boxes = std::dynamic_pointer_cast<IHostMessageBoxes>(helper);
+//   if (!boxes || !boxes->takeMessageBox(text))
+//       QMessageBox::information(parent, title, text);
+
+#include <string>
+
+namespace tarvex {
+
+class IHostScripting {
+public:
+    virtual ~IHostScripting() = default;
+    // Clicks the main window's start button (start or stop the server), loading it if needed.
+    virtual void pressStart() = 0;
+    // Clicks the editor's learn button, loading the editor (hidden) if needed.
+    virtual void pressLearn() = 0;
+    // The start button's caption: "Start", "Stop" or "Reconnecting in " and a count.
+    virtual std::string serverCaption() = 0;
+    // The learn button's caption: "Lernen" or "Stop".
+    virtual std::string learnCaption() = 0;
+};
+
+class IHostMessageBoxes {
+public:
+    virtual ~IHostMessageBoxes() = default;
+    // Offers a message box's text to the host; true when the host has shown or reported it.
+    virtual bool takeMessageBox(const std::string &text) = 0;
+};
+
+} // namespace tarvex

@@ -1,0 +1,140 @@
+// The headless front end in this process: how it reads lines from a descriptor and turns
+// commands and failures into JSON lines.
+
+#include "host/HeadlessHost.h"
+#include "host/HostSession.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace tarvex::host {
+namespace {
+
+class HeadlessHostTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    HostSession session;
+    std::vector<std::string> lines;
+    HeadlessHost headless{session, [this](const std::string &line) { lines.push_back(line); }};
+    int quits = 0;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QObject::connect(&headless, &HeadlessHost::quitRequested, [this] { ++quits; });
+        session.start(TARVEX_TEST_PLUGIN, QDir(dir.path()).filePath("show.tarvex"),
+                      HostSession::Show::Hidden);
+    }
+
+    // Runs the event loop until the condition holds or a second has passed.
+    template <class Condition> bool spinUntil(Condition condition)
+    {
+        const QDeadlineTimer deadline(1000);
+        while (!condition() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return condition();
+    }
+};
+
+TEST_F(HeadlessHostTest, readsWholeLinesAndTakesALastLineWithoutBreakAtTheEnd)
+{
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    headless.readFrom(pipe[0]);
+    const std::string input = "sta";
+    ASSERT_EQ(::write(pipe[1], input.data(), input.size()), 3);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(lines.empty()) << "half a line waits for the rest";
+
+    const std::string rest = "te\n\n   \nstate";
+    ASSERT_EQ(::write(pipe[1], rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+    ::close(pipe[1]);
+    ASSERT_TRUE(spinUntil([&] { return quits > 0; }));
+    const std::string state = R"({"event":"state","server":"Start","learn":"Lernen"})";
+    EXPECT_EQ(lines, (std::vector<std::string>{state, state}));
+    EXPECT_EQ(quits, 1);
+    ::close(pipe[0]);
+}
+
+TEST_F(HeadlessHostTest, aLineBeyondTheBoundIsRefusedOnceAndSkippedToItsEnd)
+{
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    headless.readFrom(pipe[0]);
+    // Written from the event loop's side in pieces, as a slow sender would.
+    const std::string chunk(4096, 'x');
+    size_t sent = 0;
+    while (sent <= HeadlessHost::MaxLineBytes + chunk.size()) {
+        ASSERT_EQ(::write(pipe[1], chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+        sent += chunk.size();
+        ASSERT_TRUE(spinUntil([&] {
+            int waiting = 0;
+            return ::ioctl(pipe[0], FIONREAD, &waiting) == 0 && waiting == 0;
+        }));
+    }
+    const std::string end = "xxx\nstate\n";
+    ASSERT_EQ(::write(pipe[1], end.data(), end.size()), static_cast<ssize_t>(end.size()));
+    ::close(pipe[1]);
+    ASSERT_TRUE(spinUntil([&] { return quits > 0; }));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(R"("message":"the line is longer than 65536 bytes")"),
+              std::string::npos);
+    EXPECT_EQ(lines[1], R"({"event":"state","server":"Start","learn":"Lernen"})");
+    ::close(pipe[0]);
+}
+
+TEST_F(HeadlessHostTest, aClosedInputEndsAtOnce)
+{
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+    headless.readFrom(pipe[0]);
+    EXPECT_TRUE(spinUntil([&] { return quits == 1; }));
+}
+
+TEST_F(HeadlessHostTest, quitIsTheLastCommandThatRuns)
+{
+    headless.runCommand("quit");
+    headless.runCommand("state");
+    headless.runCommand("quit");
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(quits, 1);
+}
+
+TEST_F(HeadlessHostTest, anErrorLineQuotesTheCommandAsItWasMeant)
+{
+    headless.runCommand("  save \"now\"\t\r");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], R"({"event":"error","command":"save \"now\"","message":"usage: save"})");
+}
+
+TEST_F(HeadlessHostTest, theSessionsEventsBecomeLinesUntilTheFrontEndGoes)
+{
+    int32_t value = 128, min = 0, max = 255;
+    session.helper()
+        ->factory()
+        ->CreateTarget("DMX", "Spot", "", 1, 7)
+        ->Execute(value, min, max, Variant());
+    EXPECT_TRUE(session.helper()->takeMessageBox("Port belegt"));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         R"({"event":"execute","target":["DMX","Spot","",1,7],"value":128,)"
+                         R"("min":0,"max":255})",
+                         R"({"event":"messageBox","text":"Port belegt"})"}));
+    {
+        HostSession other;
+        auto gone = std::make_unique<HeadlessHost>(other, [](const std::string &) {});
+        gone.reset();
+        EXPECT_FALSE(other.helper()->takeMessageBox("nobody")) << "the plug-in shows its own";
+    }
+}
+
+} // namespace
+} // namespace tarvex::host

@@ -1,0 +1,64 @@
+#include "host/ProjectFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tarvex::host {
+namespace {
+
+class ProjectFileTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    std::string path(const QString &relative) const
+    {
+        return QDir(dir.path()).filePath(relative).toStdString();
+    }
+    void write(const QString &relative, const QByteArray &bytes)
+    {
+        QFile file(QString::fromStdString(path(relative)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    static bool refused(const std::function<void()> &call)
+    {
+        try {
+            call();
+        } catch (const std::runtime_error &) {
+            return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(ProjectFileTest, aMissingFileIsANewProjectAndAWrittenOneReadsBack)
+{
+    EXPECT_FALSE(refused([&] { checkProjectFile(path("deep/new/show.tarvex")); }));
+    writeProjectFile(path("deep/new/show.tarvex"));
+    EXPECT_FALSE(refused([&] { checkProjectFile(path("deep/new/show.tarvex")); }));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("deep/new/show.tarvex.new"))));
+}
+
+TEST_F(ProjectFileTest, onlyOurFirstLineMakesAProject)
+{
+    write("windows.tarvex", "tarvex-host project 1\r\nlater: settings\r\n");
+    EXPECT_FALSE(refused([&] { checkProjectFile(path("windows.tarvex")); }));
+    write("actions.tarvex", QByteArray("\x02\x00\x11\x20", 4));
+    EXPECT_TRUE(refused([&] { checkProjectFile(path("actions.tarvex")); }));
+    write("empty.tarvex", "");
+    EXPECT_TRUE(refused([&] { checkProjectFile(path("empty.tarvex")); }));
+    EXPECT_TRUE(refused([&] { checkProjectFile(dir.path().toStdString()); }));
+}
+
+TEST_F(ProjectFileTest, aFolderThatCannotBeMadeFailsAndLeavesNothing)
+{
+    write("file", "in the way");
+    EXPECT_TRUE(refused([&] { writeProjectFile(path("file/show.tarvex")); }));
+    EXPECT_TRUE(refused([&] { makeProjectFolder(path("file/show.tarvex")); }));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"file"});
+}
+
+} // namespace
+} // namespace tarvex::host
