@@ -1,0 +1,25 @@
+#pragma once
+// ColorButton: a small caption-less button filled with its back colour; the windows' receive
+// indicators. Setting the colour it already has costs nothing, so the indicator can be set for
+// every datagram.
+
+#include <QColor>
+#include <QPushButton>
+
+namespace tarvex {
+
+inline const QColor PureRed(255, 0, 0);
+inline const QColor PureGreen(0, 255, 0);
+
+class ColorButton : public QPushButton {
+public:
+    explicit ColorButton(QWidget *parent = nullptr);
+
+    QColor backColor() const { return m_backColor; }
+    void setBackColor(const QColor &color);
+
+private:
+    QColor m_backColor;
+};
+
+} // namespace tarvex
