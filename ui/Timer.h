@@ -27,6 +27,8 @@ public:
     int interval() const { return m_timer.interval(); }
     // A new interval starts counting from now when the timer runs.
     void setInterval(int intervalMs);
+    // Milliseconds to the next tick; -1 when disabled.
+    int remainingMs() const { return m_timer.remainingTime(); }
 
 private:
     QTimer m_timer;
