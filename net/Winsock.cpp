@@ -1,6 +1,7 @@
 #include "net/Winsock.h"
 
 #include "core/VbError.h"
+#include "ui/EventEdge.h"
 
 #include <QMetaObject>
 
@@ -173,8 +174,12 @@ void Winsock::drain()
             return;
         if (!arrived)
             break;
-        if (onDataArrival)
-            onDataArrival(static_cast<int32_t>(m_batch->currentSize));
+        if (onDataArrival) {
+            // A copy: the handler may destroy the socket, and the handler stored in it with it.
+            std::function<void(int32_t)> handler = onDataArrival;
+            auto bytesTotal = static_cast<int32_t>(m_batch->currentSize);
+            runEvent("DataArrival", [&] { handler(bytesTotal); });
+        }
         if (!*alive)
             return;
         m_batch->current = nullptr;
@@ -225,12 +230,12 @@ bool Winsock::nextDatagram()
 void Winsock::deliverFailure(int error)
 {
     if (error == EBADF || error == ENOTSOCK) {
-        if (onClose)
-            onClose();
+        if (std::function<void()> handler = onClose)
+            runEvent("Close", [&] { handler(); });
         return;
     }
-    if (onError)
-        onError(SocketFailureBase + error, std::strerror(error));
+    if (std::function<void(int32_t, const std::string &)> handler = onError)
+        runEvent("Error", [&] { handler(SocketFailureBase + error, std::strerror(error)); });
 }
 
 } // namespace tarvex

@@ -59,7 +59,8 @@ public:
     void GetData(std::vector<uint8_t> &data) const;
     int16_t State() const { return m_fd >= 0 ? sckOpen : sckClosed; }
 
-    // Events.
+    // Events. They run at the edge of Qt's event loop: a failure a handler lets out is reported
+    // and ends only that event.
     std::function<void()> onClose;
     std::function<void(int32_t number, const std::string &description)> onError;
     std::function<void(int32_t bytesTotal)> onDataArrival;

@@ -101,9 +101,10 @@ void frmMainOSC::connectEvents()
 {
     connect(Start, &QPushButton::clicked, this,
             [this] { runEvent("Start_Click", [this] { Start_Click(); }); });
-    Winsock1->onClose = [this] { runEvent("Winsock1_Close", [this] { Winsock1_Close(); }); };
+    // The socket runs its events at the loop's edge itself.
+    Winsock1->onClose = [this] { Winsock1_Close(); };
     Winsock1->onError = [this](int32_t number, const std::string &description) {
-        runEvent("Winsock1_Error", [&] { Winsock1_Error(number, description); });
+        Winsock1_Error(number, description);
     };
     Winsock1->onDataArrival = [this](int32_t bytesTotal) { Winsock1_DataArrival(bytesTotal); };
 }
