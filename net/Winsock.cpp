@@ -48,6 +48,7 @@ struct Winsock::Batch {
     iovec vectors[BatchSize]{};
     unsigned count = 0;
     unsigned next = 0;
+    bool lastOfQueue = false; // the socket held nothing more when this batch was read
     // The datagram of the event under way.
     const uint8_t *current = nullptr;
     size_t currentSize = 0;
@@ -64,6 +65,7 @@ struct Winsock::Batch {
     void clear()
     {
         count = next = 0;
+        lastOfQueue = false;
         current = nullptr;
         currentSize = 0;
     }
@@ -205,6 +207,10 @@ bool Winsock::nextDatagram()
     if (m_fd < 0)
         return false;
     Batch &b = *m_batch;
+    if (!b.pending() && b.lastOfQueue) {
+        b.clear();
+        return false;
+    }
     if (!b.pending()) {
         b.clear();
         int n;
@@ -218,6 +224,9 @@ bool Winsock::nextDatagram()
             return false;
         }
         b.count = static_cast<unsigned>(n);
+        // Fewer than asked for: the socket was empty after these. Once they are delivered the
+        // loop may turn without asking again; a datagram arriving later wakes it at once.
+        b.lastOfQueue = b.count < BatchSize;
     }
     b.current = static_cast<const uint8_t *>(b.vectors[b.next].iov_base);
     b.currentSize = b.headers[b.next].msg_len;

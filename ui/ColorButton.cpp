@@ -1,11 +1,12 @@
 #include "ui/ColorButton.h"
 
+#include <QPainter>
+
 namespace tarvex {
 
-ColorButton::ColorButton(QWidget *parent) : QPushButton(parent)
+ColorButton::ColorButton(QWidget *parent) : QPushButton(parent), m_backColor(PureRed)
 {
     setFocusPolicy(Qt::NoFocus);
-    setBackColor(PureRed);
 }
 
 void ColorButton::setBackColor(const QColor &color)
@@ -13,9 +14,17 @@ void ColorButton::setBackColor(const QColor &color)
     if (color == m_backColor)
         return;
     m_backColor = color;
-    // A style sheet fills the whole face whatever the platform style draws for buttons.
-    setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid #404040; }")
-                      .arg(color.name()));
+    // Only a repaint is scheduled: the indicator changes while datagrams are handled, where a
+    // style change (re-polishing the widget) would cost more than the datagram itself.
+    update();
+}
+
+void ColorButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), m_backColor);
+    painter.setPen(QColor(64, 64, 64));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 } // namespace tarvex

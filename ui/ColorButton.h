@@ -1,7 +1,7 @@
 #pragma once
 // ColorButton: a small caption-less button filled with its back colour; the windows' receive
-// indicators. Setting the colour it already has costs nothing, so the indicator can be set for
-// every datagram.
+// indicators. Setting the colour costs a scheduled repaint at most (nothing when it already has
+// it), so the indicator can be set for every datagram.
 
 #include <QColor>
 #include <QPushButton>
@@ -17,6 +17,9 @@ public:
 
     QColor backColor() const { return m_backColor; }
     void setBackColor(const QColor &color);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     QColor m_backColor;

@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 namespace tarvex::bench {
@@ -89,7 +90,17 @@ const char *modeName(Mode mode)
 
 } // namespace
 
-Result summarize(const std::string &impl, Mode mode)
+double processCpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval &t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+Result summarize(const std::string &impl, Mode mode, double cpuSeconds)
 {
     SharedRecord &r = sharedRecord();
     Result result{impl, mode};
@@ -107,6 +118,8 @@ Result summarize(const std::string &impl, Mode mode)
     if (!latencies.empty() && lastHandled > firstSend)
         result.handledPerSecond = static_cast<double>(latencies.size()) * 1e9 /
                                   static_cast<double>(lastHandled - firstSend);
+    if (!latencies.empty())
+        result.cpuUsPerDatagram = cpuSeconds * 1e6 / static_cast<double>(latencies.size());
     result.p50us = percentile(latencies, 0.50);
     result.p99us = percentile(latencies, 0.99);
     return result;
@@ -117,9 +130,9 @@ std::string toJson(const Result &result)
     char line[256];
     std::snprintf(line, sizeof line,
                   "{\"impl\": \"%s\", \"mode\": \"%s\", \"handled_per_s\": %.0f, \"sent\": %u, "
-                  "\"lost\": %u, \"p50_us\": %.1f, \"p99_us\": %.1f}",
+                  "\"lost\": %u, \"p50_us\": %.1f, \"p99_us\": %.1f, \"cpu_us\": %.2f}",
                   result.impl.c_str(), modeName(result.mode), result.handledPerSecond, result.sent,
-                  result.lost, result.p50us, result.p99us);
+                  result.lost, result.p50us, result.p99us, result.cpuUsPerDatagram);
     return line;
 }
 

@@ -69,10 +69,16 @@ struct Result {
     uint32_t lost = 0;
     double p50us = 0;
     double p99us = 0;
+    // The receiving process's CPU time (user and system) per handled datagram: its capacity,
+    // whatever the sender managed on a busy machine.
+    double cpuUsPerDatagram = 0;
 };
 
-// Reads the record after a run.
-Result summarize(const std::string &impl, Mode mode);
+// The CPU time this process has used so far, in seconds.
+double processCpuSeconds();
+
+// Reads the record after a run; cpuSeconds is the receiver's CPU time during the run.
+Result summarize(const std::string &impl, Mode mode, double cpuSeconds);
 std::string toJson(const Result &result);
 
 // Sets the receive buffer a receiver asks for (4 MiB, as Tarvex's socket does).

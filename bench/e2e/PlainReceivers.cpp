@@ -70,6 +70,7 @@ Result runRecvfrom(const ModeSettings &settings)
     uint16_t port = 0;
     int fd = boundSocket(port);
     sharedRecord().reset();
+    double cpuBefore = processCpuSeconds();
     int sender = startSender(port, settings);
     EndOfStream end;
     uint8_t buffer[2048];
@@ -81,9 +82,10 @@ Result runRecvfrom(const ModeSettings &settings)
         if (number >= 0)
             sharedRecord().markHandled(static_cast<uint32_t>(number));
     }
+    double cpu = processCpuSeconds() - cpuBefore;
     joinSender(sender);
     ::close(fd);
-    return summarize("recvfrom", settings.mode);
+    return summarize("recvfrom", settings.mode, cpu);
 }
 
 Result runLiblo(const ModeSettings &settings)
@@ -95,13 +97,15 @@ Result runLiblo(const ModeSettings &settings)
     lo_server_add_method(server, "/fader1", "f", handleFader, nullptr);
     auto port = static_cast<uint16_t>(lo_server_get_port(server));
     sharedRecord().reset();
+    double cpuBefore = processCpuSeconds();
     int sender = startSender(port, settings);
     EndOfStream end;
     while (!end.reached())
         lo_server_recv_noblock(server, 20);
+    double cpu = processCpuSeconds() - cpuBefore;
     joinSender(sender);
     lo_server_free(server);
-    return summarize("liblo", settings.mode);
+    return summarize("liblo", settings.mode, cpu);
 }
 
 } // namespace tarvex::bench

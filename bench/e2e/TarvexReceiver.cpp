@@ -134,6 +134,7 @@ Result runTarvex(const ModeSettings &settings)
             throw std::runtime_error("the server did not start");
 
         sharedRecord().reset();
+        double cpuBefore = processCpuSeconds();
         int sender = startSender(port, settings);
         QEventLoop loop;
         QTimer watch;
@@ -152,8 +153,9 @@ Result runTarvex(const ModeSettings &settings)
         });
         watch.start(20);
         loop.exec();
+        double cpu = processCpuSeconds() - cpuBefore;
         joinSender(sender);
-        result = summarize("tarvex", settings.mode);
+        result = summarize("tarvex", settings.mode, cpu);
     }
     std::filesystem::remove_all(folder);
     return result;
