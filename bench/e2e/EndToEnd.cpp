@@ -17,6 +17,8 @@ void SharedRecord::reset()
     sent = 0;
     handled = 0;
     senderDone = 0;
+    receiverPaused = 0;
+    roundReady = 0;
     std::memset(sendNs, 0, sizeof sendNs);
     std::memset(handledNs, 0, sizeof handledNs);
 }
@@ -78,17 +80,53 @@ double percentile(std::vector<uint64_t> &values, double p)
     return static_cast<double>(values[index]) / 1000.0;
 }
 
+// Datagrams per second while the receiver drained the backlog rounds: from the first to the
+// last datagram handled in each round.
+double drainRate(const SharedRecord &r, uint32_t sent)
+{
+    uint64_t draining = 0;
+    uint64_t counted = 0;
+    for (uint32_t first = 0; first < sent; first += BacklogRound) {
+        uint64_t low = UINT64_MAX, high = 0, handled = 0;
+        for (uint32_t i = first; i < std::min(sent, first + BacklogRound); ++i) {
+            if (r.handledNs[i] == 0)
+                continue;
+            low = std::min(low, r.handledNs[i]);
+            high = std::max(high, r.handledNs[i]);
+            ++handled;
+        }
+        if (handled > 1) {
+            draining += high - low;
+            counted += handled - 1;
+        }
+    }
+    return draining ? static_cast<double>(counted) * 1e9 / static_cast<double>(draining) : 0;
+}
+
 const char *modeName(Mode mode)
 {
     switch (mode) {
     case Mode::Burst: return "burst";
     case Mode::Paced: return "paced";
     case Mode::PingPong: return "pingpong";
+    case Mode::Backlog: return "backlog";
     }
     return "?";
 }
 
 } // namespace
+
+bool waitForRound()
+{
+    SharedRecord &r = sharedRecord();
+    r.receiverPaused.store(1, std::memory_order_release);
+    while (!r.roundReady.load(std::memory_order_acquire)) {
+        if (r.senderDone.load(std::memory_order_acquire))
+            return false;
+    }
+    r.roundReady.store(0, std::memory_order_release);
+    return true;
+}
 
 double processCpuSeconds()
 {
@@ -115,7 +153,9 @@ Result summarize(const std::string &impl, Mode mode, double cpuSeconds)
         latencies.push_back(r.handledNs[i] - std::min(r.handledNs[i], r.sendNs[i]));
     }
     result.lost = result.sent - static_cast<uint32_t>(latencies.size());
-    if (!latencies.empty() && lastHandled > firstSend)
+    if (mode == Mode::Backlog)
+        result.handledPerSecond = drainRate(r, result.sent);
+    else if (!latencies.empty() && lastHandled > firstSend)
         result.handledPerSecond = static_cast<double>(latencies.size()) * 1e9 /
                                   static_cast<double>(lastHandled - firstSend);
     if (!latencies.empty())

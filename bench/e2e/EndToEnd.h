@@ -19,7 +19,11 @@ constexpr uint32_t MaxDatagrams = 1'000'000;
 constexpr size_t ValueOffset = 12;
 constexpr size_t DatagramSize = 16;
 
-enum class Mode { Burst, Paced, PingPong };
+enum class Mode { Burst, Paced, PingPong, Backlog };
+
+// Datagrams per round of the backlog mode: they are queued while the receiver waits, then the
+// receiver drains them; the rate counts the draining only. Small enough for the socket's buffer.
+constexpr uint32_t BacklogRound = 4000;
 
 struct ModeSettings {
     Mode mode;
@@ -33,6 +37,9 @@ struct SharedRecord {
     std::atomic<uint32_t> sent;
     std::atomic<uint32_t> handled;
     std::atomic<int> senderDone;
+    // Backlog rounds: the receiver waits (paused) while the sender queues a round (ready).
+    std::atomic<int> receiverPaused;
+    std::atomic<int> roundReady;
     uint64_t sendNs[MaxDatagrams];
     uint64_t handledNs[MaxDatagrams];
 
@@ -76,6 +83,10 @@ struct Result {
 
 // The CPU time this process has used so far, in seconds.
 double processCpuSeconds();
+
+// The receiver's side of a backlog round: waits until the sender has queued the next round;
+// false when the sender is done instead.
+bool waitForRound();
 
 // Reads the record after a run; cpuSeconds is the receiver's CPU time during the run.
 Result summarize(const std::string &impl, Mode mode, double cpuSeconds);

@@ -4,7 +4,9 @@
 // the same run. Modes:
 //   burst     500 000 datagrams at full speed (sendmmsg batches): handled rate and loss;
 //   paced     3 000 datagrams at 1 000 per second: latency under a steady load;
-//   pingpong  20 000 datagrams, each sent once the one before has been handled: latency.
+//   pingpong  20 000 datagrams, each sent once the one before has been handled: latency;
+//   backlog   100 000 datagrams in rounds of 4 000, queued while the receiver waits and then
+//             drained: the receiver's capacity, whatever the sender can do on a busy machine.
 // One JSON object per line and implementation:
 //   {"impl": "tarvex", "mode": "burst", "handled_per_s": ..., "sent": ..., "lost": ...,
 //    "p50_us": ..., "p99_us": ..., "cpu_us": ...}
@@ -78,6 +80,7 @@ int main(int argc, char **argv)
         {Mode::Burst, 500'000 / scale, 0, 10'000},
         {Mode::Paced, 3'000 / scale, 1'000, 10'000},
         {Mode::PingPong, 20'000 / scale, 0, 10'000},
+        {Mode::Backlog, 100'000 / scale, 0, 20'000},
     };
     if (!isolated)
         std::cerr << "no private network namespace (needs root): liblo is left out, since its "

@@ -63,6 +63,19 @@ int handleFader(const char *, const char *, lo_arg **argv, int, lo_message, void
 
 void ignoreError(int, const char *, const char *) {}
 
+// One datagram; false when none came (timeout, or an empty socket with MSG_DONTWAIT).
+bool receiveOne(int fd, int flags)
+{
+    uint8_t buffer[2048];
+    ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, flags, nullptr, nullptr);
+    if (n < 0)
+        return false;
+    int64_t number = numberOf(buffer, static_cast<size_t>(n));
+    if (number >= 0)
+        sharedRecord().markHandled(static_cast<uint32_t>(number));
+    return true;
+}
+
 } // namespace
 
 Result runRecvfrom(const ModeSettings &settings)
@@ -70,19 +83,22 @@ Result runRecvfrom(const ModeSettings &settings)
     uint16_t port = 0;
     int fd = boundSocket(port);
     sharedRecord().reset();
+    double cpu = 0;
     double cpuBefore = processCpuSeconds();
     int sender = startSender(port, settings);
-    EndOfStream end;
-    uint8_t buffer[2048];
-    while (!end.reached()) {
-        ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, 0, nullptr, nullptr);
-        if (n < 0)
-            continue;
-        int64_t number = numberOf(buffer, static_cast<size_t>(n));
-        if (number >= 0)
-            sharedRecord().markHandled(static_cast<uint32_t>(number));
+    if (settings.mode == Mode::Backlog) {
+        while (waitForRound()) {
+            double start = processCpuSeconds();
+            while (receiveOne(fd, MSG_DONTWAIT)) {
+            }
+            cpu += processCpuSeconds() - start;
+        }
+    } else {
+        EndOfStream end;
+        while (!end.reached())
+            receiveOne(fd, 0);
+        cpu = processCpuSeconds() - cpuBefore;
     }
-    double cpu = processCpuSeconds() - cpuBefore;
     joinSender(sender);
     ::close(fd);
     return summarize("recvfrom", settings.mode, cpu);
@@ -97,12 +113,22 @@ Result runLiblo(const ModeSettings &settings)
     lo_server_add_method(server, "/fader1", "f", handleFader, nullptr);
     auto port = static_cast<uint16_t>(lo_server_get_port(server));
     sharedRecord().reset();
+    double cpu = 0;
     double cpuBefore = processCpuSeconds();
     int sender = startSender(port, settings);
-    EndOfStream end;
-    while (!end.reached())
-        lo_server_recv_noblock(server, 20);
-    double cpu = processCpuSeconds() - cpuBefore;
+    if (settings.mode == Mode::Backlog) {
+        while (waitForRound()) {
+            double start = processCpuSeconds();
+            while (lo_server_recv_noblock(server, 0) > 0) {
+            }
+            cpu += processCpuSeconds() - start;
+        }
+    } else {
+        EndOfStream end;
+        while (!end.reached())
+            lo_server_recv_noblock(server, 20);
+        cpu = processCpuSeconds() - cpuBefore;
+    }
     joinSender(sender);
     lo_server_free(server);
     return summarize("liblo", settings.mode, cpu);

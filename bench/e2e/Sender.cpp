@@ -33,13 +33,16 @@ struct Sender {
         record.sent.store(number + 1, std::memory_order_release);
     }
 
-    void burst(uint32_t count)
+    void burst(uint32_t count) { burst(0, count); }
+
+    // Datagrams [from, end) in sendmmsg batches at full speed.
+    void burst(uint32_t from, uint32_t end)
     {
         static uint8_t bytes[Batch][DatagramSize];
         mmsghdr headers[Batch]{};
         iovec vectors[Batch]{};
-        for (uint32_t first = 0; first < count && nowNs() < deadline; first += Batch) {
-            unsigned n = std::min<uint32_t>(Batch, count - first);
+        for (uint32_t first = from; first < end && nowNs() < deadline; first += Batch) {
+            unsigned n = std::min<uint32_t>(Batch, end - first);
             for (unsigned i = 0; i < n; ++i) {
                 fillDatagram(bytes[i], first + i);
                 vectors[i] = {bytes[i], DatagramSize};
@@ -77,6 +80,20 @@ struct Sender {
         }
     }
 
+    // Rounds queued while the receiver waits; the next round once it has drained this one.
+    void backlog(uint32_t count)
+    {
+        for (uint32_t first = 0; first < count && nowNs() < deadline; first += BacklogRound) {
+            while (!record.receiverPaused.load(std::memory_order_acquire)) {
+                if (nowNs() >= deadline)
+                    return;
+            }
+            record.receiverPaused.store(0, std::memory_order_release);
+            burst(first, std::min(count, first + BacklogRound));
+            record.roundReady.store(1, std::memory_order_release);
+        }
+    }
+
     void pingPong(uint32_t count)
     {
         for (uint32_t i = 0; i < count && nowNs() < deadline; ++i) {
@@ -106,6 +123,7 @@ int startSender(uint16_t port, const ModeSettings &settings)
     case Mode::Burst: sender.burst(settings.count); break;
     case Mode::Paced: sender.paced(settings.count, settings.rateHz); break;
     case Mode::PingPong: sender.pingPong(settings.count); break;
+    case Mode::Backlog: sender.backlog(settings.count); break;
     }
     sender.record.senderDone.store(1, std::memory_order_release);
     ::_exit(0);
