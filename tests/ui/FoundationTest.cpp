@@ -164,14 +164,14 @@ TEST(WindowObjectTest, failsCleanlyOnceTheRegistryIsGone)
 TEST(TimerTest, enablingARunningTimerKeepsItsTick)
 {
     int ticks = 0;
-    Timer timer(nullptr, 200, [&] { ++ticks; });
+    Timer timer(nullptr, 5000, [&] { ++ticks; });
     EXPECT_FALSE(timer.enabled());
     timer.setEnabled(true);
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(waitUntil([&] { return clock.elapsed() >= 40; }, 1000));
     timer.setEnabled(true);
-    EXPECT_LE(timer.remainingMs(), 170) << "enabling again restarted the interval";
+    EXPECT_LE(timer.remainingMs(), 4970) << "enabling again restarted the interval";
     timer.setEnabled(false);
     EXPECT_FALSE(timer.enabled());
     EXPECT_EQ(timer.remainingMs(), -1);
