@@ -103,17 +103,6 @@ double drainRate(const SharedRecord &r, uint32_t sent)
     return draining ? static_cast<double>(counted) * 1e9 / static_cast<double>(draining) : 0;
 }
 
-const char *modeName(Mode mode)
-{
-    switch (mode) {
-    case Mode::Burst: return "burst";
-    case Mode::Paced: return "paced";
-    case Mode::PingPong: return "pingpong";
-    case Mode::Backlog: return "backlog";
-    }
-    return "?";
-}
-
 } // namespace
 
 bool waitForRound()
@@ -136,6 +125,17 @@ double processCpuSeconds()
         return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
     };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+const char *modeName(Mode mode)
+{
+    switch (mode) {
+    case Mode::Burst: return "burst";
+    case Mode::Paced: return "paced";
+    case Mode::PingPong: return "pingpong";
+    case Mode::Backlog: return "backlog";
+    }
+    return "?";
 }
 
 Result summarize(const std::string &impl, Mode mode, double cpuSeconds)

@@ -91,6 +91,7 @@ bool waitForRound();
 // Reads the record after a run; cpuSeconds is the receiver's CPU time during the run.
 Result summarize(const std::string &impl, Mode mode, double cpuSeconds);
 std::string toJson(const Result &result);
+const char *modeName(Mode mode);
 
 // Sets the receive buffer a receiver asks for (4 MiB, as Tarvex's socket does).
 void setReceiveBuffer(int fd);

@@ -16,8 +16,8 @@
 // moves into a private network namespace when it may (root), so that liblo's server, which
 // listens on every interface, has only the loopback; without one liblo is left out.
 //
-//   tarvex-bench-e2e [--quick] [--only tarvex|liblo|recvfrom]
-//   (--quick: a tenth of every stream; --only: one implementation, for profiling)
+//   tarvex-bench-e2e [--quick] [--only tarvex|liblo|recvfrom] [--mode burst|paced|...]
+//   (--quick: a tenth of every stream; --only, --mode: one implementation or mode, for profiling)
 
 #include "Receivers.h"
 
@@ -61,12 +61,14 @@ void report(const Result &result)
 int main(int argc, char **argv)
 {
     bool quick = false;
-    std::string only;
+    std::string only, onlyMode;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0)
             quick = true;
         else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
             only = argv[++i];
+        else if (std::strcmp(argv[i], "--mode") == 0 && i + 1 < argc)
+            onlyMode = argv[++i];
     }
     auto wanted = [&](const char *impl) { return only.empty() || only == impl; };
     bool isolated = privateNetwork();
@@ -87,6 +89,8 @@ int main(int argc, char **argv)
                      "server would listen on every interface\n";
     try {
         for (const ModeSettings &mode : modes) {
+            if (!onlyMode.empty() && onlyMode != modeName(mode.mode))
+                continue;
             if (wanted("recvfrom"))
                 report(runRecvfrom(mode));
             if (isolated && wanted("liblo"))
