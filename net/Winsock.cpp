@@ -223,6 +223,8 @@ bool Winsock::nextDatagram()
                 deliverFailure(error);
             return false;
         }
+        if (n == 0)
+            return false;
         b.count = static_cast<unsigned>(n);
         // Fewer than asked for: the socket was empty after these. Once they are delivered the
         // loop may turn without asking again; a datagram arriving later wakes it at once.
