@@ -67,6 +67,8 @@ public:
 
     // The receive buffer the system granted, in bytes (0 when closed).
     int receiveBufferSize() const;
+    // Datagrams delivered in one turn of the event loop before timers and painting get theirs.
+    void setDeliveriesPerTurn(int count) { m_deliveriesPerTurn = count; }
 
 private:
     struct Batch;
@@ -81,6 +83,7 @@ private:
     Protocol m_protocol = Protocol::Udp;
     QSocketNotifier m_notifier;
     std::unique_ptr<Batch> m_batch;
+    int m_deliveriesPerTurn;
     bool m_delivering = false;
     bool m_parked = false;
     // Cleared by the destructor: delivery checks it after every event, since a handler may

@@ -63,6 +63,27 @@ TEST_F(WinsockTest, deliversEveryQueuedDatagramInOrderBeforeTheLoopTurns)
     EXPECT_EQ(received, expected);
 }
 
+TEST_F(WinsockTest, aFloodLetsTheLoopTurnAndLosesNoDatagram)
+{
+    // Ten per turn: each turn ends with datagrams fetched but not delivered (batches of 16),
+    // and with datagrams still in the socket.
+    socket->setDeliveriesPerTurn(10);
+    UdpSender sender(socket->LocalPort());
+    const int count = 45;
+    for (int i = 0; i < count; ++i)
+        sender.send(numbered(i));
+    int deliveredAtNextTurn = -1;
+    onEach = [&](int n) {
+        if (n == 0)
+            QTimer::singleShot(0, [&] { deliveredAtNextTurn = static_cast<int>(received.size()); });
+    };
+    ASSERT_TRUE(waitUntil([&] { return received.size() == count; }));
+    EXPECT_GE(deliveredAtNextTurn, 10);
+    EXPECT_LT(deliveredAtNextTurn, count) << "the loop got no turn during the flood";
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(received[i], i);
+}
+
 TEST_F(WinsockTest, aDatagramArrivingDuringANestedLoopWaitsForTheHandler)
 {
     UdpSender sender(socket->LocalPort());
