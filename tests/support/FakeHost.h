@@ -8,6 +8,7 @@
 #include "plugin/HostInterfaces.h"
 #include "plugin/ListWidget.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +17,15 @@ namespace tarvex::test {
 
 struct HostLog {
     std::vector<std::string> calls;
-    void add(std::string line) { calls.push_back(std::move(line)); }
+    // Runs after every call is logged: lets a test act inside a host call (spin the event loop,
+    // unload a window, throw) the way a real host may.
+    std::function<void(const std::string &)> onCall;
+    void add(std::string line)
+    {
+        calls.push_back(std::move(line));
+        if (onCall)
+            onCall(calls.back());
+    }
     void clear() { calls.clear(); }
 };
 

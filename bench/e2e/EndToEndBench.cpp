@@ -1,0 +1,106 @@
+// tarvex-bench-e2e: end-to-end throughput and latency on 127.0.0.1. A forked sender sends a
+// stream of "/fader1 f" datagrams; Tarvex's main window (one matching row, a host target that
+// stamps its execute), a liblo server and a plain recvfrom loop each handle the same stream in
+// the same run. Modes:
+//   burst     500 000 datagrams at full speed (sendmmsg batches): handled rate and loss;
+//   paced     3 000 datagrams at 1 000 per second: latency under a steady load;
+//   pingpong  20 000 datagrams, each sent once the one before has been handled: latency;
+//   backlog   100 000 datagrams in rounds of 4 000, queued while the receiver waits and then
+//             drained: the receiver's capacity, whatever the sender can do on a busy machine.
+// One JSON object per line and implementation:
+//   {"impl": "tarvex", "mode": "burst", "handled_per_s": ..., "sent": ..., "lost": ...,
+//    "p50_us": ..., "p99_us": ..., "cpu_us": ...}
+// cpu_us is the receiving process's CPU time per handled datagram: on a machine where the sender
+// cannot outrun the receivers, it still tells their capacity apart.
+// Latency runs from the send to the handling (the target's execute for Tarvex). The program
+// moves into a private network namespace when it may (root), so that liblo's server, which
+// listens on every interface, has only the loopback; without one liblo is left out.
+//
+//   tarvex-bench-e2e [--quick] [--only tarvex|liblo|recvfrom] [--mode burst|paced|...]
+//   (--quick: a tenth of every stream; --only, --mode: one implementation or mode, for profiling)
+
+#include "Receivers.h"
+
+#include <QApplication>
+
+#include <cstring>
+#include <iostream>
+#include <net/if.h>
+#include <sched.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace tarvex::bench;
+
+namespace {
+
+// A network namespace of our own with its loopback up; false when the system refuses.
+bool privateNetwork()
+{
+    if (::unshare(CLONE_NEWNET) != 0)
+        return false;
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    bool up = ::ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+    request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP | IFF_RUNNING);
+    up = up && ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+    ::close(fd);
+    return up;
+}
+
+void report(const Result &result)
+{
+    std::cout << toJson(result) << std::endl;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bool quick = false;
+    std::string only, onlyMode;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0)
+            quick = true;
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+            only = argv[++i];
+        else if (std::strcmp(argv[i], "--mode") == 0 && i + 1 < argc)
+            onlyMode = argv[++i];
+    }
+    auto wanted = [&](const char *impl) { return only.empty() || only == impl; };
+    bool isolated = privateNetwork();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+
+    uint32_t scale = quick ? 10 : 1;
+    const ModeSettings modes[] = {
+        {Mode::Burst, 500'000 / scale, 0, 10'000},
+        {Mode::Paced, 3'000 / scale, 1'000, 10'000},
+        {Mode::PingPong, 20'000 / scale, 0, 10'000},
+        {Mode::Backlog, 100'000 / scale, 0, 20'000},
+    };
+    if (!isolated)
+        std::cerr << "no private network namespace (needs root): liblo is left out, since its "
+                     "server would listen on every interface\n";
+    try {
+        for (const ModeSettings &mode : modes) {
+            if (!onlyMode.empty() && onlyMode != modeName(mode.mode))
+                continue;
+            if (wanted("recvfrom"))
+                report(runRecvfrom(mode));
+            if (isolated && wanted("liblo"))
+                report(runLiblo(mode));
+            if (wanted("tarvex"))
+                report(runTarvex(mode));
+        }
+    } catch (const std::exception &e) {
+        std::cerr << "tarvex-bench-e2e: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

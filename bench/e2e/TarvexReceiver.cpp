@@ -1,0 +1,208 @@
+// Tarvex as the host runs it: the main window loaded through the runtime, one action row for
+// /fader1 whose range maps the number onto itself, and a host target that stamps the time of
+// its execute. Everything runs in Qt's event loop.
+
+#include "Receivers.h"
+
+#include "net/frmMainOSC.h"
+#include "support/ActionRows.h"
+#include "ui/PlugInRuntime.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tarvex::bench {
+namespace {
+
+class StampingTarget : public IHostTarget {
+public:
+    void Execute(int32_t &value, int32_t &, int32_t &, const Variant &) override
+    {
+        sharedRecord().markHandled(static_cast<uint32_t>(value));
+    }
+    Variant T1() override { return {}; }
+    uint8_t T3() override { return 0; }
+    Variant T0() override { return {}; }
+    int32_t T4() override { return 0; }
+    Variant T2() override { return {}; }
+};
+
+class Factory : public ITargetFactory {
+public:
+    void SetupList(const ObjectPtr &) override {}
+    void ReleaseTarget(const HostTargetPtr &) override {}
+    void BeginCellEdit(const HostTargetPtr &, const ObjectPtr &, int16_t) override {}
+    void EndCellEdit(const HostTargetPtr &, const ObjectPtr &, int16_t) override {}
+    HostTargetPtr CreateTarget(const Variant &, const Variant &, const Variant &, uint8_t,
+                               int32_t) override
+    {
+        return std::make_shared<StampingTarget>();
+    }
+    ObjectPtr ShowTargetInRow(const HostTargetPtr &, const ObjectPtr &row, int16_t) override
+    {
+        return row;
+    }
+};
+
+// By name: "MyStream" (whose UserInteraction does nothing) and "Project" (whose BaseFilename
+// lies in the run's own folder).
+class ByName : public Object {
+public:
+    explicit ByName(std::string baseFilename = {}) : m_baseFilename(std::move(baseFilename)) {}
+    Variant callByName(std::string_view member, std::span<const Variant>) override
+    {
+        return member == "BaseFilename" ? Variant(m_baseFilename) : Variant();
+    }
+
+private:
+    std::string m_baseFilename;
+};
+
+class Helper : public Object, public IHostModule {
+public:
+    explicit Helper(const std::string &folder)
+        : m_project(std::make_shared<ByName>(folder + "/show.zpr"))
+    {}
+    Variant callByName(std::string_view member, std::span<const Variant> arguments) override
+    {
+        if (member == "MyStream")
+            return Variant(m_stream);
+        if (member == "Project")
+            return Variant(m_project);
+        return Object::callByName(member, arguments);
+    }
+    TargetFactoryPtr GetTargetFactory() override { return m_factory; }
+    OptionListPtr NewOptionList() override { return nullptr; }
+    ModuleInfoPtr NewModuleInfo() override { return nullptr; }
+
+private:
+    ObjectPtr m_stream = std::make_shared<ByName>();
+    ObjectPtr m_project;
+    TargetFactoryPtr m_factory = std::make_shared<Factory>();
+};
+
+uint16_t freePort()
+{
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+VarArray identityRow()
+{
+    using namespace tarvex::test;
+    const std::string top = std::to_string(MaxDatagrams);
+    return table(
+        {actionRow("/fader1", {"f"},
+                   {{condition("any", range("", "0", top, "0", top, "0", top), target("Ch1"))}})});
+}
+
+// Runs the loop until the stream has been handled; returns the process's CPU time at the end.
+double runStream(QEventLoop &loop)
+{
+    QTimer watch;
+    uint32_t lastHandled = 0;
+    uint64_t lastChange = nowNs();
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        SharedRecord &r = sharedRecord();
+        uint32_t handled = r.handled.load();
+        if (handled != lastHandled) {
+            lastHandled = handled;
+            lastChange = nowNs();
+        }
+        if (r.senderDone.load() &&
+            (handled >= r.sent.load() || nowNs() - lastChange > 300'000'000u))
+            loop.quit();
+    });
+    watch.start(20);
+    loop.exec();
+    return processCpuSeconds();
+}
+
+// Backlog rounds: a zero timer holds the loop while the sender queues a round, then lets the
+// loop drain it. A round is drained when two turns of the loop in a row handled nothing (the
+// socket delivers on every turn while it holds datagrams). Returns the CPU time of the drains.
+double drainRounds(QEventLoop &loop)
+{
+    QTimer turn;
+    bool draining = false;
+    int idleTurns = 0;
+    uint32_t lastHandled = 0;
+    double cpu = 0, drainStart = 0;
+    QObject::connect(&turn, &QTimer::timeout, [&] {
+        uint32_t handled = sharedRecord().handled.load();
+        if (draining) {
+            idleTurns = handled == lastHandled ? idleTurns + 1 : 0;
+            lastHandled = handled;
+            if (idleTurns < 2)
+                return;
+            cpu += processCpuSeconds() - drainStart;
+            draining = false;
+        }
+        if (!waitForRound()) {
+            loop.quit();
+            return;
+        }
+        draining = true;
+        idleTurns = 0;
+        lastHandled = sharedRecord().handled.load();
+        drainStart = processCpuSeconds();
+    });
+    turn.start(0);
+    loop.exec();
+    return cpu;
+}
+
+} // namespace
+
+Result runTarvex(const ModeSettings &settings)
+{
+    std::string folder = (std::filesystem::temp_directory_path() / "tarvex-e2e-XXXXXX").string();
+    if (!::mkdtemp(folder.data()))
+        throw std::runtime_error("mkdtemp failed");
+    Result result;
+    {
+        PlugInRuntime runtime(std::make_unique<ConsoleMessageBoxes>(std::cerr));
+        runtime.state().hostHelper = std::make_shared<Helper>(folder);
+        frmMainOSC &window = runtime.mainWindow();
+        runtime.state().actionTable.replace(identityRow());
+        uint16_t port = freePort();
+        window.Port->setText(QString::number(port));
+        window.Start_Click();
+        if (window.caption() != "Stop")
+            throw std::runtime_error("the server did not start");
+
+        sharedRecord().reset();
+        double cpu = 0;
+        double cpuBefore = processCpuSeconds();
+        int sender = startSender(port, settings);
+        QEventLoop loop;
+        if (settings.mode == Mode::Backlog)
+            cpu = drainRounds(loop);
+        else
+            cpu = runStream(loop) - cpuBefore;
+        joinSender(sender);
+        result = summarize("tarvex", settings.mode, cpu);
+    }
+    std::filesystem::remove_all(folder);
+    return result;
+}
+
+} // namespace tarvex::bench

@@ -1,0 +1,95 @@
+#pragma once
+// frmMainOSC: the main window "Tarvex". It owns the UDP socket on which OSC datagrams arrive:
+// the user picks the local address and port, starts and stops the server, and sees reception on
+// the indicator; a failing socket is re-bound every 4 seconds until it binds or the user stops.
+//
+// The Start caption is the server state: "Start" (stopped), "Stop" (running) or
+// "Reconnecting in " and 3, 2, 1, 0 (waiting for the next attempt).
+//
+// Controls are public members and handlers public functions, so tests and the other windows
+// (learn mode rebinds Winsock1) reach them directly; the handlers are connected to Qt's signals.
+
+#include "net/Winsock.h"
+#include "plugin/HostInterfaces.h"
+#include "ui/ColorButton.h"
+#include "ui/FormWindow.h"
+#include "ui/Timer.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <string>
+#include <vector>
+
+namespace tarvex {
+
+class PlugInRuntime;
+
+// The Start captions.
+inline constexpr std::string_view CaptionStart = "Start";
+inline constexpr std::string_view CaptionStop = "Stop";
+inline constexpr std::string_view CaptionReconnecting = "Reconnecting in ";
+
+class frmMainOSC : public FormWindow {
+public:
+    explicit frmMainOSC(PlugInRuntime &runtime, QWidget *parent = nullptr);
+    ~frmMainOSC() override;
+
+    // Controls (owned by the window).
+    QLabel *Label1;
+    QLineEdit *IP;
+    QLabel *Label2;
+    QLineEdit *Port;
+    QPushButton *Start;
+    ColorButton *StatusLed;
+    QCheckBox *chkAutostart;
+    Timer *Timer1;      // 1000 ms: the reconnection countdown
+    Timer *StatusTimer; // 100 ms: turns StatusLed back to red
+    Winsock *Winsock1;
+
+    // Seconds left before the next reconnection attempt.
+    int16_t reconnectCountdown = 0;
+    // The typed host helper; empty until the window has been loaded.
+    HostModulePtr CMP;
+
+    // Loads the settings (once per plug-in life), shows address, port and autostart, and starts
+    // the server when autostart is checked.
+    void Form_Load() override;
+    // Unloading ends the socket with the window.
+    void Form_Unload() override;
+
+    // Starts the server when the caption reads "Start", otherwise stops it (a reconnection
+    // under way included). A failed start shows "Konnte Server nicht starten !!!".
+    void Start_Click();
+    // One second of the reconnection countdown, or the attempt when it has run out.
+    void Timer1_Timer();
+    // The socket closed or failed: while running, the server starts reconnecting.
+    void Winsock1_Close();
+    void Winsock1_Error(int32_t number, const std::string &description);
+    // One datagram: handed to the engine. A datagram whose decoding or dispatch fails is lost.
+    void Winsock1_DataArrival(int32_t bytesTotal);
+    // Turns the indicator back to red.
+    void StatusTimer_Timer();
+    // The receive indicator: green now, red again at the next StatusTimer tick (at most 100 ms).
+    void signalReception();
+
+    std::string caption() const { return Start->text().toStdString(); }
+
+private:
+    void buildControls();
+    void layOutControls();
+    void connectEvents();
+    void startServer();
+    void stopServer();
+    void bindToBoxes();
+    void startFailed(const std::string &description);
+    void scheduleReconnection();
+    void setCaption(std::string_view caption);
+
+    PlugInRuntime &m_runtime;
+    std::vector<uint8_t> m_datagram; // reused for every datagram
+};
+
+} // namespace tarvex

@@ -1,0 +1,126 @@
+// frmMainOSC: the UDP server's handlers: start, stop, socket loss, the reconnection countdown
+// and the datagrams.
+
+#include "engine/OSCHandler.h"
+#include "net/PortText.h"
+#include "net/frmMainOSC.h"
+#include "ui/PlugInRuntime.h"
+
+#include <QPointer>
+
+namespace tarvex {
+namespace {
+
+constexpr int16_t ReconnectSeconds = 3;
+
+std::string startFailureText(const std::string &description)
+{
+    return "Konnte Server nicht starten !!!\n\nFehler:\n" + description;
+}
+
+} // namespace
+
+void frmMainOSC::setCaption(std::string_view caption)
+{
+    Start->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+}
+
+void frmMainOSC::Start_Click()
+{
+    if (caption() == CaptionStart)
+        startServer();
+    else
+        stopServer();
+}
+
+void frmMainOSC::startServer()
+{
+    try {
+        Winsock1->Close();
+        Winsock1->setLocalPort(portFromText(Port->text().toStdString()));
+        Winsock1->setProtocol(Winsock::Protocol::Udp);
+        bindToBoxes();
+        setCaption(CaptionStop);
+    } catch (const std::exception &e) {
+        startFailed(e.what());
+    }
+}
+
+void frmMainOSC::stopServer()
+{
+    Winsock1->Close();
+    setCaption(CaptionStart);
+    Timer1->setEnabled(false);
+}
+
+void frmMainOSC::bindToBoxes()
+{
+    Winsock1->Bind(portFromText(Port->text().toStdString()), IP->text().toStdString());
+}
+
+// A failed attempt during a reconnection schedules the next one silently; a failed start by the
+// user (or by autostart) is reported and leaves the server stopped.
+void frmMainOSC::startFailed(const std::string &description)
+{
+    Winsock1->Close();
+    std::string now = caption();
+    if (now != CaptionStart && now != CaptionStop) {
+        scheduleReconnection();
+        return;
+    }
+    QPointer<frmMainOSC> self(this);
+    m_runtime.messageBoxes().show(startFailureText(description), MessageIcon::Critical);
+    // The box runs a nested event loop, in which the host may have unloaded this window.
+    if (self)
+        setCaption(CaptionStart);
+}
+
+void frmMainOSC::scheduleReconnection()
+{
+    Winsock1->Close();
+    Timer1->setEnabled(true);
+    setCaption(std::string(CaptionReconnecting) + std::to_string(ReconnectSeconds));
+    reconnectCountdown = ReconnectSeconds;
+}
+
+void frmMainOSC::Timer1_Timer()
+{
+    if (reconnectCountdown > 0) {
+        --reconnectCountdown;
+        setCaption(std::string(CaptionReconnecting) + std::to_string(reconnectCountdown));
+        return;
+    }
+    try {
+        bindToBoxes();
+        Timer1->setEnabled(false);
+        setCaption(CaptionStop);
+    } catch (const std::exception &e) {
+        startFailed(e.what());
+    }
+}
+
+void frmMainOSC::Winsock1_Close()
+{
+    if (caption() == CaptionStop)
+        scheduleReconnection();
+}
+
+void frmMainOSC::Winsock1_Error(int32_t, const std::string &)
+{
+    if (caption() == CaptionStop)
+        scheduleReconnection();
+}
+
+void frmMainOSC::Winsock1_DataArrival(int32_t)
+{
+    PluginState &state = m_runtime.state();
+    Winsock1->GetData(m_datagram);
+    try {
+        handleDatagram(state, m_datagram);
+    } catch (...) {
+        // The datagram is lost; the server goes on with the next one. Nothing is shown.
+    }
+    // Nothing of the window may be touched here: the host may have unloaded it meanwhile.
+}
+
+} // namespace tarvex

@@ -1,0 +1,67 @@
+#pragma once
+// PlugInRuntime: everything of the plug-in that lives from Init to the end: the plug-in state,
+// the windows and the message-box service. It is also what the engine asks of the windows
+// (EngineWindows): each answer touches the window that owns the control, as any other touch
+// does. The plug-in class owns one runtime; tests make a fresh one.
+//
+//   PlugInRuntime runtime(std::make_unique<QtMessageBoxes>());
+//   runtime.state().hostHelper = helper;
+//   auto window = runtime.mainWindowObject();   // what the host gets; nothing loaded yet
+//   window->showWindow();                      // loads frmMainOSC (Form_Load) and shows it
+//
+// A window is added by writing its class and registering it in the constructor.
+
+#include "engine/PluginState.h"
+#include "ui/MessageBoxes.h"
+#include "ui/WindowObject.h"
+#include "ui/WindowRegistry.h"
+
+#include <memory>
+
+namespace tarvex {
+
+class frmMainOSC;
+
+class PlugInRuntime : public EngineWindows {
+public:
+    explicit PlugInRuntime(std::unique_ptr<MessageBoxes> messageBoxes);
+    ~PlugInRuntime() override;
+    PlugInRuntime(const PlugInRuntime &) = delete;
+    PlugInRuntime &operator=(const PlugInRuntime &) = delete;
+
+    PluginState &state() { return m_state; }
+    MessageBoxes &messageBoxes() { return *m_messageBoxes; }
+    WindowRegistry &windows() { return m_windows; }
+
+    // The main window: its object (created, not loaded), the window (loaded if needed), and
+    // the window only if it is loaded.
+    WindowId mainWindowId() const { return m_mainWindow; }
+    std::shared_ptr<WindowObject> mainWindowObject();
+    frmMainOSC &mainWindow();
+    frmMainOSC *loadedMainWindow() const;
+
+    // EngineWindows.
+    void signalReception() override;
+    bool socketOpen() override;
+    HostModulePtr mainWindowHostModule() override;
+    bool learnModeOn() override;
+    void setReceived() override;
+    int actionListItemCount() override;
+    void setActionListItemChecked(int position, bool checked) override;
+    bool analyzerOpen() override;
+    void analyze(const osc::OSCMessages &messages) override;
+    std::string mainAddress() override;
+    std::string mainPort() override;
+    int16_t autostartValue() override;
+    std::string editorAddress() override;
+    std::string editorPort() override;
+
+private:
+    std::unique_ptr<MessageBoxes> m_messageBoxes;
+    PluginState m_state{*this};
+    // Declared last: the windows go first, while the state they use still exists.
+    WindowRegistry m_windows;
+    WindowId m_mainWindow;
+};
+
+} // namespace tarvex
