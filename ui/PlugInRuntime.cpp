@@ -11,6 +11,7 @@ PlugInRuntime::PlugInRuntime(std::unique_ptr<MessageBoxes> messageBoxes)
 {
     m_mainWindow =
         m_windows.add("frmMainOSC", [this] { return std::make_unique<frmMainOSC>(*this); });
+    m_settingsWindow = m_windows.add("frmSettings", [this] { return createSettingsWindow(*this); });
 }
 
 PlugInRuntime::~PlugInRuntime() = default;
@@ -28,6 +29,16 @@ frmMainOSC &PlugInRuntime::mainWindow()
 frmMainOSC *PlugInRuntime::loadedMainWindow() const
 {
     return m_windows.loadedWindow<frmMainOSC>(m_mainWindow);
+}
+
+ActionsEditor &PlugInRuntime::actionsEditor()
+{
+    return dynamic_cast<ActionsEditor &>(m_windows.load(m_settingsWindow));
+}
+
+ActionsEditor *PlugInRuntime::loadedActionsEditor() const
+{
+    return dynamic_cast<ActionsEditor *>(m_windows.loaded(m_settingsWindow));
 }
 
 // --- Main window ---

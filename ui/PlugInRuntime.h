@@ -12,6 +12,7 @@
 // A window is added by writing its class and registering it in the constructor.
 
 #include "engine/PluginState.h"
+#include "ui/ActionsEditor.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowObject.h"
 #include "ui/WindowRegistry.h"
@@ -40,6 +41,12 @@ public:
     frmMainOSC &mainWindow();
     frmMainOSC *loadedMainWindow() const;
 
+    // The actions editor (frmSettings): its id, the editor (loaded if needed), and the editor only
+    // if it is loaded.
+    WindowId settingsWindowId() const { return m_settingsWindow; }
+    ActionsEditor &actionsEditor();
+    ActionsEditor *loadedActionsEditor() const;
+
     // EngineWindows.
     void signalReception() override;
     bool socketOpen() override;
@@ -62,6 +69,7 @@ private:
     // Declared last: the windows go first, while the state they use still exists.
     WindowRegistry m_windows;
     WindowId m_mainWindow;
+    WindowId m_settingsWindow;
 };
 
 } // namespace tarvex
