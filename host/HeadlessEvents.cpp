@@ -59,4 +59,10 @@ std::string errorEventJson(const std::string &command, const std::string &messag
            ",\"message\":" + jsonString(message) + "}";
 }
 
+std::string dmxOutputEventJson(bool on, const std::string &reason)
+{
+    return std::string("{\"event\":\"dmxOutput\",\"state\":") + (on ? "\"on\"" : "\"off\"") +
+           ",\"reason\":" + jsonString(reason) + "}";
+}
+
 } // namespace tarvex::host

@@ -9,6 +9,7 @@
 //   {"event":"saved"}
 //   {"event":"loaded","project":"/shows/other/other.tarvex"}
 //   {"event":"error","command":"load","message":"..."}
+//   {"event":"dmxOutput","state":"off","reason":"no olad on 127.0.0.1:9010 (is olad running?)"}
 
 #include "host/HostOptionList.h"
 
@@ -25,5 +26,6 @@ std::string messageBoxEventJson(const std::string &text);
 std::string savedEventJson();
 std::string loadedEventJson(const std::string &project);
 std::string errorEventJson(const std::string &command, const std::string &message);
+std::string dmxOutputEventJson(bool on, const std::string &reason);
 
 } // namespace tarvex::host

@@ -56,6 +56,9 @@ HeadlessHost::HeadlessHost(HostSession &session, Output output, QObject *parent)
         m_output(messageBoxEventJson(text));
         return true;
     };
+    events.dmxOutput = [this](bool on, const std::string &reason) {
+        m_output(dmxOutputEventJson(on, reason));
+    };
 }
 
 HeadlessHost::~HeadlessHost()
@@ -64,6 +67,7 @@ HeadlessHost::~HeadlessHost()
     events.executed = nullptr;
     events.userInteraction = nullptr;
     events.messageBox = nullptr;
+    events.dmxOutput = nullptr;
 }
 
 void HeadlessHost::announceReady()

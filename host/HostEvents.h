@@ -26,6 +26,8 @@ struct HostEvents {
     // A message box the plug-in offers; returns whether the host took it (the plug-in then shows
     // none). Unset: the plug-in shows its own.
     std::function<bool(const std::string &text)> messageBox;
+    // The DMX output turned on or off, and why (where the frames go, or what is missing).
+    std::function<void(bool on, const std::string &reason)> dmxOutput;
 };
 
 } // namespace tarvex::host

@@ -67,6 +67,16 @@ void HostSession::start(const QString &plugInPath, const QString &projectPath, S
 void HostSession::shutdown()
 {
     m_plugIn.unload();
+    m_dmx.reset();
+}
+
+void HostSession::startDmxOutput(const DmxOptions &options)
+{
+    m_dmx = std::make_unique<DmxLink>(m_universes, options,
+                                      [events = m_events](bool on, const std::string &reason) {
+                                          if (events->dmxOutput)
+                                              events->dmxOutput(on, reason);
+                                      });
 }
 
 void HostSession::openProject(const QString &path)

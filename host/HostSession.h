@@ -12,6 +12,7 @@
 //
 // Failing operations throw std::exception with a text for the user; the session stays usable.
 
+#include "host/DmxLink.h"
 #include "host/HostHelper.h"
 #include "host/HostOptionList.h"
 #include "host/PlugInLoader.h"
@@ -42,6 +43,9 @@ public:
     void start(const QString &plugInPath, const QString &projectPath, Show show);
     // Term and unload; harmless twice.
     void shutdown();
+
+    // Sends the channel levels out (to olad) from now on; its state reaches events().dmxOutput.
+    void startDmxOutput(const DmxOptions &options);
     bool hasPlugIn() const { return m_plugIn.isLoaded(); }
     const std::string &plugInName() const { return m_plugIn.name(); }
     const PlugInLoader &plugIn() const { return m_plugIn; }
@@ -75,6 +79,7 @@ private:
     std::shared_ptr<HostEvents> m_events;
     std::shared_ptr<HostHelper> m_helper;
     PlugInLoader m_plugIn;
+    std::unique_ptr<DmxLink> m_dmx;
     QString m_projectPath;
 };
 

@@ -28,7 +28,7 @@ constexpr int StatusMessageMs = 5000;
 HostWindow::HostWindow(HostSession &session, QWidget *parent)
     : QMainWindow(parent), m_session(session), m_cues(new CuePanel(session)),
       m_channels(new ChannelView(session.universes())), m_universe(new QSpinBox),
-      m_plugInState(new QLabel)
+      m_plugInState(new QLabel), m_dmxState(new QLabel(tr("DMX output: starting")))
 {
     buildMenus();
     auto *central = new QWidget;
@@ -36,7 +36,14 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
     layout->addWidget(m_cues);
     layout->addWidget(buildLevels(), 1);
     setCentralWidget(central);
+    statusBar()->addPermanentWidget(m_dmxState);
     statusBar()->addPermanentWidget(m_plugInState);
+    m_session.events().dmxOutput = [this](bool on, const std::string &reason) {
+        const QString why = QString::fromStdString(reason);
+        m_dmxState->setText(on ? tr("DMX output on") : tr("DMX output off"));
+        m_dmxState->setToolTip(why);
+        report(on ? tr("DMX output on: %1").arg(why) : tr("DMX output off: %1").arg(why));
+    };
     connect(m_cues, &CuePanel::failed, this, &HostWindow::warn);
     connect(m_cues, &CuePanel::executed, this, &HostWindow::report);
     projectChanged();

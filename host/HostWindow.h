@@ -36,6 +36,7 @@ public:
     ChannelView *channelView() const { return m_channels; }
     QSpinBox *universePicker() const { return m_universe; }
     QLabel *plugInState() const { return m_plugInState; }
+    QLabel *dmxOutputState() const { return m_dmxState; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -52,6 +53,7 @@ private:
     ChannelView *m_channels;
     QSpinBox *m_universe;
     QLabel *m_plugInState;
+    QLabel *m_dmxState;
     QList<QAction *> m_plugInActions;
 };
 

@@ -2,6 +2,7 @@
 //
 //   tarvex-host [--plugin PATH] [PROJECT_FILE]          windows
 //   tarvex-host --headless [--plugin PATH] PROJECT_FILE commands on stdin, JSON events on stdout
+//   --ola-port N, --no-dmx-out                          where the DMX output goes, or none
 
 #include "host/HeadlessHost.h"
 #include "host/HostSession.h"
@@ -99,6 +100,7 @@ struct Arguments {
     QString plugIn;
     QString project;
     int universes = 4;
+    DmxOptions dmx;
 };
 
 Arguments parseArguments(const QApplication &app, const QString &plugInPath)
@@ -114,7 +116,11 @@ Arguments parseArguments(const QApplication &app, const QString &plugInPath)
                                     "PATH");
     const QCommandLineOption universes("universes", "How many DMX universes (default 4).", "N",
                                        "4");
-    parser.addOptions({headless, plugIn, universes});
+    const QCommandLineOption olaPort("ola-port",
+                                     "The RPC port of olad on 127.0.0.1 (default 9010).", "N",
+                                     QString::number(tarvex::dmx::kOlaDefaultPort));
+    const QCommandLineOption noDmxOut("no-dmx-out", "Send no DMX output.");
+    parser.addOptions({headless, plugIn, universes, olaPort, noDmxOut});
     parser.addPositionalArgument("PROJECT_FILE", "The project; it need not exist yet.");
     parser.process(app);
 
@@ -122,6 +128,14 @@ Arguments parseArguments(const QApplication &app, const QString &plugInPath)
     arguments.headless = parser.isSet(headless);
     arguments.plugIn = plugInPath.isEmpty() ? defaultPlugInPath() : plugInPath;
     arguments.universes = parser.value(universes).toInt();
+    arguments.dmx.enabled = !parser.isSet(noDmxOut);
+    bool portIsNumber = false;
+    const uint port = parser.value(olaPort).toUInt(&portIsNumber);
+    if (!portIsNumber || port < 1 || port > 65535) {
+        std::cerr << "tarvex-host: --ola-port takes 1 to 65535\n";
+        std::exit(2);
+    }
+    arguments.dmx.olaPort = static_cast<uint16_t>(port);
     if (!parser.positionalArguments().isEmpty()) {
         arguments.project = parser.positionalArguments().constFirst();
     } else if (arguments.headless) {
@@ -147,6 +161,7 @@ int runHeadless(QApplication &app, const Arguments &arguments, FILE *json)
         std::fputc('\n', json);
         std::fflush(json);
     });
+    session.startDmxOutput(arguments.dmx);
     try {
         session.start(arguments.plugIn, arguments.project, HostSession::Show::Hidden);
     } catch (const std::exception &e) {
@@ -166,6 +181,7 @@ int runWindowed(QApplication &app, const Arguments &arguments)
     HostSession session(arguments.universes);
     HostWindow window(session);
     window.show();
+    session.startDmxOutput(arguments.dmx);
     try {
         session.start(arguments.plugIn, arguments.project, HostSession::Show::Shown);
         window.plugInStarted();
