@@ -264,4 +264,30 @@ TEST(DecimalDouble, fifteenDigitsInNearestDoubleOut)
 {
     EXPECT_EQ("0.333333333333333", exact(Decimal::fromDouble(1.0 / 3)));
     EXPECT_EQ(1e-28, literal("0.0000000000000000000000000001").toDouble());
+    // Zeros of every scale, those from a subtraction included, are 0.
+    for (uint8_t scale = 0; scale <= Decimal::MaxScale; ++scale) {
+        EXPECT_EQ(0.0, Decimal::fromParts(false, scale, 0, 0, 0).toDouble()) << int(scale);
+        EXPECT_EQ(0.0, Decimal::fromParts(true, scale, 0, 0, 0).toDouble()) << int(scale);
+    }
+    const Decimal tiny = literal("0.0000000000000000000000000001");
+    EXPECT_EQ(0.0, (tiny - tiny).toDouble());
+}
+
+TEST(DecimalDouble, roundsTheExactValueOnceToFifteenDigits)
+{
+    // Between 2^49 and 10^15 the value already has its fifteen digits and a binary fraction.
+    EXPECT_EQ("849485504857327", exact(Decimal::fromDouble(849485504857326.625)));
+    EXPECT_EQ("751578565484753", exact(Decimal::fromDouble(751578565484753.375)));
+    EXPECT_EQ("562949953421312", exact(Decimal::fromDouble(562949953421312.5))); // 2^49 + .5: even
+    EXPECT_EQ("562949953421314", exact(Decimal::fromDouble(562949953421313.5)));
+    EXPECT_EQ("-849485504857327", exact(Decimal::fromDouble(-849485504857326.625)));
+    // Large and small values keep fifteen digits, ties to even on the exact binary value.
+    EXPECT_EQ("1234567890123460", exact(Decimal::fromDouble(1234567890123456.0)));
+    EXPECT_EQ("1234567890123450", exact(Decimal::fromDouble(1234567890123450.0)));
+    EXPECT_EQ("0.1", exact(Decimal::fromDouble(0.1)));
+    EXPECT_EQ("0.100000001490116", exact(Decimal::fromDouble(double(0.1f))));
+    EXPECT_EQ("0.0000000000000000000000000001", exact(Decimal::fromDouble(1e-28)));
+    EXPECT_EQ("0", exact(Decimal::fromDouble(4e-29)));
+    EXPECT_EQ("79228162514264300000000000000", exact(Decimal::fromDouble(7.92281625142643e28)));
+    EXPECT_EQ("error 6", outcome([] { return exact(Decimal::fromDouble(7.9228162514264338e28)); }));
 }
