@@ -15,7 +15,9 @@ namespace tarvex {
 char systemDecimalSeparator();
 
 // Whether text reads as a number: after blanks are trimmed, an optional sign, digits with at most
-// one decimal separator ('.' or the system's) and an optional exponent, in the range of a double.
+// one decimal separator ('.' or the system's) and an optional exponent, no larger than a double
+// holds. Every conversion of text gives the same verdict: a text beyond a double's range
+// overflows (error 6) in all of them, one below its smallest value reads as 0 in all of them.
 bool isNumericText(std::string_view text);
 
 // Whether a value counts as numeric: numbers, booleans, Empty and numeric text; not Null,

@@ -41,22 +41,6 @@ size_t minimumElementBytes(VarType elementType)
     }
 }
 
-// The value an element of a typed array holds before anything is stored in it.
-Variant zeroOf(VarType type)
-{
-    switch (type) {
-    case VarType::Integer: return Variant::integer(0);
-    case VarType::Long: return Variant(0);
-    case VarType::Single: return Variant::single(0.0f);
-    case VarType::Double: return Variant::fromDouble(0.0);
-    case VarType::String: return Variant(std::string());
-    case VarType::Boolean: return Variant::boolean(false);
-    case VarType::Decimal: return Variant(Decimal());
-    case VarType::Byte: return Variant::byte(0);
-    default: return Variant();
-    }
-}
-
 class ByteSink {
 public:
     void u8(uint8_t v) { m_bytes.push_back(static_cast<char>(v)); }
@@ -116,15 +100,12 @@ void encodePayload(ByteSink &out, const Variant &value)
     }
 }
 
-// An element of an array of a fixed type: an element never assigned holds that type's zero.
+// An element of an array of a fixed type (the array holds nothing else).
 void encodeBareElement(ByteSink &out, VarType elementType, const Variant &element)
 {
-    if (element.isEmpty())
-        encodePayload(out, zeroOf(elementType));
-    else if (element.type() == elementType)
-        encodePayload(out, element);
-    else
+    if (element.isArray() || element.type() != elementType)
         raise(errc::TypeMismatch);
+    encodePayload(out, element);
 }
 
 void encodeNestedArray(ByteSink &out, const VarArray &array, int depth)
@@ -275,17 +256,16 @@ void decodeNestedArray(ByteSource &in, VarType elementType, Variant &dest, int d
         std::vector<VarArray::Bound> bounds = decodeNestedBounds(in, dimensions);
         checkElementsFit(bounds, bytesPerElement, in.remaining());
         array.redim(bounds);
-        if (elementType != VarType::Variant)
-            for (Variant &element : array.elements())
-                element = zeroOf(elementType);
     }
     dest = Variant(std::move(array));
-    for (Variant &element : dest.mutableArray().elements()) {
-        if (elementType == VarType::Variant)
-            decodeValue(in, element, depth);
-        else
-            element = decodePayload(in, elementType);
+    VarArray &stored = dest.mutableArray();
+    if (elementType != VarType::Variant) {
+        for (size_t i = 0; i < stored.size(); ++i)
+            stored.setElement(i, decodePayload(in, elementType));
+        return;
     }
+    for (Variant &element : stored.elements())
+        decodeValue(in, element, depth);
 }
 
 void decodeValue(ByteSource &in, Variant &dest, int depth)

@@ -57,6 +57,47 @@ TEST(NumericText, acceptsTheSystemSeparatorToo)
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
+TEST(NumericText, everyConversionGivesTheSameVerdictOnTheSameText)
+{
+    // Beyond a double is an overflow everywhere (error 6); below it is 0 everywhere. A value a
+    // double holds but a decimal or a Long does not overflows only in those conversions.
+    struct Case {
+        const char *text;
+        bool numeric;
+        std::string asDouble, asDecimal, asLong;
+    };
+    const auto outcome = [](auto convert) {
+        try {
+            return convert();
+        } catch (const VbError &e) {
+            return "error " + std::to_string(e.number());
+        }
+    };
+    const std::vector<Case> cases = {
+        {"1e400", false, "error 6", "error 6", "error 6"},
+        {"-1e400", false, "error 6", "error 6", "error 6"},
+        {"1.8e308", false, "error 6", "error 6", "error 6"},
+        {"1000e306", false, "error 6", "error 6", "error 6"},
+        {"1e-400", true, "0", "0", "0"},
+        {"-0.0001e-399", true, "0", "0", "0"},
+        {"0e99999999999", true, "0", "0", "0"},
+        {"1.7e308", true, "1.7E+308", "error 6", "error 6"},
+        {"0.001e311", true, "1E+308", "error 6", "error 6"},
+        {"1e30", true, "1E+30", "error 6", "error 6"},
+        {" 2.5 ", true, "2.5", "2.5", "2"},
+        {"1e", false, "error 13", "error 13", "error 13"},
+        {"abc", false, "error 13", "error 13", "error 13"},
+    };
+    for (const Case &c : cases) {
+        const Variant text(c.text);
+        EXPECT_EQ(isNumeric(text), c.numeric) << c.text;
+        EXPECT_EQ(outcome([&] { return toText(Variant::fromDouble(toDouble(text))); }), c.asDouble)
+            << c.text;
+        EXPECT_EQ(outcome([&] { return toDecimal(text).toString(); }), c.asDecimal) << c.text;
+        EXPECT_EQ(outcome([&] { return std::to_string(toLong(text)); }), c.asLong) << c.text;
+    }
+}
+
 TEST(IsNumeric, countsNumbersEmptyAndNumericTextOnly)
 {
     EXPECT_TRUE(isNumeric(Variant()));
