@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <limits>
+#include <optional>
 
 namespace tarvex {
 namespace {
@@ -167,60 +168,36 @@ void rethrowIf(const std::exception_ptr &error)
         std::rethrow_exception(error);
 }
 
-HostTargetPtr createTarget(PluginState &state, const VarArray &target, const std::string &key)
-{
-    HostTargetPtr created = targetFactory(state)->CreateTarget(
-        target[0], target[1], target[2], toByte(target[3]), toLong(target[4]));
-    state.targetCache.add(key, created);
-    return created;
-}
-
-// The host target of a prepared condition: remembered while the cache is unchanged.
-HostTargetPtr preparedTarget(PluginState &state, PreparedAction &p, const VarArray &target)
-{
-    rethrowIf(p.targetKeyError);
-    if (p.target && p.targetCacheGeneration == state.targetCache.generation())
-        return p.target;
-    HostTargetPtr host = state.targetCache.find(p.targetKey);
-    if (!host) {
-        uint64_t generation = state.actionTable.generation();
-        std::string key = p.targetKey;
-        host = createTarget(state, target, key);
-        // The factory may have come back into the plug-in and changed the table.
-        if (generation != state.actionTable.generation())
-            return host;
-    }
-    p.target = host;
-    p.targetCacheGeneration = state.targetCache.generation();
-    return host;
-}
-
 } // namespace
 
-void executePrepared(PluginState &state, const Variant &value, PreparedAction &p,
-                     const VarArray &target)
+void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
+                   const VarArray &target)
 {
-    uint64_t generation = state.actionTable.generation();
+    // The preparation stands for the copies of the arrays: once the host has been called the
+    // table may be another one, and this action still runs with the values it started with.
+    std::optional<PreparedAction> made;
+    const PreparedAction *p =
+        state.preparedActions.find(parameters, state.actionTable.generation());
+    if (!p)
+        p = &made.emplace(parameters, target);
+
     Variant stream = callByName(Variant(state.hostHelper), "MyStream");
     callByName(stream, "UserInteraction");
-    // The host may have replaced the table the condition belongs to while it was notified.
-    if (generation != state.actionTable.generation())
-        return;
 
-    rethrowIf(p.disabledCheckError);
-    if (p.disabled)
+    rethrowIf(p->disabledCheckError);
+    if (p->disabled)
         return;
 
     int32_t result = 127;
-    if (isNumeric(value) && p.inputNumeric) {
-        rethrowIf(p.outputError);
-        result = p.outputEqual ? p.outMin : scaledValue(value, p);
+    if (isNumeric(value) && p->inputNumeric) {
+        rethrowIf(p->outputError);
+        result = p->outputEqual ? p->outMin : scaledValue(value, *p);
     }
 
-    HostTargetPtr host = preparedTarget(state, p, target);
+    HostTargetPtr host = getTarget(state, p->target);
 
-    rethrowIf(p.limitError);
-    int32_t min = p.min, max = p.max;
+    rethrowIf(p->limitError);
+    int32_t min = p->min, max = p->max;
     // Equal limits tell the host to take the value as a share of 100000.
     if (min == max) {
         result = 10000;
@@ -228,13 +205,6 @@ void executePrepared(PluginState &state, const Variant &value, PreparedAction &p
         max = 100000;
     }
     host->Execute(result, min, max, stream);
-}
-
-void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
-                   const VarArray &target)
-{
-    PreparedAction p = prepareAction(parameters, target);
-    executePrepared(state, value, p, target);
 }
 
 Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &inMax, int32_t outMin,
@@ -250,12 +220,20 @@ Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &in
     }
 }
 
-HostTargetPtr getTarget(PluginState &state, const VarArray &target)
+HostTargetPtr getTarget(PluginState &state, const PreparedTarget &target)
 {
-    std::string key = targetKey(target);
-    if (HostTargetPtr cached = state.targetCache.find(key))
-        return cached;
-    return createTarget(state, target, key);
+    rethrowIf(target.keyError);
+    if (target.host && target.cacheGeneration == state.targetCache.generation())
+        return target.host;
+    HostTargetPtr host = state.targetCache.find(target.key);
+    if (!host) {
+        const VarArray &t = target.values;
+        host = targetFactory(state)->CreateTarget(t[0], t[1], t[2], toByte(t[3]), toLong(t[4]));
+        state.targetCache.add(target.key, host);
+    }
+    target.host = host;
+    target.cacheGeneration = state.targetCache.generation();
+    return host;
 }
 
 std::string targetKey(const VarArray &target)

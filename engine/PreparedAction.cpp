@@ -65,18 +65,21 @@ void prepareLimits(PreparedAction &p, const VarArray &parameters)
 
 } // namespace
 
-PreparedAction prepareAction(const VarArray &parameters, const VarArray &target)
+PreparedTarget::PreparedTarget(const VarArray &target) : values(target)
 {
-    PreparedAction p;
-    capture(p.disabledCheckError, [&] {
-        const Variant &first = target[0];
-        p.disabled = first.isString() && first.asString() == DisabledTarget;
+    capture(keyError, [&] { key = targetKey(target); });
+}
+
+PreparedAction::PreparedAction(const VarArray &parameters, const VarArray &targetValues)
+    : target(targetValues)
+{
+    capture(disabledCheckError, [&] {
+        const Variant &first = targetValues[0];
+        disabled = first.isString() && first.asString() == DisabledTarget;
     });
-    prepareInput(p, parameters);
-    prepareOutput(p, parameters);
-    capture(p.targetKeyError, [&] { p.targetKey = targetKey(target); });
-    prepareLimits(p, parameters);
-    return p;
+    prepareInput(*this, parameters);
+    prepareOutput(*this, parameters);
+    prepareLimits(*this, parameters);
 }
 
 void PreparedActions::forgetAllBut(uint64_t generation)
@@ -98,10 +101,15 @@ PreparedAction &PreparedActions::of(const VarArray &parameters, const VarArray &
                                     uint64_t generation)
 {
     forgetAllBut(generation);
+    return m_byParameters.try_emplace(&parameters, parameters, target).first->second;
+}
+
+const PreparedAction *PreparedActions::find(const VarArray &parameters, uint64_t generation) const
+{
+    if (generation != m_generation)
+        return nullptr;
     auto found = m_byParameters.find(&parameters);
-    if (found != m_byParameters.end())
-        return found->second;
-    return m_byParameters.emplace(&parameters, prepareAction(parameters, target)).first->second;
+    return found == m_byParameters.end() ? nullptr : &found->second;
 }
 
 } // namespace tarvex

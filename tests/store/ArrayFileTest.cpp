@@ -227,10 +227,11 @@ TEST(ArrayFileWrite, roundTripKeepsBoundsTypeWordsAndValues)
     VarArray grid(VarType::Integer);
     grid.redim({{1, 2}, {-3, -2}});
     for (int16_t i = 0; i < 4; ++i)
-        grid.elements()[i] = Variant::integer(static_cast<int16_t>(i * 1000 - 1));
+        grid.setElement(static_cast<size_t>(i),
+                        Variant::integer(static_cast<int16_t>(i * 1000 - 1)));
     VarArray decimals(VarType::Decimal);
     decimals.redim({{0, 0}});
-    decimals[0] = Variant(Decimal::fromParts(false, 28, 0xFFFFFFFF, 1, 2));
+    decimals.set(0, Variant(Decimal::fromParts(false, 28, 0xFFFFFFFF, 1, 2)));
     VarArray table;
     table.redim({{0, 1}, {5, 6}});
     auto cells = table.elements();
