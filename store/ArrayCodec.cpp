@@ -174,28 +174,33 @@ public:
         return bytes;
     }
 
+    // Starts the budget of element bytes: everything after the header.
+    void startBudget() { m_budget = remaining(); }
+
+    // Every element takes at least its fewest bytes of the file, and no byte of the file is the
+    // fewest bytes of two elements; so all arrays, at every level of nesting, draw their
+    // elements from one budget, and arrays that would overdraw it promise more than the file
+    // holds. A damaged count thus never turns into a huge allocation, nested or not.
+    void claimElements(const std::vector<VarArray::Bound> &bounds, size_t bytesPerElement)
+    {
+        uint64_t count = 1;
+        for (const VarArray::Bound &b : bounds)
+            if (b.upper < b.lower)
+                return; // a dimension without elements: the array has none
+        uint64_t fitting = m_budget / bytesPerElement;
+        for (const VarArray::Bound &b : bounds) {
+            count *= static_cast<uint64_t>(int64_t{b.upper} - b.lower + 1);
+            if (count > fitting)
+                raise(errc::InputPastEndOfFile);
+        }
+        m_budget -= count * bytesPerElement;
+    }
+
 private:
     std::span<const uint8_t> m_bytes;
     size_t m_position = 0;
+    size_t m_budget = 0;
 };
-
-// The number of elements of the bounds, refused when the remaining bytes could not hold them:
-// a damaged count must not turn into a huge allocation.
-void checkElementsFit(const std::vector<VarArray::Bound> &bounds, size_t bytesPerElement,
-                      size_t remaining)
-{
-    uint64_t fitting = remaining / bytesPerElement;
-    uint64_t count = 1;
-    for (const VarArray::Bound &b : bounds) {
-        if (b.upper < b.lower)
-            return; // a dimension without elements: the array has none
-    }
-    for (const VarArray::Bound &b : bounds) {
-        count *= static_cast<uint64_t>(int64_t{b.upper} - b.lower + 1);
-        if (count > fitting)
-            raise(errc::InputPastEndOfFile);
-    }
-}
 
 Variant decodeDecimal(ByteSource &in)
 {
@@ -254,7 +259,7 @@ void decodeNestedArray(ByteSource &in, VarType elementType, Variant &dest, int d
     VarArray array(elementType);
     if (dimensions > 0) {
         std::vector<VarArray::Bound> bounds = decodeNestedBounds(in, dimensions);
-        checkElementsFit(bounds, bytesPerElement, in.remaining());
+        in.claimElements(bounds, bytesPerElement);
         array.redim(bounds);
     }
     dest = Variant(std::move(array));
@@ -317,7 +322,8 @@ void decodeArrayFile(std::span<const uint8_t> content, VarArray &array)
 {
     ByteSource in(content);
     std::vector<VarArray::Bound> bounds = decodeHeader(in);
-    checkElementsFit(bounds, minimumElementBytes(VarType::Variant), in.remaining());
+    in.startBudget();
+    in.claimElements(bounds, minimumElementBytes(VarType::Variant));
     VarArray fresh(VarType::Variant);
     fresh.redim(bounds);
     array = std::move(fresh);
