@@ -87,6 +87,8 @@ void PreparedActions::forgetAllBut(uint64_t generation)
     if (generation != m_generation) {
         m_byParameters.clear();
         m_byRow.clear();
+        m_lastParameters = nullptr;
+        m_lastFound = nullptr;
         m_generation = generation;
     }
 }
@@ -108,8 +110,14 @@ const PreparedAction *PreparedActions::find(const VarArray &parameters, uint64_t
 {
     if (generation != m_generation)
         return nullptr;
+    if (&parameters == m_lastParameters)
+        return m_lastFound;
     auto found = m_byParameters.find(&parameters);
-    return found == m_byParameters.end() ? nullptr : &found->second;
+    if (found == m_byParameters.end())
+        return nullptr;
+    m_lastParameters = &parameters;
+    m_lastFound = &found->second;
+    return m_lastFound;
 }
 
 } // namespace tarvex

@@ -97,6 +97,9 @@ private:
     std::unordered_map<const VarArray *, PreparedAction> m_byParameters;
     std::unordered_map<const VarArray *, RowPlan> m_byRow;
     uint64_t m_generation = 0;
+    // The last preparation found: a condition that fires often (a fader) skips the lookup.
+    mutable const VarArray *m_lastParameters = nullptr;
+    mutable const PreparedAction *m_lastFound = nullptr;
 };
 
 } // namespace tarvex
