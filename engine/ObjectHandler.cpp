@@ -7,7 +7,6 @@
 #include <array>
 #include <charconv>
 #include <limits>
-#include <optional>
 
 namespace tarvex {
 namespace {
@@ -168,36 +167,28 @@ void rethrowIf(const std::exception_ptr &error)
         std::rethrow_exception(error);
 }
 
-} // namespace
-
-void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
-                   const VarArray &target)
+// The steps of executeAction on a preparation. The condition's arrays are not read again, so
+// once the host has been called the table may be another one and this action still runs with
+// the values it started with.
+void execute(PluginState &state, const Variant &value, const PreparedAction &p)
 {
-    // The preparation stands for the copies of the arrays: once the host has been called the
-    // table may be another one, and this action still runs with the values it started with.
-    std::optional<PreparedAction> made;
-    const PreparedAction *p =
-        state.preparedActions.find(parameters, state.actionTable.generation());
-    if (!p)
-        p = &made.emplace(parameters, target);
-
     Variant stream = callByName(Variant(state.hostHelper), "MyStream");
     callByName(stream, "UserInteraction");
 
-    rethrowIf(p->disabledCheckError);
-    if (p->disabled)
+    rethrowIf(p.disabledCheckError);
+    if (p.disabled)
         return;
 
     int32_t result = 127;
-    if (isNumeric(value) && p->inputNumeric) {
-        rethrowIf(p->outputError);
-        result = p->outputEqual ? p->outMin : scaledValue(value, *p);
+    if (isNumeric(value) && p.inputNumeric) {
+        rethrowIf(p.outputError);
+        result = p.outputEqual ? p.outMin : scaledValue(value, p);
     }
 
-    HostTargetPtr host = getTarget(state, p->target);
+    HostTargetPtr host = getTarget(state, p.target);
 
-    rethrowIf(p->limitError);
-    int32_t min = p->min, max = p->max;
+    rethrowIf(p.limitError);
+    int32_t min = p.min, max = p.max;
     // Equal limits tell the host to take the value as a share of 100000.
     if (min == max) {
         result = 10000;
@@ -205,6 +196,20 @@ void executeAction(PluginState &state, const Variant &value, const VarArray &par
         max = 100000;
     }
     host->Execute(result, min, max, stream);
+}
+
+} // namespace
+
+void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
+                   const VarArray &target)
+{
+    // The table's conditions were prepared when their row was planned; other arrays are
+    // prepared for this one call.
+    if (const PreparedAction *p =
+            state.preparedActions.find(parameters, state.actionTable.generation()))
+        return execute(state, value, *p);
+    const PreparedAction made(parameters, target);
+    execute(state, value, made);
 }
 
 Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &inMax, int32_t outMin,
