@@ -185,7 +185,8 @@ std::string formatFloating(double value, int significantDigits)
     if (value == 0)
         return "0";
     char buffer[64];
-    // %G with the original's precision gives its text: "0.3333333", "1.234568E+07", "1E-10".
+    // %G with 7 or 15 significant digits gives the host's text forms: "0.3333333", "1.234568E+07",
+    // "1E-10".
     std::snprintf(buffer, sizeof buffer, "%.*G", significantDigits, value);
     return buffer;
 }

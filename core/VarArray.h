@@ -1,6 +1,6 @@
 #pragma once
 // VarArray: an array of tagged values with any number of dimensions and lower bounds, or never
-// dimensioned (no bounds at all), like the original language's dynamic arrays.
+// dimensioned (no bounds at all), as the host's arrays (SAFEARRAY) can be.
 //
 //   VarArray row(VarType::Variant);          // never dimensioned
 //   row.redim({{0, 4}});                      // five Empty elements, indices 0..4

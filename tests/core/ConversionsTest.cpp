@@ -164,7 +164,7 @@ TEST(ToText, writesEachKindInItsOwnForm)
     EXPECT_EQ(errorNumberOf([] { toText(Variant::null()); }), errc::InvalidUseOfNull);
 }
 
-TEST(Compare, ordersTwoVariantsAsTheOriginalRuntimeDoes)
+TEST(Compare, ordersTwoVariantsByKindThenValue)
 {
     struct Case {
         Variant left, right;
