@@ -354,7 +354,7 @@ public:
     {}
     void Execute(int32_t &, int32_t &, int32_t &, const Variant &) override
     {
-        m_log->add("Execute handing in");
+        m_log->add("Execute hand-in");
         std::vector<uint8_t> datagram = std::exchange(m_datagram, {});
         if (!datagram.empty())
             handleDatagram(m_state, datagram);
@@ -395,8 +395,8 @@ TEST_F(Reentrance, aDatagramHandedInDuringHandlingRunsRightAfterInArrivalOrder)
 {
     handInFrom("In", false);
     receiveFloat("/a", 1);
-    EXPECT_EQ(executions(), (Calls{"Execute handing in", "Execute B 255 0 255",
-                                   "Execute C 255 0 255", "Execute D 255 0 255"}));
+    EXPECT_EQ(executions(), (Calls{"Execute hand-in", "Execute B 255 0 255", "Execute C 255 0 255",
+                                   "Execute D 255 0 255"}));
     EXPECT_FALSE(state.incoming.handling);
     EXPECT_TRUE(state.incoming.waiting.empty());
 }
@@ -407,7 +407,7 @@ TEST_F(Reentrance, aFailingDatagramStillLetsTheWaitingOnesRunAndThenReportsItsFa
     EXPECT_THROW(receiveFloat("/a", 1), VbError);
     // The failure dropped the rest of the first datagram, not the one that waited.
     EXPECT_EQ(executions(),
-              (Calls{"Execute handing in", "Execute C 255 0 255", "Execute D 255 0 255"}));
+              (Calls{"Execute hand-in", "Execute C 255 0 255", "Execute D 255 0 255"}));
     EXPECT_FALSE(state.incoming.handling);
     helper->log->clear();
     receiveFloat("/b", 0);
