@@ -150,15 +150,7 @@ int32_t scaledValue(const Variant &value, const PreparedAction &p)
 {
     if (p.inputOverflow)
         return p.outMin;
-    Decimal v;
-    try {
-        v = toDecimal(value);
-    } catch (const VbError &e) {
-        if (e.number() != errc::Overflow)
-            throw;
-        return p.outMin;
-    }
-    return scaleDecimal(v, p.inMin, p.inMax, p.outMin, p.outMax);
+    return scaleValue(value, p.inMin, p.inMax, p.outMin, p.outMax).asLong();
 }
 
 void rethrowIf(const std::exception_ptr &error)

@@ -40,10 +40,11 @@ struct PreparedAction {
     bool disabled = false; // the target's first value is "Deaktiviert"
     std::exception_ptr disabledCheckError;
 
-    // inMin and inMax, when both are numeric; a bound too large for a decimal gives outMin.
+    // inMin and inMax as decimals, when both are numeric; a bound too large for a decimal
+    // gives outMin.
     bool inputNumeric = false;
     bool inputOverflow = false;
-    Decimal inMin, inMax;
+    Variant inMin, inMax;
 
     // outMin and outMax after their defaults; equal as held means "send outMin".
     bool outputEqual = false;
