@@ -31,9 +31,7 @@ struct DecodeTable {
         for (int b = 0; b < 256; ++b) {
             char32_t cp = codePointOf(static_cast<uint8_t>(b));
             EncodedByte &e = entries[b];
-            if (b == 0) {
-                e.length = 0;
-            } else if (cp < 0x80) {
+            if (cp < 0x80) {
                 e.bytes[0] = static_cast<char>(cp);
                 e.length = 1;
             } else if (cp < 0x800) {
@@ -68,6 +66,63 @@ int encodeCodePoint(char32_t cp)
     return '?';
 }
 
+// The range the byte after a lead byte must fall in; the later ones are always 80..BF. These
+// ranges exclude overlong forms, surrogates and code points above U+10FFFF.
+struct LeadRule {
+    size_t length;
+    uint8_t secondLow, secondHigh;
+};
+
+LeadRule ruleOf(uint8_t lead)
+{
+    if (lead < 0x80)
+        return {1, 0, 0};
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return {2, 0x80, 0xBF};
+    if (lead == 0xE0)
+        return {3, 0xA0, 0xBF};
+    if (lead == 0xED)
+        return {3, 0x80, 0x9F};
+    if (lead >= 0xE1 && lead <= 0xEF)
+        return {3, 0x80, 0xBF};
+    if (lead == 0xF0)
+        return {4, 0x90, 0xBF};
+    if (lead >= 0xF1 && lead <= 0xF3)
+        return {4, 0x80, 0xBF};
+    if (lead == 0xF4)
+        return {4, 0x80, 0x8F};
+    return {0, 0, 0};
+}
+
+// How many bytes at the start of `text` belong to a valid sequence, before the first byte that
+// breaks it (at least 1).
+size_t brokenPrefixLength(std::string_view text)
+{
+    LeadRule rule = ruleOf(static_cast<uint8_t>(text[0]));
+    size_t k = 1;
+    while (k < rule.length && k < text.size()) {
+        auto b = static_cast<uint8_t>(text[k]);
+        bool fits = k == 1 ? b >= rule.secondLow && b <= rule.secondHigh : (b & 0xC0) == 0x80;
+        if (!fits)
+            break;
+        ++k;
+    }
+    return k;
+}
+
+// The length of the well-formed UTF-8 sequence at the start of `text` and its code point, or 0.
+size_t sequenceAt(std::string_view text, char32_t &cp)
+{
+    auto lead = static_cast<uint8_t>(text[0]);
+    LeadRule rule = ruleOf(lead);
+    if (rule.length == 0 || rule.length > text.size() || brokenPrefixLength(text) < rule.length)
+        return 0;
+    cp = rule.length == 1 ? lead : lead & (0x7F >> rule.length);
+    for (size_t k = 1; k < rule.length; ++k)
+        cp = (cp << 6) | (static_cast<uint8_t>(text[k]) & 0x3F);
+    return rule.length;
+}
+
 } // namespace
 
 std::string_view charOf(uint8_t byte)
@@ -79,7 +134,7 @@ std::string_view charOf(uint8_t byte)
 void appendDecoded(std::string &out, std::span<const uint8_t> bytes)
 {
     for (uint8_t b : bytes) {
-        if (b < 0x80 && b != 0)
+        if (b < 0x80)
             out.push_back(static_cast<char>(b));
         else
             out.append(charOf(b));
@@ -100,30 +155,12 @@ std::string encode(std::string_view utf8)
     out.reserve(utf8.size());
     size_t i = 0;
     while (i < utf8.size()) {
-        auto lead = static_cast<uint8_t>(utf8[i]);
-        int length = lead < 0x80           ? 1
-                     : (lead >> 5) == 0x6  ? 2
-                     : (lead >> 4) == 0xE  ? 3
-                     : (lead >> 3) == 0x1E ? 4
-                                           : 0;
-        if (length == 0 || i + length > utf8.size()) {
+        char32_t cp = 0;
+        size_t length = sequenceAt(utf8.substr(i), cp);
+        if (length == 0) {
+            // The longest start of a sequence that could still have been valid is one '?'.
             out.push_back('?');
-            ++i;
-            continue;
-        }
-        char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-        bool valid = true;
-        for (int k = 1; k < length; ++k) {
-            auto cont = static_cast<uint8_t>(utf8[i + k]);
-            if ((cont & 0xC0) != 0x80) {
-                valid = false;
-                break;
-            }
-            cp = (cp << 6) | (cont & 0x3F);
-        }
-        if (!valid) {
-            out.push_back('?');
-            ++i;
+            i += brokenPrefixLength(utf8.substr(i));
             continue;
         }
         out.push_back(static_cast<char>(encodeCodePoint(cp)));

@@ -31,67 +31,110 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Checks the number grammar without building anything. Only an exponent or a very long run of
-// digits can leave the range of a double; `mayOverflow` says whether that needs checking.
-bool scanNumber(std::string_view text, bool &mayOverflow)
+// std::from_chars reads neither blanks nor a leading '+' nor another separator than '.'.
+std::string normalised(std::string_view trimmedText)
 {
-    text = trimmed(text);
-    char separator = systemDecimalSeparator();
-    size_t i = 0;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        ++i;
-    size_t digits = 0;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        if (isDigit(c))
-            ++digits;
-        else if ((c == '.' || c == separator) && !point)
-            point = true;
-        else
-            break;
-    }
-    if (digits == 0)
-        return false;
-    mayOverflow = digits > 300;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        mayOverflow = true;
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            ++i;
-        size_t exponentDigits = 0;
-        for (; i < text.size() && isDigit(text[i]); ++i)
-            ++exponentDigits;
-        if (exponentDigits == 0)
-            return false;
-    }
-    return i == text.size();
-}
-
-// The value of a text of the number grammar as a double, if it is finite.
-std::optional<double> parseDouble(std::string_view text)
-{
-    bool mayOverflow = false;
-    if (!scanNumber(text, mayOverflow))
-        return std::nullopt;
-    // std::from_chars reads neither blanks nor a leading '+' nor another separator than '.'.
     std::string normal;
-    char separator = systemDecimalSeparator();
-    for (char c : trimmed(text)) {
+    const char separator = systemDecimalSeparator();
+    for (char c : trimmedText) {
         if (c == separator)
             normal.push_back('.');
         else if (c != '+' || !normal.empty())
             normal.push_back(c);
     }
+    return normal;
+}
+
+// What a text is as a number: not one at all, one beyond the range of a double, or one that a
+// double holds (values too small for a double read as 0). Every conversion of text asks this
+// first, so that all of them give the same verdict on the same text.
+enum class TextNumber { None, TooLarge, Fits };
+
+// The largest decimal exponent of a leading digit that a double can hold (1.79e308).
+constexpr int64_t LargestDoubleExponent = 308;
+
+// Checks the grammar without building anything: after blanks are trimmed, an optional sign,
+// digits with at most one decimal separator ('.' or the system's), an optional exponent. Also
+// finds the decimal exponent of the first significant digit, which decides the range.
+TextNumber scanNumber(std::string_view text)
+{
+    text = trimmed(text);
+    const char separator = systemDecimalSeparator();
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    size_t digits = 0;
+    bool point = false, significant = false;
+    int64_t lead = 0; // the exponent of the first significant digit, before the exponent part
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (isDigit(c)) {
+            ++digits;
+            if (!significant && c != '0') {
+                significant = true;
+                lead = point ? lead - 1 : 0;
+            } else if (!significant && point) {
+                --lead;
+            } else if (significant && !point) {
+                ++lead;
+            }
+        } else if ((c == '.' || c == separator) && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0)
+        return TextNumber::None;
+    int64_t exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool negative = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            negative = text[i++] == '-';
+        size_t exponentDigits = 0;
+        for (; i < text.size() && isDigit(text[i]); ++i, ++exponentDigits)
+            exponent = std::min<int64_t>(exponent * 10 + (text[i] - '0'), 1000000000);
+        if (exponentDigits == 0)
+            return TextNumber::None;
+        exponent = negative ? -exponent : exponent;
+    }
+    if (i != text.size())
+        return TextNumber::None;
+    if (!significant || lead + exponent < LargestDoubleExponent)
+        return TextNumber::Fits;
+    if (lead + exponent > LargestDoubleExponent)
+        return TextNumber::TooLarge;
+    double ignored = 0;
+    std::string normal = normalised(text);
+    auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), ignored);
+    return ec == std::errc::result_out_of_range ? TextNumber::TooLarge : TextNumber::Fits;
+}
+
+// The value of a text whose verdict is Fits.
+double readDouble(std::string_view text)
+{
+    std::string normal = normalised(trimmed(text));
     double value = 0;
     auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-    if (ec != std::errc() || end != normal.data() + normal.size() || !std::isfinite(value))
-        return std::nullopt;
+    if (ec == std::errc::result_out_of_range)
+        return 0; // below the smallest double
+    if (ec != std::errc() || end != normal.data() + normal.size())
+        raise(errc::TypeMismatch);
     return value;
+}
+
+void raiseUnlessFits(TextNumber verdict)
+{
+    if (verdict == TextNumber::None)
+        raise(errc::TypeMismatch);
+    if (verdict == TextNumber::TooLarge)
+        raise(errc::Overflow);
 }
 
 Decimal textToDecimal(const std::string &text)
 {
+    raiseUnlessFits(scanNumber(text));
     std::optional<Decimal> value = Decimal::parse(text, systemDecimalSeparator());
     if (!value)
         raise(errc::TypeMismatch);
@@ -142,7 +185,8 @@ std::string formatFloating(double value, int significantDigits)
     if (value == 0)
         return "0";
     char buffer[64];
-    // %G with the original's precision gives its text: "0.3333333", "1.234568E+07", "1E-10".
+    // %G with 7 or 15 significant digits gives the host's text forms: "0.3333333", "1.234568E+07",
+    // "1E-10".
     std::snprintf(buffer, sizeof buffer, "%.*G", significantDigits, value);
     return buffer;
 }
@@ -187,10 +231,7 @@ char systemDecimalSeparator()
 
 bool isNumericText(std::string_view text)
 {
-    bool mayOverflow = false;
-    if (!scanNumber(text, mayOverflow))
-        return false;
-    return !mayOverflow || parseDouble(text).has_value();
+    return scanNumber(text) == TextNumber::Fits;
 }
 
 bool isNumeric(const Variant &value)
@@ -231,12 +272,9 @@ double toDouble(const Variant &value)
     case VarType::Single: return value.asSingle();
     case VarType::Double: return value.asDouble();
     case VarType::Decimal: return value.asDecimal().toDouble();
-    case VarType::String: {
-        std::optional<double> d = parseDouble(value.asString());
-        if (!d)
-            raise(errc::TypeMismatch);
-        return *d;
-    }
+    case VarType::String:
+        raiseUnlessFits(scanNumber(value.asString()));
+        return readDouble(value.asString());
     default: raise(errc::TypeMismatch);
     }
 }

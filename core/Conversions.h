@@ -1,7 +1,8 @@
 #pragma once
 // Conversions of tagged values: text that reads as a number, numbers as text, integer rounding
-// and the comparison of two values. They follow the original language's rules for values held in
-// variants.
+// and the comparison of two values. They follow the rules of the OLE Automation values the host
+// exchanges with the plug-in and stores in its files, so that texts and numbers mean the same on
+// both sides.
 
 #include "core/Variant.h"
 
@@ -15,7 +16,9 @@ namespace tarvex {
 char systemDecimalSeparator();
 
 // Whether text reads as a number: after blanks are trimmed, an optional sign, digits with at most
-// one decimal separator ('.' or the system's) and an optional exponent, in the range of a double.
+// one decimal separator ('.' or the system's) and an optional exponent, no larger than a double
+// holds. Every conversion of text gives the same verdict: a text beyond a double's range
+// overflows (error 6) in all of them, one below its smallest value reads as 0 in all of them.
 bool isNumericText(std::string_view text);
 
 // Whether a value counts as numeric: numbers, booleans, Empty and numeric text; not Null,
@@ -31,8 +34,8 @@ int16_t toInteger(const Variant &value);
 uint8_t toByte(const Variant &value);
 
 // The text form: Empty is "", booleans "True"/"False", decimals and integers in plain digits,
-// singles with 7 and doubles with 15 significant digits (exponent form where the original does),
-// with the system decimal separator. Null raises error 94, objects and arrays error 13.
+// singles with 7 and doubles with 15 significant digits (exponent form for very large and small
+// ones), with the system decimal separator. Null raises error 94, objects and arrays error 13.
 std::string toText(const Variant &value);
 
 enum class Comparison { Less, Equal, Greater, Null };

@@ -197,6 +197,33 @@ Decimal rounded(Wide n, int scale, bool negative, bool sticky = false)
     }
 }
 
+struct ScaledInteger {
+    u128 floor;   // the integer part
+    u128 rounded; // to nearest, ties to even
+};
+
+// m * 2^q * 10^p in integers, rounded once: the quotient is developed with one extra bit that
+// tells the half, and a sticky flag for anything below it. Wide enough for the whole range of
+// doubles a decimal can hold (m < 2^53, -148 <= q <= 43, -14 <= p <= 28).
+ScaledInteger scaledExactly(uint64_t m, int q, int p)
+{
+    Wide n = Wide::of(m);
+    n.multiply(2);
+    if (p > 0)
+        n.multiplyPow10(p);
+    for (int k = q; k > 0; k -= 31)
+        n.multiply(uint32_t(1) << std::min(k, 31));
+    bool sticky = false;
+    for (int k = -p; k > 0; k -= 9)
+        sticky = n.divide(static_cast<uint32_t>(Pow10[std::min(k, 9)])) != 0 || sticky;
+    for (int k = -q; k > 0; k -= 31)
+        sticky = n.divide(uint32_t(1) << std::min(k, 31)) != 0 || sticky;
+    const u128 twice = n.low128();
+    const u128 floor = twice >> 1;
+    const bool half = (twice & 1) != 0;
+    return {floor, floor + (half && (sticky || (floor & 1)) ? 1 : 0)};
+}
+
 template <int Digits, typename Bits, typename Float> Decimal fromBinary(Float value)
 {
     constexpr int MantissaBits = std::numeric_limits<Float>::digits - 1;
@@ -290,7 +317,37 @@ Decimal Decimal::fromFloat(float value)
 
 Decimal Decimal::fromDouble(double value)
 {
-    return fromBinary<15, uint64_t>(value);
+    constexpr int Digits = 15;
+    const auto bits = std::bit_cast<uint64_t>(value);
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    const int e = biased - 1022; // 2^(e-1) <= |value| < 2^e
+    if (e < -94)
+        return Decimal();
+    if (e > 96)
+        raise(errc::Overflow); // also Inf and NaN
+    const bool negative = (bits >> 63) != 0;
+    // The exact value is m * 2^q; denormals are far below 2^-94 and never get here.
+    const uint64_t m = (bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
+    const int q = biased - 1075;
+
+    int power = std::min(Digits - 1 - ((e * 315653) >> 20), int{Decimal::MaxScale});
+    ScaledInteger n = scaledExactly(m, q, power);
+    if (n.floor < Pow10[Digits - 1] && power < Decimal::MaxScale)
+        n = scaledExactly(m, q, ++power);
+    if (n.rounded == 0)
+        return Decimal();
+    if (power < 0) {
+        const u128 big = n.rounded * Pow10[-power];
+        requireFits96(big);
+        return make(big, 0, negative);
+    }
+    // Trailing zeros come off, at most Digits - 1 of them and never below scale 0.
+    u128 mantissa = n.rounded;
+    for (int strip = std::min(Digits - 1, power); strip > 0 && mantissa % 10 == 0; --strip) {
+        mantissa /= 10;
+        --power;
+    }
+    return make(mantissa, power, negative);
 }
 
 namespace {
@@ -427,7 +484,10 @@ std::string Decimal::toString(char decimalSeparator) const
 double Decimal::toDouble() const
 {
     const u128 m = mantissaOf(*this);
-    double v;
+    // A zero of any scale has no digits to read back.
+    if (m == 0)
+        return 0.0;
+    double v = 0;
     if (m < (u128(1) << 53) && m_scale <= 22) {
         // Both operands exact, so the one division rounds correctly.
         v = static_cast<double>(static_cast<uint64_t>(m)) / DoublePow10[m_scale];
@@ -445,7 +505,10 @@ double Decimal::toDouble() const
         text[len++] = '-';
         text[len++] = static_cast<char>('0' + m_scale / 10);
         text[len++] = static_cast<char>('0' + m_scale % 10);
-        std::from_chars(text, text + len, v);
+        // A non-zero mantissa below 2^96 at scale 28 or less is always inside a double's range.
+        auto [end, error] = std::from_chars(text, text + len, v);
+        if (error != std::errc() || end != text + len)
+            raise(errc::Overflow);
     }
     return m_negative ? -v : v;
 }

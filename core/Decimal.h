@@ -33,7 +33,8 @@ public:
     // What VarDecFromR4 does on Windows: 7 significant digits, ties to even, scale at most 28,
     // |x| < 2^-95 gives 0, |x| >= 2^96 and Inf/NaN raise error 6.
     static Decimal fromFloat(float value);
-    // The same with 15 significant digits (VarDecFromR8).
+    // The same with 15 significant digits, rounded once from the double's exact binary value
+    // (VarDecFromR8).
     static Decimal fromDouble(double value);
 
     // Reads text of the form: blanks, optional sign, digits with at most one decimal separator

@@ -1,6 +1,6 @@
 #pragma once
-// Object: a host object reached by late binding, the way the original program called members
-// by name ("Project", then "BaseFilename" on its result).
+// Object: a host object reached by late binding: members the plug-in does not know by type are
+// called by name ("Project", then "BaseFilename" on its result).
 
 #include "core/Variant.h"
 

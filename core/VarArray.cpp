@@ -1,5 +1,6 @@
 #include "core/VarArray.h"
 
+#include "core/Conversions.h"
 #include "core/VbError.h"
 
 #include <limits>
@@ -16,6 +17,8 @@ VarArray::VarArray(VarType elementType) : m_elementType(elementType) {}
 VarArray VarArray::ofValues(std::vector<Variant> values, VarType elementType)
 {
     VarArray array(elementType);
+    for (Variant &value : values)
+        value = array.accepted(std::move(value));
     array.m_bounds = {{0, static_cast<int32_t>(values.size()) - 1}};
     array.m_elements = std::move(values);
     return array;
@@ -43,7 +46,37 @@ int32_t VarArray::upperBound(int dimension) const
 
 Variant VarArray::emptyElement() const
 {
-    return m_elementType == VarType::String ? Variant(std::string()) : Variant();
+    switch (m_elementType) {
+    case VarType::Integer: return Variant::integer(0);
+    case VarType::Long: return Variant(0);
+    case VarType::Single: return Variant::single(0.0f);
+    case VarType::Double: return Variant::fromDouble(0.0);
+    case VarType::String: return Variant(std::string());
+    case VarType::Boolean: return Variant::boolean(false);
+    case VarType::Decimal: return Variant(Decimal());
+    case VarType::Byte: return Variant::byte(0);
+    default: return Variant();
+    }
+}
+
+Variant VarArray::accepted(Variant value) const
+{
+    if (m_elementType == VarType::Variant)
+        return value;
+    // A text array takes the text form of a value, as an assignment to a text variable does.
+    if (m_elementType == VarType::String)
+        return value.isString() ? std::move(value) : Variant(toText(value));
+    if (value.isEmpty())
+        return emptyElement();
+    if (value.isArray() || value.type() != m_elementType)
+        raise(errc::TypeMismatch);
+    return value;
+}
+
+void VarArray::requireVariantElements() const
+{
+    if (m_elementType != VarType::Variant)
+        raise(errc::TypeMismatch);
 }
 
 void VarArray::redim(const std::vector<Bound> &bounds)
@@ -85,14 +118,32 @@ void VarArray::erase()
 
 void VarArray::append(Variant value)
 {
-    if (dimensionCount() > 1)
+    if (dimensionCount() > 1 ||
+        (isDimensioned() && m_bounds[0].upper == std::numeric_limits<int32_t>::max()))
         raise(errc::SubscriptOutOfRange);
+    Variant element = accepted(std::move(value));
     if (!isDimensioned())
         m_bounds = {{0, -1}};
-    if (m_bounds[0].upper == std::numeric_limits<int32_t>::max())
-        raise(errc::SubscriptOutOfRange);
-    m_elements.push_back(std::move(value));
+    m_elements.push_back(std::move(element));
     ++m_bounds[0].upper;
+}
+
+void VarArray::set(int32_t index, Variant value)
+{
+    m_elements[offsetOf(index)] = accepted(std::move(value));
+}
+
+void VarArray::setElement(size_t position, Variant value)
+{
+    if (position >= m_elements.size())
+        raise(errc::SubscriptOutOfRange);
+    m_elements[position] = accepted(std::move(value));
+}
+
+std::span<Variant> VarArray::elements()
+{
+    requireVariantElements();
+    return m_elements;
 }
 
 size_t VarArray::offsetOf(int32_t index) const
@@ -108,6 +159,7 @@ const Variant &VarArray::operator[](int32_t index) const
 }
 Variant &VarArray::operator[](int32_t index)
 {
+    requireVariantElements();
     return m_elements[offsetOf(index)];
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 // VarArray: an array of tagged values with any number of dimensions and lower bounds, or never
-// dimensioned (no bounds at all), like the original language's dynamic arrays.
+// dimensioned (no bounds at all), as the host's arrays (SAFEARRAY) can be.
 //
 //   VarArray row(VarType::Variant);          // never dimensioned
 //   row.redim({{0, 4}});                      // five Empty elements, indices 0..4
 //   row[0] = Variant("/fader1");
 //
-// Elements are held in storage order: the first index runs fastest. Arrays of plain strings
-// (element type String) hold string values only; they are created holding empty texts.
+// Elements are held in storage order: the first index runs fastest. A typed array (any element
+// type but Variant) holds values of its type only and is created holding that type's zero (the
+// empty text for String). What is stored in it goes through set(), setElement() or append(),
+// which convert to text for String arrays and refuse any other kind with error 13; the mutable
+// element accessors serve arrays of variants only and raise error 13 on a typed array.
 
 #include "core/Variant.h"
 
@@ -52,21 +55,29 @@ public:
     void erase();
     // Adds one element at the end of a one-dimensional array (0..0 when never dimensioned).
     void append(Variant value);
+    // Stores a value at a one-dimensional index, or at a position in storage order.
+    void set(int32_t index, Variant value);
+    void setElement(size_t position, Variant value);
 
-    // One-dimensional access by index; raises error 9 outside the bounds.
+    // One-dimensional access by index; raises error 9 outside the bounds. The mutable form
+    // raises error 13 on a typed array.
     const Variant &operator[](int32_t index) const;
     Variant &operator[](int32_t index);
     // Element at the given index or nullptr; for lenient readers of damaged tables.
     const Variant *find(int32_t index) const;
 
     std::span<const Variant> elements() const { return m_elements; }
-    std::span<Variant> elements() { return m_elements; }
+    // Raises error 13 on a typed array.
+    std::span<Variant> elements();
 
     friend bool operator==(const VarArray &a, const VarArray &b);
 
 private:
     size_t offsetOf(int32_t index) const;
     Variant emptyElement() const;
+    // The value as this array's elements hold it: texts for String arrays.
+    Variant accepted(Variant value) const;
+    void requireVariantElements() const;
 
     VarType m_elementType;
     std::vector<Bound> m_bounds;

@@ -5,8 +5,9 @@
 //   Variant row = VarArray::ofValues({Variant("/fader1"), Variant(7)});
 //   row.mutableArray()[1] = Variant::integer(3);
 //
-// A Variant owns its value. Arrays copy by value, as in the original language: a copy never
-// changes the array it came from. Conversions between kinds live in Conversions.h.
+// A Variant owns its value. Arrays copy by value: a copy never changes the array it came from,
+// so a copy of a row handed to the host cannot change the table. Conversions between kinds live in
+// Conversions.h.
 
 #include "core/Decimal.h"
 

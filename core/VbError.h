@@ -1,6 +1,6 @@
 #pragma once
-// The one error type of the program: a number and a description, as the host and the original
-// runtime know them.
+// The one error type of the program: a number and a description, the standard numbers being
+// those the host knows ("Overflow" is 6, "Type mismatch" 13).
 
 #include <cstdint>
 #include <stdexcept>
@@ -28,7 +28,7 @@ constexpr int32_t ApplicationBase = static_cast<int32_t>(0x80040000u);
 class VbError : public std::runtime_error {
 public:
     VbError(int32_t number, std::string description);
-    // An error with the runtime's standard description for its number.
+    // An error with the standard description of its number.
     explicit VbError(int32_t number);
 
     int32_t number() const { return m_number; }
@@ -39,7 +39,7 @@ private:
     std::string m_description;
 };
 
-// The runtime's description of a standard error number ("Overflow", "Type mismatch", ...).
+// The description of a standard error number ("Overflow", "Type mismatch", ...).
 std::string standardDescription(int32_t number);
 
 [[noreturn]] void raise(int32_t number);

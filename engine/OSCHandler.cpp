@@ -7,6 +7,7 @@
 #include "osc/OSCReader.h"
 
 #include <array>
+#include <exception>
 
 namespace tarvex {
 namespace {
@@ -54,11 +55,10 @@ bool planRow(PluginState &state, const OSCMessage &message, const VarArray &row,
             target->array().size() < conditionField::TargetSize || (!argumentLess && !op))
             return false;
         const VarArray &params = parameters->array();
+        state.preparedActions.of(params, target->array(), generation); // for executeAction
         steps.push_back({argumentLess, static_cast<uint16_t>(argument.group),
                          static_cast<uint16_t>(argument.occurrence), op,
-                         params.find(parameterField::CompareValue),
-                         &state.preparedActions.of(params, target->array(), generation),
-                         &target->array()});
+                         params.find(parameterField::CompareValue), &params, &target->array()});
         return true;
     });
 }
@@ -104,7 +104,8 @@ bool runRow(PluginState &state, const OSCMessage &message, const VarArray &row)
         // An argument-less message runs its action whatever the operator and the activation.
         if (!step.argumentLess && !satisfied(state, step, value, activation))
             continue;
-        executePrepared(state, value, *step.action, *step.target);
+        executeAction(state, value, *step.parameters, *step.target);
+        // The host may have replaced the table: the row and its plan are gone with it.
         if (generation != state.actionTable.generation())
             return false;
     }
@@ -133,7 +134,8 @@ void setActivation(PluginState &state, int32_t id, std::string_view activation)
         if (!r)
             continue;
         ++position;
-        if (!hasActionId(*r, id) || r->size() <= static_cast<size_t>(rowField::Activation))
+        // A damaged row without an activation slot is passed over; the others are still switched.
+        if (!hasActionId(*r, id) || !r->find(rowField::Activation))
             continue;
         state.actionTable.setActivation(i, activation);
         if (state.windows.actionListItemCount() >= 1)
@@ -143,7 +145,9 @@ void setActivation(PluginState &state, int32_t id, std::string_view activation)
 
 } // namespace
 
-void handleDatagram(PluginState &state, std::span<const uint8_t> datagram)
+// One datagram: decode, then learn mode or the actions. The decoded messages stay as they are
+// until it ends, since a datagram handed in meanwhile waits in the queue.
+static void handleOne(PluginState &state, std::span<const uint8_t> datagram)
 {
     state.windows.signalReception();
     osc::OSCReader::readPacket(datagram, state.receivedMessages);
@@ -171,6 +175,41 @@ void handleDatagram(PluginState &state, std::span<const uint8_t> datagram)
     }
 }
 
+void handleDatagram(PluginState &state, std::span<const uint8_t> datagram)
+{
+    DatagramQueue &queue = state.incoming;
+    if (queue.handling) {
+        // A host call under way handed this one in: it waits for the current one to end.
+        queue.waiting.emplace_back(datagram.begin(), datagram.end());
+        return;
+    }
+    struct Handling {
+        DatagramQueue &queue;
+        explicit Handling(DatagramQueue &q) : queue(q) { queue.handling = true; }
+        ~Handling() { queue.handling = false; }
+    } handling(queue);
+
+    // A failing datagram is dropped; the ones waiting are still handled, and the first failure
+    // reaches the caller once the queue is empty.
+    std::exception_ptr firstFailure;
+    auto handle = [&](std::span<const uint8_t> bytes) {
+        try {
+            handleOne(state, bytes);
+        } catch (...) {
+            if (!firstFailure)
+                firstFailure = std::current_exception();
+        }
+    };
+    handle(datagram);
+    while (!queue.waiting.empty()) {
+        std::vector<uint8_t> next = std::move(queue.waiting.front());
+        queue.waiting.pop_front();
+        handle(next);
+    }
+    if (firstFailure)
+        std::rethrow_exception(firstFailure);
+}
+
 bool evaluateCondition(PluginState &state, std::string_view op, const Variant &compareValue,
                        const Variant &value, const Variant &activation)
 {
@@ -179,11 +218,13 @@ bool evaluateCondition(PluginState &state, std::string_view op, const Variant &c
 
     bool beat = false;
     if (isText(&compareValue, BeatRule)) {
-        // A text cannot take part in the beat rule: such a condition is never satisfied.
+        // A text that reads as a number takes part as that number; any other text cannot, and
+        // such a condition is never satisfied.
         if (!isNumeric(value))
             return false;
-        beat = compare(value, Variant(state.lastBeatValue)) == Comparison::Less;
-        state.lastBeatValue = toLong(value);
+        int32_t rounded = toLong(value);
+        beat = toDecimal(value) < Decimal(state.lastBeatValue);
+        state.lastBeatValue = rounded;
     }
     if (op == "any")
         return true;

@@ -13,8 +13,12 @@ namespace tarvex {
 
 // Decodes the datagram and, with learn mode on, hands it to learn mode and the analyzer;
 // otherwise, with the socket open, runs every satisfied condition of every matching row.
-// A datagram that cannot be decoded, or whose handling fails, is dropped from that point on:
-// the error reaches the caller.
+// A datagram that cannot be decoded, or whose handling fails, is dropped from that point on.
+//
+// Never re-entered: a datagram handed in while one is being handled (by a host call that ran
+// a nested event loop) is copied into state.incoming and handled, in arrival order, right
+// after the current one, before this call returns. Each datagram's failure drops only that
+// datagram; the ones waiting are still handled, and then the first failure reaches the caller.
 void handleDatagram(PluginState &state, std::span<const uint8_t> datagram);
 
 // Decides one condition: `value` (the received argument, on the left) against `compareValue`

@@ -150,15 +150,7 @@ int32_t scaledValue(const Variant &value, const PreparedAction &p)
 {
     if (p.inputOverflow)
         return p.outMin;
-    Decimal v;
-    try {
-        v = toDecimal(value);
-    } catch (const VbError &e) {
-        if (e.number() != errc::Overflow)
-            throw;
-        return p.outMin;
-    }
-    return scaleDecimal(v, p.inMin, p.inMax, p.outMin, p.outMax);
+    return scaleValue(value, p.inMin, p.inMax, p.outMin, p.outMax).asLong();
 }
 
 void rethrowIf(const std::exception_ptr &error)
@@ -167,45 +159,13 @@ void rethrowIf(const std::exception_ptr &error)
         std::rethrow_exception(error);
 }
 
-HostTargetPtr createTarget(PluginState &state, const VarArray &target, const std::string &key)
+// The steps of executeAction on a preparation. The condition's arrays are not read again, so
+// once the host has been called the table may be another one and this action still runs with
+// the values it started with.
+void execute(PluginState &state, const Variant &value, const PreparedAction &p)
 {
-    HostTargetPtr created = targetFactory(state)->CreateTarget(
-        target[0], target[1], target[2], toByte(target[3]), toLong(target[4]));
-    state.targetCache.add(key, created);
-    return created;
-}
-
-// The host target of a prepared condition: remembered while the cache is unchanged.
-HostTargetPtr preparedTarget(PluginState &state, PreparedAction &p, const VarArray &target)
-{
-    rethrowIf(p.targetKeyError);
-    if (p.target && p.targetCacheGeneration == state.targetCache.generation())
-        return p.target;
-    HostTargetPtr host = state.targetCache.find(p.targetKey);
-    if (!host) {
-        uint64_t generation = state.actionTable.generation();
-        std::string key = p.targetKey;
-        host = createTarget(state, target, key);
-        // The factory may have come back into the plug-in and changed the table.
-        if (generation != state.actionTable.generation())
-            return host;
-    }
-    p.target = host;
-    p.targetCacheGeneration = state.targetCache.generation();
-    return host;
-}
-
-} // namespace
-
-void executePrepared(PluginState &state, const Variant &value, PreparedAction &p,
-                     const VarArray &target)
-{
-    uint64_t generation = state.actionTable.generation();
     Variant stream = callByName(Variant(state.hostHelper), "MyStream");
     callByName(stream, "UserInteraction");
-    // The host may have replaced the table the condition belongs to while it was notified.
-    if (generation != state.actionTable.generation())
-        return;
 
     rethrowIf(p.disabledCheckError);
     if (p.disabled)
@@ -217,7 +177,7 @@ void executePrepared(PluginState &state, const Variant &value, PreparedAction &p
         result = p.outputEqual ? p.outMin : scaledValue(value, p);
     }
 
-    HostTargetPtr host = preparedTarget(state, p, target);
+    HostTargetPtr host = getTarget(state, p.target);
 
     rethrowIf(p.limitError);
     int32_t min = p.min, max = p.max;
@@ -230,11 +190,18 @@ void executePrepared(PluginState &state, const Variant &value, PreparedAction &p
     host->Execute(result, min, max, stream);
 }
 
+} // namespace
+
 void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
                    const VarArray &target)
 {
-    PreparedAction p = prepareAction(parameters, target);
-    executePrepared(state, value, p, target);
+    // The table's conditions were prepared when their row was planned; other arrays are
+    // prepared for this one call.
+    if (const PreparedAction *p =
+            state.preparedActions.find(parameters, state.actionTable.generation()))
+        return execute(state, value, *p);
+    const PreparedAction made(parameters, target);
+    execute(state, value, made);
 }
 
 Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &inMax, int32_t outMin,
@@ -250,12 +217,20 @@ Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &in
     }
 }
 
-HostTargetPtr getTarget(PluginState &state, const VarArray &target)
+HostTargetPtr getTarget(PluginState &state, const PreparedTarget &target)
 {
-    std::string key = targetKey(target);
-    if (HostTargetPtr cached = state.targetCache.find(key))
-        return cached;
-    return createTarget(state, target, key);
+    rethrowIf(target.keyError);
+    if (target.host && target.cacheGeneration == state.targetCache.generation())
+        return target.host;
+    HostTargetPtr host = state.targetCache.find(target.key);
+    if (!host) {
+        const VarArray &t = target.values;
+        host = targetFactory(state)->CreateTarget(t[0], t[1], t[2], toByte(t[3]), toLong(t[4]));
+        state.targetCache.add(target.key, host);
+    }
+    target.host = host;
+    target.cacheGeneration = state.targetCache.generation();
+    return host;
 }
 
 std::string targetKey(const VarArray &target)

@@ -7,15 +7,16 @@ namespace tarvex {
 
 // Notifies the host (UserInteraction on the helper's MyStream), scales the value with the
 // condition's parameters (defaults: outMin 0, outMax 255, Min 0, Max 255, value 127 when the
-// value or an input bound is not numeric) and executes the cached host target. A target whose
-// first value is "Deaktiviert" runs nothing after the notification.
+// value or an input bound is not numeric) and executes the host target from getTarget. A target
+// whose first value is "Deaktiviert" runs nothing after the notification.
+//
+// It works on copies of parameters and target: for arrays of the current table the copies
+// made once per table change (PreparedActions), for any other arrays copies made here. The
+// arrays are not read after the first host call, so a host that replaces the table meanwhile
+// does not change what this action does. `value` must stay valid for the call: dispatch hands
+// in decoded arguments, which nothing changes while a datagram is handled.
 void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
                    const VarArray &target);
-
-// executeAction with the condition's cells read beforehand (see PreparedAction); `target` is
-// the condition's target array, read again only to create the host target.
-void executePrepared(PluginState &state, const Variant &value, PreparedAction &prepared,
-                     const VarArray &target);
 
 // The linear map of value from [inMin, inMax] to [outMin, outMax] in exact decimals, rounded
 // half to even: round((value - inMin) * (outMax - outMin) / (inMax - inMin)) + outMin. Equal
@@ -23,9 +24,11 @@ void executePrepared(PluginState &state, const Variant &value, PreparedAction &p
 Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &inMax, int32_t outMin,
                    int32_t outMax);
 
-// The host target for a condition's five creation values, created through the host's target
-// factory on first use and cached under the text of the values joined together.
-HostTargetPtr getTarget(PluginState &state, const VarArray &target);
+// The host target for a condition's five creation values (a target array converts to a
+// PreparedTarget), created through the host's target factory on first use and cached under the
+// text of the values joined together. The prepared target remembers what it found while the
+// cache is unchanged, so a prepared condition finds its host target without a lookup.
+HostTargetPtr getTarget(PluginState &state, const PreparedTarget &target);
 
 // Releases, through the factory, every cached target that no condition of the table uses.
 void releaseUnusedTargets(PluginState &state);

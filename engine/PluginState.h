@@ -9,9 +9,18 @@
 #include "engine/TargetCache.h"
 #include "osc/OSCMessages.h"
 
+#include <deque>
 #include <random>
+#include <vector>
 
 namespace tarvex {
+
+// Datagrams handed to handleDatagram while it is handling one (a host call under way ran a
+// nested event loop) wait here and are handled, in arrival order, right after it.
+struct DatagramQueue {
+    bool handling = false;
+    std::deque<std::vector<uint8_t>> waiting;
+};
 
 struct PluginState {
     explicit PluginState(EngineWindows &windowsOfThePlugin) : windows(windowsOfThePlugin) {}
@@ -25,6 +34,7 @@ struct PluginState {
     TargetCache targetCache;
     PreparedActions preparedActions;
     int32_t lastBeatValue = 0;
+    DatagramQueue incoming;
 
     VarArray settings;
     bool settingsLoaded = false;

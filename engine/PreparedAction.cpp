@@ -36,8 +36,8 @@ void prepareInput(PreparedAction &p, const VarArray &parameters)
     if (!p.inputNumeric)
         return;
     try {
-        p.inMin = toDecimal(*inMin);
-        p.inMax = toDecimal(*inMax);
+        p.inMin = Variant(toDecimal(*inMin));
+        p.inMax = Variant(toDecimal(*inMax));
     } catch (const VbError &) {
         p.inputOverflow = true;
     }
@@ -65,18 +65,21 @@ void prepareLimits(PreparedAction &p, const VarArray &parameters)
 
 } // namespace
 
-PreparedAction prepareAction(const VarArray &parameters, const VarArray &target)
+PreparedTarget::PreparedTarget(const VarArray &target) : values(target)
 {
-    PreparedAction p;
-    capture(p.disabledCheckError, [&] {
-        const Variant &first = target[0];
-        p.disabled = first.isString() && first.asString() == DisabledTarget;
+    capture(keyError, [&] { key = targetKey(target); });
+}
+
+PreparedAction::PreparedAction(const VarArray &parameters, const VarArray &targetValues)
+    : target(targetValues)
+{
+    capture(disabledCheckError, [&] {
+        const Variant &first = targetValues[0];
+        disabled = first.isString() && first.asString() == DisabledTarget;
     });
-    prepareInput(p, parameters);
-    prepareOutput(p, parameters);
-    capture(p.targetKeyError, [&] { p.targetKey = targetKey(target); });
-    prepareLimits(p, parameters);
-    return p;
+    prepareInput(*this, parameters);
+    prepareOutput(*this, parameters);
+    prepareLimits(*this, parameters);
 }
 
 void PreparedActions::forgetAllBut(uint64_t generation)
@@ -84,6 +87,8 @@ void PreparedActions::forgetAllBut(uint64_t generation)
     if (generation != m_generation) {
         m_byParameters.clear();
         m_byRow.clear();
+        m_lastParameters = nullptr;
+        m_lastFound = nullptr;
         m_generation = generation;
     }
 }
@@ -98,10 +103,21 @@ PreparedAction &PreparedActions::of(const VarArray &parameters, const VarArray &
                                     uint64_t generation)
 {
     forgetAllBut(generation);
+    return m_byParameters.try_emplace(&parameters, parameters, target).first->second;
+}
+
+const PreparedAction *PreparedActions::find(const VarArray &parameters, uint64_t generation) const
+{
+    if (generation != m_generation)
+        return nullptr;
+    if (&parameters == m_lastParameters)
+        return m_lastFound;
     auto found = m_byParameters.find(&parameters);
-    if (found != m_byParameters.end())
-        return found->second;
-    return m_byParameters.emplace(&parameters, prepareAction(parameters, target)).first->second;
+    if (found == m_byParameters.end())
+        return nullptr;
+    m_lastParameters = &parameters;
+    m_lastFound = &found->second;
+    return m_lastFound;
 }
 
 } // namespace tarvex

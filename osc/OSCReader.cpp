@@ -10,7 +10,8 @@
 namespace tarvex::osc {
 namespace {
 
-// Read positions are 16-bit signed in the stored format's program: they never pass this index.
+// Read positions are 16-bit signed: they never pass this index, which also bounds how deep
+// bundles can nest.
 constexpr int32_t MaxPosition = 32767;
 
 bool isAscii(std::string_view bytes)
@@ -36,19 +37,21 @@ public:
     // skipped unchecked. A string cut short by the end leaves the position at the end.
     std::string_view readString()
     {
-        int32_t start = std::min(m_pos, m_size);
-        if (start == m_size) {
-            moveTo(m_size);
-            return {};
-        }
-        const void *zero = std::memchr(m_data + start, 0, static_cast<size_t>(m_size - start));
-        if (!zero) {
-            moveTo(m_size);
-            return view(start, m_size);
-        }
-        auto end = static_cast<int32_t>(static_cast<const uint8_t *>(zero) - m_data);
-        moveTo(std::min((end / 4 + 1) * 4, m_size));
-        return view(start, end);
+        std::string_view text;
+        if (!tryReadString(text))
+            raise(errc::Overflow);
+        return text;
+    }
+
+    // The type-tag string after its comma. Reading it never abandons the datagram: when it
+    // would move the position past index 32767 it gives the empty text, which is the "Empty"
+    // form, and the position stops at that last index.
+    std::string_view readTypeTags()
+    {
+        std::string_view tags;
+        if (!tryReadString(tags))
+            m_pos = MaxPosition;
+        return tags;
     }
 
     // Four bytes, most significant first. At or after the end it yields 0 without moving; fewer
@@ -93,6 +96,28 @@ public:
     }
 
 private:
+    // A string read that reports a position past the limit instead of raising; the position
+    // is left as it was then.
+    bool tryReadString(std::string_view &text)
+    {
+        int32_t start = std::min(m_pos, m_size);
+        int32_t end = m_size, next = m_size;
+        if (start < m_size) {
+            const void *zero = std::memchr(m_data + start, 0, static_cast<size_t>(m_size - start));
+            if (zero) {
+                end = static_cast<int32_t>(static_cast<const uint8_t *>(zero) - m_data);
+                next = std::min((end / 4 + 1) * 4, m_size);
+            }
+        } else {
+            end = start;
+        }
+        if (next > MaxPosition)
+            return false;
+        m_pos = next;
+        text = view(start, end);
+        return true;
+    }
+
     void moveTo(int32_t position)
     {
         if (position > MaxPosition)
@@ -198,7 +223,7 @@ private:
 
         std::string_view tags;
         if (m_cursor.findTypeTags())
-            tags = m_cursor.readString();
+            tags = m_cursor.readTypeTags();
         if (tags.empty()) {
             setEmptyForm(message);
             return index;

@@ -41,22 +41,6 @@ size_t minimumElementBytes(VarType elementType)
     }
 }
 
-// The value an element of a typed array holds before anything is stored in it.
-Variant zeroOf(VarType type)
-{
-    switch (type) {
-    case VarType::Integer: return Variant::integer(0);
-    case VarType::Long: return Variant(0);
-    case VarType::Single: return Variant::single(0.0f);
-    case VarType::Double: return Variant::fromDouble(0.0);
-    case VarType::String: return Variant(std::string());
-    case VarType::Boolean: return Variant::boolean(false);
-    case VarType::Decimal: return Variant(Decimal());
-    case VarType::Byte: return Variant::byte(0);
-    default: return Variant();
-    }
-}
-
 class ByteSink {
 public:
     void u8(uint8_t v) { m_bytes.push_back(static_cast<char>(v)); }
@@ -116,15 +100,12 @@ void encodePayload(ByteSink &out, const Variant &value)
     }
 }
 
-// An element of an array of a fixed type: an element never assigned holds that type's zero.
+// An element of an array of a fixed type (the array holds nothing else).
 void encodeBareElement(ByteSink &out, VarType elementType, const Variant &element)
 {
-    if (element.isEmpty())
-        encodePayload(out, zeroOf(elementType));
-    else if (element.type() == elementType)
-        encodePayload(out, element);
-    else
+    if (element.isArray() || element.type() != elementType)
         raise(errc::TypeMismatch);
+    encodePayload(out, element);
 }
 
 void encodeNestedArray(ByteSink &out, const VarArray &array, int depth)
@@ -193,28 +174,33 @@ public:
         return bytes;
     }
 
+    // Starts the budget of element bytes: everything after the header.
+    void startBudget() { m_budget = remaining(); }
+
+    // Every element takes at least its fewest bytes of the file, and no byte of the file is the
+    // fewest bytes of two elements; so all arrays, at every level of nesting, draw their
+    // elements from one budget, and arrays that would overdraw it promise more than the file
+    // holds. A damaged count thus never turns into a huge allocation, nested or not.
+    void claimElements(const std::vector<VarArray::Bound> &bounds, size_t bytesPerElement)
+    {
+        uint64_t count = 1;
+        for (const VarArray::Bound &b : bounds)
+            if (b.upper < b.lower)
+                return; // a dimension without elements: the array has none
+        uint64_t fitting = m_budget / bytesPerElement;
+        for (const VarArray::Bound &b : bounds) {
+            count *= static_cast<uint64_t>(int64_t{b.upper} - b.lower + 1);
+            if (count > fitting)
+                raise(errc::InputPastEndOfFile);
+        }
+        m_budget -= count * bytesPerElement;
+    }
+
 private:
     std::span<const uint8_t> m_bytes;
     size_t m_position = 0;
+    size_t m_budget = 0;
 };
-
-// The number of elements of the bounds, refused when the remaining bytes could not hold them:
-// a damaged count must not turn into a huge allocation.
-void checkElementsFit(const std::vector<VarArray::Bound> &bounds, size_t bytesPerElement,
-                      size_t remaining)
-{
-    uint64_t fitting = remaining / bytesPerElement;
-    uint64_t count = 1;
-    for (const VarArray::Bound &b : bounds) {
-        if (b.upper < b.lower)
-            return; // a dimension without elements: the array has none
-    }
-    for (const VarArray::Bound &b : bounds) {
-        count *= static_cast<uint64_t>(int64_t{b.upper} - b.lower + 1);
-        if (count > fitting)
-            raise(errc::InputPastEndOfFile);
-    }
-}
 
 Variant decodeDecimal(ByteSource &in)
 {
@@ -273,19 +259,18 @@ void decodeNestedArray(ByteSource &in, VarType elementType, Variant &dest, int d
     VarArray array(elementType);
     if (dimensions > 0) {
         std::vector<VarArray::Bound> bounds = decodeNestedBounds(in, dimensions);
-        checkElementsFit(bounds, bytesPerElement, in.remaining());
+        in.claimElements(bounds, bytesPerElement);
         array.redim(bounds);
-        if (elementType != VarType::Variant)
-            for (Variant &element : array.elements())
-                element = zeroOf(elementType);
     }
     dest = Variant(std::move(array));
-    for (Variant &element : dest.mutableArray().elements()) {
-        if (elementType == VarType::Variant)
-            decodeValue(in, element, depth);
-        else
-            element = decodePayload(in, elementType);
+    VarArray &stored = dest.mutableArray();
+    if (elementType != VarType::Variant) {
+        for (size_t i = 0; i < stored.size(); ++i)
+            stored.setElement(i, decodePayload(in, elementType));
+        return;
     }
+    for (Variant &element : stored.elements())
+        decodeValue(in, element, depth);
 }
 
 void decodeValue(ByteSource &in, Variant &dest, int depth)
@@ -337,7 +322,8 @@ void decodeArrayFile(std::span<const uint8_t> content, VarArray &array)
 {
     ByteSource in(content);
     std::vector<VarArray::Bound> bounds = decodeHeader(in);
-    checkElementsFit(bounds, minimumElementBytes(VarType::Variant), in.remaining());
+    in.startBudget();
+    in.claimElements(bounds, minimumElementBytes(VarType::Variant));
     VarArray fresh(VarType::Variant);
     fresh.redim(bounds);
     array = std::move(fresh);

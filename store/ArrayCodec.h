@@ -43,7 +43,9 @@ std::string encodeArrayFile(const VarArray &array);
 // Decodes file content into the array. A header that cannot be used (dimension count outside
 // 1..10, bounds the remaining bytes cannot fill) raises before the array is touched; after that
 // the array is dimensioned and filled element by element, and the first error raises, leaving
-// what was read so far in place.
+// what was read so far in place. The arrays of every nesting level draw their elements from
+// one budget, the bytes after the header, so what is read never holds more elements than the
+// file has bytes.
 void decodeArrayFile(std::span<const uint8_t> content, VarArray &array);
 
 } // namespace tarvex::arraycodec

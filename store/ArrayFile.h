@@ -23,17 +23,25 @@ bool fileExists(const std::string &path);
 // not an array raises error 13.
 int16_t arrayDimensionCount(const Variant &array);
 
-// Writes the array to the path: the whole content goes to a temporary file in the same folder,
-// is flushed to disk and renamed over the old file, so a failed write leaves the old file as it
-// was. More than 10 dimensions raise error 0x80040064 "Zu viele Dimensionen!" before anything is
+// Writes the array to the path: the whole content goes to a temporary file in the same folder
+// ("<name>.tmp-" and six letters), is flushed to disk and renamed over the old file, and the
+// folder is synced, so a failed write leaves the old file as it was and a finished one survives
+// a power loss. A replaced file keeps its permissions; a new one follows the process's umask.
+// After a successful write, temporaries of this file that a crash left behind are removed.
+// More than 10 dimensions raise error 0x80040064 "Zu viele Dimensionen!" before anything is
 // touched; a never-dimensioned array removes the file. Other failures raise a VbError.
 void writeArrayFile(const std::string &path, const VarArray &array);
+
+// How a read went: no file, the whole array read, or a damaged file read only in part.
+enum class ArrayFileRead { Absent, Complete, Damaged };
 
 // Replaces the array with the one stored at the path, as an array of tagged values. A missing
 // file, a dimension count outside 1..10 or bounds promising more elements than the file's bytes
 // could hold leave the array as it was; later read errors are ignored (what was read so far
-// stays, the rest Empty); nothing is ever reported.
-void readArrayFile(const std::string &path, VarArray &array);
+// stays, the rest Empty). Nothing is ever raised; the result tells a caller that must not
+// treat a damaged file as read (the loader's re-save) what happened. The array never holds
+// more elements than the file has bytes, at all levels of nesting together.
+ArrayFileRead readArrayFile(const std::string &path, VarArray &array);
 
 // The number and description of the refusal of more than 10 dimensions.
 constexpr int32_t TooManyDimensionsError = static_cast<int32_t>(0x80040064u);

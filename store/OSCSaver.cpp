@@ -121,20 +121,21 @@ private:
     std::exception_ptr m_failure;
 };
 
-// Re-saving the table must not replace an actions file the user has but that could not be
-// read: such a file is left on disk as it is.
-void resaveActionTable(PluginState &state, LoaderWrites &writes)
+// Re-saving the table must not replace an actions file the user has but that could be read
+// only in part (cut short, a damaged row): such a file stays on disk byte for byte, and the
+// rows that could be read are used. Only an absent file or one read whole is written.
+void resaveActionTable(PluginState &state, ArrayFileRead actionsRead, LoaderWrites &writes)
 {
-    std::string path = actionsFilePath(state);
-    if (state.actionTable.isDimensioned() || !fileExists(path))
-        writes.write(path, state.actionTable.rows());
+    if (actionsRead != ArrayFileRead::Damaged)
+        writes.write(actionsFilePath(state), state.actionTable.rows());
 }
 
-void migrate(PluginState &state, bool defaultsCreated, LoaderWrites &writes)
+void migrate(PluginState &state, bool defaultsCreated, ArrayFileRead actionsRead,
+             LoaderWrites &writes)
 {
     if (hasVersion(state.settings, Version1) || defaultsCreated) {
         state.settings[setting::Version] = Variant(Version2);
-        resaveActionTable(state, writes);
+        resaveActionTable(state, actionsRead, writes);
         writes.write(settingsFilePath(state), state.settings);
     }
     // The file keeps "Version 2" until the next save; only memory moves on.
@@ -164,15 +165,17 @@ void loadSettings(PluginState &state)
     state.settingsLoaded = true;
     seedFromClock(state.random);
 
-    readArrayFile(actionsFilePath(state), state.actionTable.edit());
+    ArrayFileRead actionsRead = readArrayFile(actionsFilePath(state), state.actionTable.edit());
     readArrayFile(settingsFilePath(state), state.settings);
     LoaderWrites writes;
-    bool defaultsCreated = !state.settings.isDimensioned();
+    // Settings without a single slot (no file, nothing readable, or an empty range) are no
+    // settings: the defaults replace them.
+    bool defaultsCreated = state.settings.size() == 0;
     if (defaultsCreated) {
         state.settings = defaultSettings();
         writes.write(settingsFilePath(state), state.settings);
     }
-    migrate(state, defaultsCreated, writes);
+    migrate(state, defaultsCreated, actionsRead, writes);
     deactivateRowsNotActivated(state);
     writes.reportFailure();
 }

@@ -57,6 +57,47 @@ TEST(NumericText, acceptsTheSystemSeparatorToo)
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
+TEST(NumericText, everyConversionGivesTheSameVerdictOnTheSameText)
+{
+    // Beyond a double is an overflow everywhere (error 6); below it is 0 everywhere. A value a
+    // double holds but a decimal or a Long does not overflows only in those conversions.
+    struct Case {
+        const char *text;
+        bool numeric;
+        std::string asDouble, asDecimal, asLong;
+    };
+    const auto outcome = [](auto convert) {
+        try {
+            return convert();
+        } catch (const VbError &e) {
+            return "error " + std::to_string(e.number());
+        }
+    };
+    const std::vector<Case> cases = {
+        {"1e400", false, "error 6", "error 6", "error 6"},
+        {"-1e400", false, "error 6", "error 6", "error 6"},
+        {"1.8e308", false, "error 6", "error 6", "error 6"},
+        {"1000e306", false, "error 6", "error 6", "error 6"},
+        {"1e-400", true, "0", "0", "0"},
+        {"-0.0001e-399", true, "0", "0", "0"},
+        {"0e99999999999", true, "0", "0", "0"},
+        {"1.7e308", true, "1.7E+308", "error 6", "error 6"},
+        {"0.001e311", true, "1E+308", "error 6", "error 6"},
+        {"1e30", true, "1E+30", "error 6", "error 6"},
+        {" 2.5 ", true, "2.5", "2.5", "2"},
+        {"1e", false, "error 13", "error 13", "error 13"},
+        {"abc", false, "error 13", "error 13", "error 13"},
+    };
+    for (const Case &c : cases) {
+        const Variant text(c.text);
+        EXPECT_EQ(isNumeric(text), c.numeric) << c.text;
+        EXPECT_EQ(outcome([&] { return toText(Variant::fromDouble(toDouble(text))); }), c.asDouble)
+            << c.text;
+        EXPECT_EQ(outcome([&] { return toDecimal(text).toString(); }), c.asDecimal) << c.text;
+        EXPECT_EQ(outcome([&] { return std::to_string(toLong(text)); }), c.asLong) << c.text;
+    }
+}
+
 TEST(IsNumeric, countsNumbersEmptyAndNumericTextOnly)
 {
     EXPECT_TRUE(isNumeric(Variant()));
@@ -123,7 +164,7 @@ TEST(ToText, writesEachKindInItsOwnForm)
     EXPECT_EQ(errorNumberOf([] { toText(Variant::null()); }), errc::InvalidUseOfNull);
 }
 
-TEST(Compare, ordersTwoVariantsAsTheOriginalRuntimeDoes)
+TEST(Compare, ordersTwoVariantsByKindThenValue)
 {
     struct Case {
         Variant left, right;
@@ -168,7 +209,10 @@ TEST(Ansi, decodesTheWesternCodePage)
     const uint8_t bytes[] = {'/', 0xE4, 0x80, 0x9F, 0x81};
     EXPECT_EQ(ansi::decode(bytes), "/\xC3\xA4\xE2\x82\xAC\xC5\xB8\xC2\x81"); // "/ä€Ÿ" and U+0081
     EXPECT_EQ(ansi::charOf(0xE4), "\xC3\xA4");
-    EXPECT_EQ(ansi::charOf(0), "");
+    // A zero byte inside a text is a character like any other.
+    const uint8_t withZero[] = {'a', 0x00, 'b'};
+    EXPECT_EQ(ansi::decode(withZero), std::string("a\0b", 3));
+    EXPECT_EQ(ansi::encode(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 
 TEST(Ansi, encodesBackAndReplacesWhatTheCodePageLacks)
@@ -177,9 +221,28 @@ TEST(Ansi, encodesBackAndReplacesWhatTheCodePageLacks)
     EXPECT_EQ(ansi::encode("\xE2\x86\x92"), "?");       // an arrow is not in the code page
     EXPECT_EQ(ansi::encode("a\xC3"), "a?");             // a cut-short sequence
     EXPECT_EQ(ansi::encode("\xF0\x9F\x8E\xB5x"), "?x"); // a four-byte character
-    for (int b = 1; b < 256; ++b) {
+    for (int b = 0; b < 256; ++b) {
         const auto byte = static_cast<uint8_t>(b);
         EXPECT_EQ(ansi::encode(ansi::charOf(byte)), std::string(1, static_cast<char>(byte)))
             << "byte " << b;
     }
+}
+
+TEST(Ansi, turnsEveryBrokenPieceOfUtf8IntoAQuestionMark)
+{
+    // Each longest start of a sequence that cannot be completed is one '?'.
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"\xC0\x80", "??"},           // an overlong NUL
+        {"\xC1\x81", "??"},           // an overlong "A"
+        {"\xE0\x80\xAF", "???"},      // an overlong "/"
+        {"\xF0\x80\x80\xAF", "????"}, // an overlong "/" in four bytes
+        {"\xED\xA0\x80", "???"},      // a surrogate
+        {"\xF4\x90\x80\x80", "????"}, // beyond U+10FFFF
+        {"\xF5\x80", "??"},           // no lead byte at all
+        {"\x80x", "?x"},              // a stray continuation byte
+        {"\xE2\x82x", "?x"},          // a three-byte sequence cut short
+        {"\xC3\xA4\xC3", "\xE4?"},    // a valid character, then a cut-short one
+    };
+    for (const auto &[utf8, expected] : cases)
+        EXPECT_EQ(ansi::encode(utf8), expected) << testing::PrintToString(utf8);
 }

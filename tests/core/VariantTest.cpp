@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using namespace tarvex;
 
 TEST(Variant, reportsTheTypeWordOfEveryKind)
@@ -63,7 +65,7 @@ TEST(VarArray, redimGivesEmptyElementsWithinTheBounds)
 
     VarArray texts(VarType::String);
     texts.redim({{0, 1}});
-    EXPECT_EQ(texts[0], Variant(""));
+    EXPECT_EQ(std::as_const(texts)[0], Variant(""));
 
     VarArray grid;
     grid.redim({{0, 1}, {-2, 0}});
@@ -114,4 +116,37 @@ TEST(VarArray, copiesNeverChangeTheOriginal)
     EXPECT_EQ(row.array()[1].array()[0], Variant("="));
     EXPECT_EQ(copy.array()[1].array()[0], Variant("<"));
     EXPECT_NE(row, copy);
+}
+
+TEST(VarArray, aTextArrayHoldsTextsOnly)
+{
+    // Whatever is stored takes its text form; what has none is refused, and the array keeps
+    // what it held.
+    VarArray texts(VarType::String);
+    texts.append(Variant(5));
+    texts.append(Variant(Decimal::parse("2.5").value()));
+    texts.append(Variant());
+    texts.set(2, Variant::boolean(true));
+    EXPECT_EQ(texts, VarArray::ofStrings({"5", "2.5", "True"}));
+    EXPECT_EQ(VarArray::ofValues({Variant(7)}, VarType::String), VarArray::ofStrings({"7"}));
+    EXPECT_THROW(texts.append(Variant(VarArray())), VbError);
+    EXPECT_THROW(texts.set(0, Variant::null()), VbError);
+    EXPECT_THROW((void)texts[0], VbError); // no unchecked way in
+    EXPECT_THROW((void)texts.elements(), VbError);
+    EXPECT_EQ(texts, VarArray::ofStrings({"5", "2.5", "True"}));
+
+    VarArray never(VarType::String);
+    EXPECT_THROW(never.append(Variant::null()), VbError);
+    EXPECT_FALSE(never.isDimensioned());
+}
+
+TEST(VarArray, otherTypedArraysRefuseOtherKinds)
+{
+    VarArray longs(VarType::Long);
+    longs.redim({{0, 1}});
+    EXPECT_EQ(std::as_const(longs)[0], Variant(0));
+    longs.set(1, Variant(9));
+    EXPECT_THROW(longs.set(0, Variant("9")), VbError);
+    EXPECT_THROW(longs.set(0, Variant::integer(9)), VbError);
+    EXPECT_EQ(std::as_const(longs)[1], Variant(9));
 }

@@ -81,3 +81,19 @@ TEST_F(Activation, anActivatedRowRunsAgain)
     receiveFloat("/a", 1);
     EXPECT_EQ(executions(), (Calls{"Execute /a 255 0 255"}));
 }
+
+TEST_F(Activation, passesOverARowWithoutAnActivationSlotAndSwitchesTheOthers)
+{
+    // Five slots, but from index -1: the id is at 3 and there is no index 4.
+    VarArray damaged;
+    damaged.redim({{-1, 3}});
+    damaged[3] = Variant(7);
+    setTable(table({switchableRow("/a", 7, "Activated"), Variant(damaged),
+                    switchableRow("/c", 7, "Activated")}));
+    windows.listItemCount = 4;
+    deactivateAction(state, 7);
+    EXPECT_EQ(activationOf(state, 0), "Deactivated");
+    EXPECT_EQ(state.actionTable.rows()[1].array(), damaged);
+    EXPECT_EQ(activationOf(state, 2), "Deactivated");
+    EXPECT_EQ(windows.checkedItems, (std::vector<std::pair<int, bool>>{{1, false}, {3, false}}));
+}

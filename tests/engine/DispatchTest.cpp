@@ -237,6 +237,28 @@ TEST_F(BeatRule, isLeftAloneByNeverDeactivatedRowsAndTexts)
     EXPECT_EQ(state.lastBeatValue, 50);
 }
 
+TEST_F(BeatRule, takesATextThatReadsAsANumberAsThatNumber)
+{
+    const Variant on("Activated");
+    state.lastBeatValue = 5;
+    EXPECT_TRUE(evaluateCondition(state, "=", Variant("NumarkBeat"), Variant("1"), on));
+    EXPECT_EQ(state.lastBeatValue, 1);
+    EXPECT_FALSE(evaluateCondition(state, "=", Variant("NumarkBeat"), Variant(" 2.5 "), on));
+    EXPECT_EQ(state.lastBeatValue, 2); // halves go to the even neighbour
+    // A text that is no number satisfies nothing and leaves the value alone.
+    EXPECT_FALSE(evaluateCondition(state, "any", Variant("NumarkBeat"), Variant("up"), on));
+    EXPECT_EQ(state.lastBeatValue, 2);
+
+    // From the network: the string "1" after 5 is a beat, as the float 1 would be.
+    setTable(table({actionRow(
+        "/beat", {"s"},
+        {{condition("=", range("NumarkBeat", "-", "-", "-", "-", "-", "-"), target("Beat"))}})}));
+    state.lastBeatValue = 5;
+    receive(OscBuilder().message("/beat", ",s").str("1"));
+    EXPECT_EQ(executions(), (Calls{"Execute Beat 127 0 255"}));
+    EXPECT_EQ(state.lastBeatValue, 1);
+}
+
 using Takeover = EngineTest;
 
 TEST_F(Takeover, learnModeTakesTheDatagramAndTheAnalyzerSeesItOnlyWhenOpen)
@@ -299,4 +321,95 @@ TEST_F(Takeover, aTableReplacedByTheHostStopsTheDatagram)
     receiveFloat("/a", 1);
     EXPECT_EQ(reloading->executions, 1);
     EXPECT_TRUE(executions().empty());
+}
+
+TEST_F(Takeover, anActionUnderWayWhenTheHostReplacesTheTableRunsWithItsOwnValues)
+{
+    setTable(table(
+        {actionRow("/a", {"f"}, {{condition("any", range("", "0", "1", "0", "100"), target("A"))}}),
+         anyFader("/a", "B")}));
+    int notifications = 0;
+    helper->stream->onCall = [&] {
+        if (++notifications == 1)
+            setTable(table({anyFader("/a", "Other")}));
+    };
+    receiveFloat("/a", 0.5f);
+    // The first action fetches its target and runs with the values it started with; the rest
+    // of the datagram stops.
+    EXPECT_EQ(calls(),
+              (Calls{"UserInteraction", "CreateTarget A T1 T2 3 1", "Execute A 50 0 255"}));
+    helper->log->clear();
+    receiveFloat("/a", 1);
+    EXPECT_EQ(executions(), (Calls{"Execute Other 255 0 255"}));
+}
+
+// A host target whose execution hands a datagram to the plug-in, as a message box or another
+// nested event loop in the host's windows can; it may then fail.
+class HandingInTarget : public IHostTarget {
+public:
+    HandingInTarget(PluginState &state, std::shared_ptr<HostLog> log, std::vector<uint8_t> datagram,
+                    bool failAfterwards)
+        : m_state(state), m_log(std::move(log)), m_datagram(std::move(datagram)),
+          m_fail(failAfterwards)
+    {}
+    void Execute(int32_t &, int32_t &, int32_t &, const Variant &) override
+    {
+        m_log->add("Execute hand-in");
+        std::vector<uint8_t> datagram = std::exchange(m_datagram, {});
+        if (!datagram.empty())
+            handleDatagram(m_state, datagram);
+        if (m_fail)
+            throw VbError(5, "Invalid procedure call or argument");
+    }
+    Variant T1() override { return {}; }
+    uint8_t T3() override { return 0; }
+    Variant T0() override { return {}; }
+    int32_t T4() override { return 0; }
+    Variant T2() override { return {}; }
+
+private:
+    PluginState &m_state;
+    std::shared_ptr<HostLog> m_log;
+    std::vector<uint8_t> m_datagram;
+    bool m_fail;
+};
+
+class Reentrance : public EngineTest {
+protected:
+    void handInFrom(const std::string &name, bool failAfterwards)
+    {
+        setTable(table(
+            {anyFader("/a", name), anyFader("/a", "B"), anyFader("/b", "C"), anyFader("/c", "D")}));
+        std::vector<uint8_t> bundle = OscBuilder()
+                                          .bundle()
+                                          .element(OscBuilder().message("/b", ",f").f32(1).bytes())
+                                          .element(OscBuilder().message("/c", ",f").f32(1).bytes())
+                                          .bytes();
+        state.targetCache.add(targetKey(target(name)),
+                              std::make_shared<HandingInTarget>(state, helper->log,
+                                                                std::move(bundle), failAfterwards));
+    }
+};
+
+TEST_F(Reentrance, aDatagramHandedInDuringHandlingRunsRightAfterInArrivalOrder)
+{
+    handInFrom("In", false);
+    receiveFloat("/a", 1);
+    EXPECT_EQ(executions(), (Calls{"Execute hand-in", "Execute B 255 0 255", "Execute C 255 0 255",
+                                   "Execute D 255 0 255"}));
+    EXPECT_FALSE(state.incoming.handling);
+    EXPECT_TRUE(state.incoming.waiting.empty());
+}
+
+TEST_F(Reentrance, aFailingDatagramStillLetsTheWaitingOnesRunAndThenReportsItsFailure)
+{
+    handInFrom("In", true);
+    EXPECT_THROW(receiveFloat("/a", 1), VbError);
+    // The failure dropped the rest of the first datagram, not the one that waited.
+    EXPECT_EQ(executions(),
+              (Calls{"Execute hand-in", "Execute C 255 0 255", "Execute D 255 0 255"}));
+    EXPECT_FALSE(state.incoming.handling);
+    helper->log->clear();
+    receiveFloat("/b", 0);
+    EXPECT_EQ(executions(), (Calls{"Execute C 0 0 255"}));
 }

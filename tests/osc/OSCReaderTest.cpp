@@ -105,6 +105,25 @@ TEST(OSCReaderMessage, readsAMessageWithoutArgumentsAsTheEmptyForm)
     }
 }
 
+TEST(OSCReaderMessage, aTypeTagStringThatRunsPastTheLastPositionGivesTheEmptyForm)
+{
+    // The comma sits at index 32764: reading ",i" and its padding would pass index 32767.
+    const std::vector<uint8_t> bytes = OscBuilder()
+                                           .str("/a")
+                                           .raw(std::vector<uint8_t>(32760, 'x'))
+                                           .raw({',', 'i', 0, 0})
+                                           .i32(5)
+                                           .bytes();
+    ASSERT_EQ(bytes[32764], ',');
+    const OSCMessages out = decode(bytes);
+    ASSERT_EQ(out.size(), 1u);
+    const OSCMessage &m = out[0].message();
+    EXPECT_EQ(m.address(), "/a");
+    EXPECT_EQ(tagsOf(m), (Tags{"Empty"}));
+    ASSERT_EQ(m.slotCount(), 1u);
+    EXPECT_EQ(m.slot(0)[0], Variant::integer(0));
+}
+
 TEST(OSCReaderMessage, findsTheTypeTagsPastJunkAndKeepsUnknownTags)
 {
     const OSCMessages out =

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace tarvex;
 using tarvex::test::Bytes;
@@ -221,16 +222,58 @@ TEST(ArrayFileRead, fileCutShortLoadsAsFarAsItGoes)
     }
 }
 
+// Every element held, at every level of nesting.
+size_t elementsHeld(const VarArray &array)
+{
+    size_t count = array.size();
+    for (const Variant &element : array.elements())
+        if (element.isArray())
+            count += elementsHeld(element.array());
+    return count;
+}
+
+TEST(ArrayFileRead, nestedArraysShareOneBudgetOfTheFilesBytes)
+{
+    // 63 arrays nested in the first element of the one before, each promising as many elements
+    // as the bytes after its own descriptor could hold; zeros (Empty) fill the rest.
+    const size_t fileSize = 16384;
+    Bytes b;
+    b.header(0, 0);
+    for (int level = 0; level < 63; ++level) {
+        size_t after = fileSize - b.data.size() - 12;
+        b.array(0x200C, static_cast<int32_t>(after / 2));
+    }
+    b.data.resize(fileSize, 0);
+    TempFolder folder;
+    writeFile(folder.path("in.dat"), b.data);
+    VarArray table;
+    EXPECT_EQ(readArrayFile(folder.path("in.dat"), table), ArrayFileRead::Damaged);
+    ASSERT_TRUE(table.isDimensioned());
+    // A value may take a few dozen bytes, never a thousand times its share of the file.
+    EXPECT_LE(elementsHeld(table) * sizeof(Variant), 64 * fileSize);
+    EXPECT_GE(elementsHeld(table), fileSize / 4); // the first level was read
+}
+
+TEST(ArrayFileRead, aTextWithAZeroByteKeepsItBothWays)
+{
+    TempFolder folder;
+    const ByteVector bytes = Bytes().header(0, 0).string(std::string_view("a\0b\0", 4)).data;
+    VarArray read = readBytes(folder, bytes);
+    EXPECT_EQ(read[0], Variant(std::string("a\0b\0", 4)));
+    EXPECT_EQ(writtenBytes(folder, read), bytes);
+}
+
 TEST(ArrayFileWrite, roundTripKeepsBoundsTypeWordsAndValues)
 {
     TempFolder folder;
     VarArray grid(VarType::Integer);
     grid.redim({{1, 2}, {-3, -2}});
     for (int16_t i = 0; i < 4; ++i)
-        grid.elements()[i] = Variant::integer(static_cast<int16_t>(i * 1000 - 1));
+        grid.setElement(static_cast<size_t>(i),
+                        Variant::integer(static_cast<int16_t>(i * 1000 - 1)));
     VarArray decimals(VarType::Decimal);
     decimals.redim({{0, 0}});
-    decimals[0] = Variant(Decimal::fromParts(false, 28, 0xFFFFFFFF, 1, 2));
+    decimals.set(0, Variant(Decimal::fromParts(false, 28, 0xFFFFFFFF, 1, 2)));
     VarArray table;
     table.redim({{0, 1}, {5, 6}});
     auto cells = table.elements();
@@ -327,6 +370,34 @@ TEST(ArrayFileWrite, failedWriteKeepsTheOldFileAndReportsTheError)
     EXPECT_EQ(errorNumberOf([&] { writeArrayFile(folder.path("no/such.dat"), big); }), 75);
     EXPECT_TRUE(std::filesystem::is_directory(folder.path("folder.dat")));
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"folder.dat", "out.dat"}));
+}
+
+TEST(ArrayFileWrite, aSuccessfulWriteRemovesStaleTemporariesOfThatFileOnly)
+{
+    TempFolder folder;
+    // Left by writes that crashed between writing and renaming.
+    for (const char *name : {"out.dat.tmp-AbC123", "out.dat.tmp-zz9zz9", "other.dat.tmp-AbC123",
+                             "out.dat.tmp-AbC1234", "out.dat.tmp-AbC12"})
+        writeFile(folder.path(name), SettingsExample);
+    writeArrayFile(folder.path("out.dat"), VarArray::ofValues({Variant("x")}));
+    EXPECT_EQ(folder.names(),
+              (std::vector<std::string>{"other.dat.tmp-AbC123", "out.dat", "out.dat.tmp-AbC12",
+                                        "out.dat.tmp-AbC1234"}));
+}
+
+TEST(ArrayFileWrite, aNewFileFollowsTheUmaskAndAReplacedOneKeepsItsMode)
+{
+    TempFolder folder;
+    const mode_t previous = ::umask(027);
+    writeArrayFile(folder.path("new.dat"), VarArray::ofValues({Variant("x")}));
+    writeFile(folder.path("old.dat"), SettingsExample);
+    std::filesystem::permissions(folder.path("old.dat"), std::filesystem::perms(0604));
+    writeArrayFile(folder.path("old.dat"), VarArray::ofValues({Variant("x")}));
+    ::umask(previous);
+    EXPECT_EQ(std::filesystem::status(folder.path("new.dat")).permissions(),
+              std::filesystem::perms(0640));
+    EXPECT_EQ(std::filesystem::status(folder.path("old.dat")).permissions(),
+              std::filesystem::perms(0604));
 }
 
 } // namespace

@@ -161,6 +161,65 @@ TEST_F(SettingsFiles, resaveNeverReplacesAnActionsFileThatCouldNotBeRead)
     }
 }
 
+TEST_F(SettingsFiles, resaveKeepsAnActionsFileReadOnlyInPartAndUsesItsReadableRows)
+{
+    Bytes actions;
+    actions.header(0, 2);
+    addRow(actions, longId(1), "Activated");
+    addRow(actions, longId(2), "Activated");
+    Bytes badTypeWord = actions;
+    badTypeWord.array(0x200C, 5).string("/third").u16(0x0077);
+    const ByteVector cutShort(actions.data.begin(), actions.data.end() - 3);
+    for (const ByteVector &damaged : {badTypeWord.data, cutShort}) {
+        TempFolder project;
+        host->setBaseFilename(project.path("show.zlm"));
+        writeFile(project.path("TarvexActions.dat"), damaged);
+        // A "Version 1" file makes the loader re-save both files.
+        writeFile(project.path("TarvexSettings.dat"),
+                  settingsFile({"Version 1", "a", "b", "c", "d"}, 4).data);
+        PluginState fresh{windows};
+        fresh.hostHelper = host;
+        loadSettings(fresh);
+        EXPECT_EQ(readFile(project.path("TarvexActions.dat")), damaged);
+        EXPECT_EQ(fresh.actionTable.rows()[0].array()[rowField::ActionId], Variant(1));
+        EXPECT_EQ(fresh.actionTable.rows()[1].array()[rowField::Address], Variant("/fader"));
+        EXPECT_EQ(readFile(project.path("TarvexSettings.dat")),
+                  settingsFile({"Version 2", "a", "b", "c", "d"}, 4).data);
+    }
+}
+
+TEST_F(SettingsFiles, aSettingsFileWithAnEmptyRangeGetsTheDefaults)
+{
+    writeFile(settingsPath(), Bytes().header(0, -1).data);
+    loadSettings(state);
+    ByteVector defaults = settingsFile({"Version 2", "127.0.0.1", "12345", "127.0.0.1", "12345"}, 5)
+                              .u16(0x000B)
+                              .u16(0x0000)
+                              .data;
+    EXPECT_EQ(readFile(settingsPath()), defaults);
+    EXPECT_EQ(slot(setting::Version), Variant("Version 3"));
+    saveSettings(state);
+    EXPECT_EQ(settingValue(state, setting::Version), Variant("Version 3"));
+    VarArray saved;
+    readArrayFile(settingsPath(), saved);
+    EXPECT_EQ(saved[setting::Version], Variant("Version 3"));
+}
+
+TEST_F(SettingsFiles, firstLoadGoesOnPastARowWithoutAnActivationSlot)
+{
+    Bytes actions;
+    actions.header(0, 2);
+    addRow(actions, longId(7), "Deactivated");
+    // Five elements from index -1: the id is at index 3, and there is no index 4.
+    actions.array(0x200C, 5, -1).string("/damaged").u16(0).u16(0).u16(0).u16(0x0003).i32(7);
+    addRow(actions, longId(7), "Activated");
+    writeFile(actionsPath(), actions.data);
+    loadSettings(state);
+    EXPECT_EQ(activationOf(0), "Deactivated");
+    EXPECT_EQ(state.actionTable.rows()[1].array().find(rowField::Activation), nullptr);
+    EXPECT_EQ(activationOf(2), "Deactivated");
+}
+
 TEST_F(SettingsFiles, firstLoadDeactivatesEveryRowNotExactlyActivated)
 {
     Bytes actions;

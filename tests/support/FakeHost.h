@@ -120,9 +120,13 @@ public:
             return Object::callByName(member, arguments);
         if (m_logged)
             m_log->add(m_member);
+        if (onCall)
+            onCall();
         return m_result;
     }
     void setResult(Variant result) { m_result = std::move(result); }
+    // What the host does besides, for tests of hosts that call back into the plug-in.
+    std::function<void()> onCall;
 
 private:
     std::shared_ptr<HostLog> m_log;
