@@ -9,6 +9,7 @@
 #include "ui/EventEdge.h"
 #include "ui/PlugInRuntime.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -88,27 +89,48 @@ void frmSettings::buildControls()
 
 void frmSettings::layOutControls()
 {
+    setFont(lvActions->font());
     const double pixelsPerTwip = logicalDpiX() / TwipsPerInch;
     auto px = [pixelsPerTwip](int twips) {
         return static_cast<int>(std::lround(twips * pixelsPerTwip));
     };
-    // Every control of the top strip stands at the same top; taller controls grow downwards.
-    auto place = [&](QWidget *widget, int left, int width, int height, int top = 120) {
-        widget->setGeometry(px(left), px(top), px(width), px(height));
+    // The top strip, left to right, at one top. A caption wider than its box (fonts differ from
+    // screen to screen) widens the box and moves everything right of it, so no text is cut.
+    struct StripControl {
+        QWidget *widget;
+        int left, width, height;
+        QString widest; // the text the box must fit; its own text when empty
     };
-    place(Label1, 120, 495, 255);
-    place(IP, 840, 1335, 285);
-    place(Label2, 2280, 135, 255);
-    place(Port, 2400, 615, 285);
-    place(LearnButton, 3120, 735, 375);
-    place(startAnalyzer, 4080, 975, 375);
-    place(receiving, 5400, 255, 255);
-    place(Label3, 5760, 2175, 255);
-    place(OSCCount, 8040, 615, 255);
-    place(Speichern, 8880, 1335, 375);
-    place(Command1, 10680, 1815, 375);
-    place(lvActions, 120, 16815, 6615, 600);
-    resize(px(ClientWidthTwips), px(ClientHeightTwips));
+    const StripControl strip[] = {
+        {Label1, 120, 495, 255, {}},
+        {IP, 840, 1335, 285, QStringLiteral("255.255.255.255")},
+        {Label2, 2280, 135, 255, {}},
+        {Port, 2400, 615, 285, QStringLiteral("65535")},
+        {LearnButton, 3120, 735, 375, QString::fromUtf8(CaptionLearn.data())},
+        {startAnalyzer, 4080, 975, 375, {}},
+        {receiving, 5400, 255, 255, {}},
+        {Label3, 5760, 2175, 255, {}},
+        {OSCCount, 8040, 615, 255, QStringLiteral("00000")},
+        {Speichern, 8880, 1335, 375, {}},
+        {Command1, 10680, 1815, 375, {}},
+    };
+    const QFontMetrics metrics = fontMetrics();
+    int shift = 0;
+    for (const StripControl &control : strip) {
+        int width = px(control.width);
+        if (control.widget != receiving) {
+            const int padding = qobject_cast<QLabel *>(control.widget) ? 2 : 16;
+            const QString text = control.widest.isEmpty()
+                                     ? control.widget->property("text").toString()
+                                     : control.widest;
+            width = std::max(width, metrics.horizontalAdvance(text) + padding);
+        }
+        control.widget->setGeometry(px(control.left) + shift, px(120), width, px(control.height));
+        shift += width - px(control.width);
+    }
+    lvActions->setGeometry(px(120), px(600), px(16815), px(6615));
+    resize(std::max(px(ClientWidthTwips), Command1->geometry().right() + px(120)),
+           px(ClientHeightTwips));
 }
 
 void frmSettings::connectEvents()
