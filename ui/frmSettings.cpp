@@ -149,22 +149,30 @@ void frmSettings::connectEvents()
 void frmSettings::wireList()
 {
     lvActions->onEditRequest = [this](const ListRowPtr &row) {
-        runEvent("lvActions_EditRequest", [&] { m_editor->beginCellEdit(row); });
+        runEvent("lvActions_EditRequest", [&] { listEditor().beginCellEdit(row); });
     };
     lvActions->onDropDownDone = [this](const std::string &, const std::string &text) {
-        runEvent("lvActions_DropDownDone", [&] { m_editor->applyCellEdit(text); });
+        runEvent("lvActions_DropDownDone", [&] { listEditor().applyCellEdit(text); });
     };
     lvActions->onTextEditDone = [this](const std::string &, const std::string &text) {
-        runEvent("lvActions_TextEditDone", [&] { m_editor->applyCellEdit(text); });
+        runEvent("lvActions_TextEditDone", [&] { listEditor().applyCellEdit(text); });
     };
     lvActions->onQuery = [](const std::string &, bool &answer) { answer = true; };
 }
 
-void frmSettings::addColumns()
+// Check boxes, the editor's ten columns, then the host's target columns from index 10 on.
+void frmSettings::setUpList()
 {
     ListWidgetPtr list = lvActions->list();
+    list->setCheckBoxes(true);
     for (const Column &column : EditorColumns)
         list->addColumn(column.header, column.widthTwips);
+    if (!hostModule)
+        tarvex::raise(errc::ObjectVariableNotSet);
+    TargetFactoryPtr factory = hostModule->GetTargetFactory();
+    if (!factory)
+        tarvex::raise(errc::ObjectVariableNotSet);
+    factory->SetupList(list);
 }
 
 void frmSettings::Form_Load()
@@ -175,15 +183,7 @@ void frmSettings::Form_Load()
         return learnCaption() == CaptionLearnStop;
     });
     wireList();
-    ListWidgetPtr list = lvActions->list();
-    list->setCheckBoxes(true);
-    addColumns();
-    if (!hostModule)
-        tarvex::raise(errc::ObjectVariableNotSet);
-    TargetFactoryPtr factory = hostModule->GetTargetFactory();
-    if (!factory)
-        tarvex::raise(errc::ObjectVariableNotSet);
-    factory->SetupList(list);
+    setUpList();
     loadSettings(state);
     IP->setText(QString::fromStdString(toText(settingValue(state, setting::EditorAddress))));
     Port->setText(QString::fromStdString(toText(settingValue(state, setting::EditorPort))));

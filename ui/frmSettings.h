@@ -95,7 +95,7 @@ private:
     void layOutControls();
     void connectEvents();
     void wireList();
-    void addColumns();
+    void setUpList();
 
     void startLearning();
     void stopLearning();
