@@ -205,6 +205,17 @@ TEST_F(SettingsWindowTest, learningCountsTheDistinctAddressesOnTheIndicatorTick)
     EXPECT_TRUE(boxes->boxes.empty());
 }
 
+TEST_F(SettingsWindowTest, unloadingWhileLearningLeavesTheSocketAndANewLoadStartsIdle)
+{
+    const uint16_t port = startLearning();
+    runtime.windows().unload(runtime.settingsWindowId());
+    EXPECT_TRUE(socketOpen());
+    EXPECT_EQ(window().Winsock1->LocalPort(), port);
+    EXPECT_FALSE(runtime.learnModeOn()); // loads a fresh editor
+    EXPECT_EQ(editor().learnCaption(), "Lernen");
+    EXPECT_FALSE(editor().Timer1->enabled());
+}
+
 TEST_F(SettingsWindowTest, aTickWithNothingLearnedYetKeepsTheFlagAndTheCount)
 {
     frmSettings &w = editor();
