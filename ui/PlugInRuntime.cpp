@@ -3,6 +3,7 @@
 #include "core/Conversions.h"
 #include "net/frmMainOSC.h"
 #include "store/OSCSaver.h"
+#include "ui/frmSettings.h"
 
 namespace tarvex {
 
@@ -41,6 +42,16 @@ ActionsEditor *PlugInRuntime::loadedActionsEditor() const
     return dynamic_cast<ActionsEditor *>(m_windows.loaded(m_settingsWindow));
 }
 
+frmSettings &PlugInRuntime::settingsWindow()
+{
+    return m_windows.window<frmSettings>(m_settingsWindow);
+}
+
+frmSettings *PlugInRuntime::loadedSettingsWindow() const
+{
+    return m_windows.loadedWindow<frmSettings>(m_settingsWindow);
+}
+
 // --- Main window ---
 
 void PlugInRuntime::signalReception()
@@ -76,31 +87,30 @@ int16_t PlugInRuntime::autostartValue()
     return mainWindow().chkAutostart->isChecked() ? 1 : 0;
 }
 
-// --- Editor and analyzer ---
-// EDITOR: until the actions editor (frmSettings) and the analyzer (frmAnalyzer) are registered,
-// these answer as a freshly loaded editor and a closed analyzer would: learn mode off, an empty
-// list, the editor's boxes as its load fills them from the settings. The editor's issue replaces
-// each of them with a touch of the real window.
+// --- Editor ---
+// Each answer touches the editor window, which loads it (hidden) when it is not loaded yet.
 
 bool PlugInRuntime::learnModeOn()
 {
-    return false; // EDITOR: LearnButton caption == "Stop"
+    return settingsWindow().learnCaption() == CaptionLearnStop;
 }
 
 void PlugInRuntime::setReceived()
 {
-    // EDITOR: frmSettings.Received = true
+    settingsWindow().Received = true;
 }
 
 int PlugInRuntime::actionListItemCount()
 {
-    return 0; // EDITOR: lvActions item count
+    return settingsWindow().lvActions->list()->rowCount();
 }
 
-void PlugInRuntime::setActionListItemChecked(int, bool)
+void PlugInRuntime::setActionListItemChecked(int position, bool checked)
 {
-    // EDITOR: lvActions item check box
+    settingsWindow().lvActions->list()->row(position)->setChecked(checked);
 }
+
+// --- Analyzer ---
 
 bool PlugInRuntime::analyzerOpen()
 {
@@ -112,16 +122,15 @@ void PlugInRuntime::analyze(const osc::OSCMessages &)
     // ANALYZER: frmAnalyzer.Analyze; never called while analyzerOpen() is false.
 }
 
+// While the settings writer runs, loading the editor fills only these boxes, not the list.
 std::string PlugInRuntime::editorAddress()
 {
-    loadSettings(m_state); // EDITOR: frmSettings.IP (its load fills it from slot 3)
-    return toText(settingValue(m_state, setting::EditorAddress));
+    return settingsWindow().IP->text().toStdString();
 }
 
 std::string PlugInRuntime::editorPort()
 {
-    loadSettings(m_state); // EDITOR: frmSettings.Port (its load fills it from slot 4)
-    return toText(settingValue(m_state, setting::EditorPort));
+    return settingsWindow().Port->text().toStdString();
 }
 
 } // namespace tarvex

@@ -22,6 +22,7 @@
 namespace tarvex {
 
 class frmMainOSC;
+class frmSettings;
 
 class PlugInRuntime : public EngineWindows {
 public:
@@ -46,6 +47,9 @@ public:
     WindowId settingsWindowId() const { return m_settingsWindow; }
     ActionsEditor &actionsEditor();
     ActionsEditor *loadedActionsEditor() const;
+    // The editor window with its controls (loaded if needed), and only if it is loaded.
+    frmSettings &settingsWindow();
+    frmSettings *loadedSettingsWindow() const;
 
     // EngineWindows.
     void signalReception() override;

@@ -1,20 +1,13 @@
-// TEMPORARY seam: replaced by the editor window (frmSettings) when it lands.
+// The runtime creates the actions editor through this one function, so that the windows which
+// only need the ActionsEditor seam do not depend on the editor's controls.
 #include "ui/ActionsEditor.h"
-#include "ui/FormWindow.h"
+#include "ui/frmSettings.h"
 
 namespace tarvex {
-namespace {
-class PendingEditor : public FormWindow, public ActionsEditor {
-public:
-    std::string learnCaption() const override { return "Lernen"; }
-    void LearnButton_Click() override {}
-    void rebuildActionTable() override {}
-};
-} // namespace
 
-std::unique_ptr<FormWindow> createSettingsWindow(PlugInRuntime &)
+std::unique_ptr<FormWindow> createSettingsWindow(PlugInRuntime &runtime)
 {
-    return std::make_unique<PendingEditor>();
+    return std::make_unique<frmSettings>(runtime);
 }
 
 } // namespace tarvex

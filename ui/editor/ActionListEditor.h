@@ -20,6 +20,7 @@
 #include "plugin/ListWidget.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,11 +93,20 @@ private:
     int32_t drawActionId();
     void removeTableElement(int32_t index);
 
+    // rowTargets and the stored creation values beside it change only through these, so the
+    // two stay one element per row.
+    void resizeTargets(size_t count);
+    void setTarget(size_t slot, HostTargetPtr target);
+
     PluginState &m_state;
     ListWidgetPtr m_list;
     HostModulePtr m_hostModule;
     std::function<bool()> m_learnModeOn;
     std::vector<HostTargetPtr> m_rowTargets;
+    // The creation values a row was filled with when the host could not create its target:
+    // the row keeps them until its target is replaced, and getCommand hands them back, so one
+    // target the host does not know cannot block saving every other row.
+    std::vector<std::optional<VarArray>> m_storedTargets;
     std::function<uint32_t()> m_seedSource;
 };
 

@@ -49,9 +49,21 @@ void ActionListEditor::addBlankRow()
 {
     ListRowPtr row = m_list->addRow("");
     setCells(*row, 1, c::BlankRowCells, "");
-    m_rowTargets.resize(static_cast<size_t>(m_list->rowCount()));
+    resizeTargets(static_cast<size_t>(m_list->rowCount()));
     row->setChecked(true);
-    m_rowTargets[static_cast<size_t>(row->position() - 1)] = blankTarget();
+    setTarget(static_cast<size_t>(row->position() - 1), blankTarget());
+}
+
+void ActionListEditor::resizeTargets(size_t count)
+{
+    m_rowTargets.resize(count);
+    m_storedTargets.resize(count);
+}
+
+void ActionListEditor::setTarget(size_t slot, HostTargetPtr target)
+{
+    m_rowTargets.at(slot) = std::move(target);
+    m_storedTargets.at(slot).reset();
 }
 
 // --- Opening an editor -------------------------------------------------------------------------
@@ -173,7 +185,10 @@ void ActionListEditor::applyAddress(const ListRowPtr &row, int position, const s
         setCells(*row, c::Wert, 12, "");
         row->setText(text);
     }
-    m_rowTargets.at(static_cast<size_t>(position - 1)) = blankTarget();
+    const auto slot = static_cast<size_t>(position - 1);
+    setTarget(slot, blankTarget());
+    // The target columns show what the row now holds, not the target it had before.
+    factory()->ShowTargetInRow(m_rowTargets[slot], row, c::FirstTarget);
     const int rows = m_list->rowCount();
     if (!text.empty() && position == rows)
         addBlankRow();
@@ -227,6 +242,7 @@ void ActionListEditor::removeRow(int16_t index)
     m_list->removeRow(position);
     if (m_list->rowCount() < 2) {
         m_rowTargets.assign(1, blankTarget());
+        m_storedTargets.assign(1, std::nullopt);
         m_state.actionTable.erase();
         return;
     }
@@ -234,6 +250,7 @@ void ActionListEditor::removeRow(int16_t index)
     if (slot >= m_rowTargets.size())
         raise(errc::SubscriptOutOfRange);
     m_rowTargets.erase(m_rowTargets.begin() + static_cast<std::ptrdiff_t>(slot));
+    m_storedTargets.erase(m_storedTargets.begin() + static_cast<std::ptrdiff_t>(slot));
     if (m_state.actionTable.isDimensioned())
         removeTableElement(position - 1);
 }

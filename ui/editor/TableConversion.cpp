@@ -43,7 +43,7 @@ void ActionListEditor::fillRows()
 void ActionListEditor::fillRow(const VarArray &action)
 {
     ListRowPtr row = m_list->addRow(toText(action[rowField::Address]));
-    m_rowTargets.resize(static_cast<size_t>(m_list->rowCount()));
+    resizeTargets(static_cast<size_t>(m_list->rowCount()));
     row->setChecked(toText(action[rowField::Activation]) == Activated);
     const VarArray &conditions = arrayAt(action, rowField::Conditions);
     forEachTaggedArgument(
@@ -64,12 +64,13 @@ void ActionListEditor::showCondition(ListRowPtr &row, const std::string &label,
     for (int i = 0; i < count; ++i)
         row->setSubItem(c::CompareValue + i, toText(parameters[i]));
 
-    // A target the host cannot create or draw leaves the row without it; the cells stay.
+    // A target the host cannot create or draw leaves the row without it; the cells stay, and
+    // so do the stored creation values, for the next rebuild to write back unchanged.
     const auto slot = static_cast<size_t>(row->position() - 1);
     try {
         const VarArray &t = arrayAt(condition, conditionField::Target);
-        m_rowTargets.at(slot) =
-            factory()->CreateTarget(t[0], t[1], t[2], toByte(t[3]), toLong(t[4]));
+        m_storedTargets.at(slot) = VarArray::ofValues({t[0], t[1], t[2], t[3], t[4]});
+        setTarget(slot, factory()->CreateTarget(t[0], t[1], t[2], toByte(t[3]), toLong(t[4])));
     } catch (const VbError &) {
     }
     try {
@@ -91,6 +92,8 @@ VarArray ActionListEditor::getCommand(int16_t index)
     if (index < 0 || static_cast<size_t>(index) >= m_rowTargets.size())
         raise(errc::SubscriptOutOfRange);
     const HostTargetPtr &target = m_rowTargets[static_cast<size_t>(index)];
+    if (!target && m_storedTargets[static_cast<size_t>(index)])
+        return *m_storedTargets[static_cast<size_t>(index)];
     if (!target)
         raise(errc::ObjectVariableNotSet);
     Variant t0 = target->T0();

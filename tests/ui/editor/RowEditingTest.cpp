@@ -220,3 +220,16 @@ TEST_F(RowEditing, noEditorOpensWhileLearning)
     EXPECT_FALSE(opensEditor(list->rowCount(), 0));
     EXPECT_EQ(calls(), Texts{});
 }
+
+TEST_F(RowEditing, anAddressEditShowsTheNewBlankTargetInTheTargetColumns)
+{
+    state.actionTable.replace(
+        table({actionRow("/a", {"f"}, {{condition("=", range("1", "0", "1"), target("Ch1"))}})}));
+    load();
+    ASSERT_EQ(cell(1, 10), "Ch1");
+    calls().clear();
+    choose(1, 0, "/a");
+    // The cells show the blank target the row now holds, not the one it lost.
+    EXPECT_EQ(cell(1, 10), "");
+    EXPECT_EQ(calls(), (Texts{"CreateTarget    0 0", "ShowTargetInRow 10"}));
+}

@@ -74,6 +74,30 @@ TEST_F(TableConversion, fillSkipsATargetTheHostCannotCreate)
     EXPECT_EQ(cell(3, 10), "C");
 }
 
+TEST_F(TableConversion, aTargetTheHostCannotCreateIsSavedAsItWasStored)
+{
+    const VarArray original = mixedTable();
+    state.actionTable.replace(original);
+    helper->factory->failingTarget = "B";
+    load();
+    EXPECT_EQ(editor.getCommand(1), target("B"));
+    // The other rows are saved, and the row without a target keeps what it was stored with.
+    list->row(1)->setSubItem(3, "0.25");
+    editor.rebuildActionTable();
+    ASSERT_EQ(actions().size(), 3u);
+    const VarArray &secondFloat =
+        actions()[0].array()[rowField::Conditions].array()[0].array()[1].array();
+    EXPECT_EQ(toText(secondFloat[1].array()[0]), "0.25");
+    EXPECT_EQ(actions()[1], original[1]);
+    EXPECT_EQ(actions()[2], original[2]);
+    // Removing a row above it keeps the stored values with their row.
+    editor.removeRow(1);
+    EXPECT_EQ(editor.getCommand(0), target("B"));
+    // A new address gives the row a real (blank) target, and the stored values are gone.
+    choose(1, 0, "/name");
+    EXPECT_EQ(editor.getCommand(0), blankTarget());
+}
+
 TEST_F(TableConversion, mixedTagsStoreNeverMarkersForTheArgumentsNotChosen)
 {
     learn(OscBuilder().message("/mix", ",fsi").f32(0.5f).str("a").i32(7));

@@ -1,0 +1,268 @@
+// frmSettings: controls, layout, loading, resizing and the buttons. Learn mode and its indicator
+// are in frmSettingsLearn.cpp.
+
+#include "ui/frmSettings.h"
+
+#include "core/Conversions.h"
+#include "core/VbError.h"
+#include "store/OSCSaver.h"
+#include "ui/EventEdge.h"
+#include "ui/PlugInRuntime.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace tarvex {
+namespace {
+
+constexpr int IndicatorIntervalMs = 50;
+constexpr double TwipsPerInch = 1440.0;
+
+// The window's client area and the margins the list keeps to the window's outer edges.
+constexpr int ClientWidthTwips = 17040;
+constexpr int ClientHeightTwips = 7275;
+constexpr int ListWidthMarginTwips = 480;
+constexpr int ListHeightMarginTwips = 1200;
+
+// The editor's own columns (the host's target columns follow from index 10).
+struct Column {
+    const char *header;
+    int widthTwips;
+};
+constexpr Column EditorColumns[] = {
+    {"OSC-Address", 2295}, {"Wert", 1155}, {"Operator", 1000}, {"Vergleichswert", 1500},
+    {"inMin", 800},        {"inMax", 800}, {"outMin", 800},    {"outMax", 800},
+    {"Min", 800},          {"Max", 800}};
+
+} // namespace
+
+frmSettings::frmSettings(PlugInRuntime &runtime, QWidget *parent)
+    : FormWindow(parent), m_runtime(runtime)
+{
+    setWindowTitle(QStringLiteral("Tarvex Einstellungen"));
+    buildControls();
+    layOutControls();
+    connectEvents();
+}
+
+// The list's rules hold row handles of the view: they go first.
+frmSettings::~frmSettings()
+{
+    m_editor.reset();
+}
+
+void frmSettings::buildControls()
+{
+    Label1 = new QLabel(QStringLiteral("IP:Port"), this);
+    IP = new QLineEdit(QStringLiteral("127.0.0.1"), this);
+    Label2 = new QLabel(QStringLiteral(":"), this);
+    Port = new QLineEdit(QStringLiteral("12345"), this);
+    LearnButton =
+        new QPushButton(QString::fromUtf8(CaptionLearn.data(), CaptionLearn.size()), this);
+    startAnalyzer = new QPushButton(QStringLiteral("Analyzer"), this);
+    receiving = new ColorButton(this);
+    receiving->setFocusPolicy(Qt::NoFocus);
+    Label3 = new QLabel(QStringLiteral("Empfangene OSC-Messages"), this);
+    OSCCount = new QLabel(QStringLiteral("0"), this);
+    Speichern = new QPushButton(QStringLiteral("Speichern"), this);
+    Command1 = new QPushButton(QStringLiteral("Hauptfenster öffen"), this);
+    lvActions = new ActionListView(this);
+    Timer1 = new Timer(this, IndicatorIntervalMs, [this] { Timer1_Timer(); });
+
+    const std::pair<QObject *, const char *> names[] = {{Label1, "Label1"},
+                                                        {IP, "IP"},
+                                                        {Label2, "Label2"},
+                                                        {Port, "Port"},
+                                                        {LearnButton, "LearnButton"},
+                                                        {startAnalyzer, "startAnalyzer"},
+                                                        {receiving, "receiving"},
+                                                        {Label3, "Label3"},
+                                                        {OSCCount, "OSCCount"},
+                                                        {Speichern, "Speichern"},
+                                                        {Command1, "Command1"},
+                                                        {lvActions, "lvActions"},
+                                                        {Timer1, "Timer1"}};
+    for (const auto &[object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+}
+
+void frmSettings::layOutControls()
+{
+    setFont(lvActions->font());
+    const double pixelsPerTwip = logicalDpiX() / TwipsPerInch;
+    auto px = [pixelsPerTwip](int twips) {
+        return static_cast<int>(std::lround(twips * pixelsPerTwip));
+    };
+    // The top strip, left to right, at one top. A caption wider than its box (fonts differ from
+    // screen to screen) widens the box and moves everything right of it, so no text is cut.
+    struct StripControl {
+        QWidget *widget;
+        int left, width, height;
+        QString widest; // the text the box must fit; its own text when empty
+    };
+    const StripControl strip[] = {
+        {Label1, 120, 495, 255, {}},
+        {IP, 840, 1335, 285, QStringLiteral("255.255.255.255")},
+        {Label2, 2280, 135, 255, {}},
+        {Port, 2400, 615, 285, QStringLiteral("65535")},
+        {LearnButton, 3120, 735, 375, QString::fromUtf8(CaptionLearn.data())},
+        {startAnalyzer, 4080, 975, 375, {}},
+        {receiving, 5400, 255, 255, {}},
+        {Label3, 5760, 2175, 255, {}},
+        {OSCCount, 8040, 615, 255, QStringLiteral("00000")},
+        {Speichern, 8880, 1335, 375, {}},
+        {Command1, 10680, 1815, 375, {}},
+    };
+    const QFontMetrics metrics = fontMetrics();
+    int shift = 0;
+    for (const StripControl &control : strip) {
+        int width = px(control.width);
+        if (control.widget != receiving) {
+            const int padding = qobject_cast<QLabel *>(control.widget) ? 2 : 16;
+            const QString text = control.widest.isEmpty()
+                                     ? control.widget->property("text").toString()
+                                     : control.widest;
+            width = std::max(width, metrics.horizontalAdvance(text) + padding);
+        }
+        control.widget->setGeometry(px(control.left) + shift, px(120), width, px(control.height));
+        shift += width - px(control.width);
+    }
+    lvActions->setGeometry(px(120), px(600), px(16815), px(6615));
+    resize(std::max(px(ClientWidthTwips), Command1->geometry().right() + px(120)),
+           px(ClientHeightTwips));
+}
+
+void frmSettings::connectEvents()
+{
+    connect(LearnButton, &QPushButton::clicked, this,
+            [this] { runEvent("LearnButton_Click", [this] { LearnButton_Click(); }); });
+    connect(startAnalyzer, &QPushButton::clicked, this,
+            [this] { runEvent("startAnalyzer_Click", [this] { startAnalyzer_Click(); }); });
+    connect(Speichern, &QPushButton::clicked, this,
+            [this] { runEvent("Speichern_Click", [this] { Speichern_Click(); }); });
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { runEvent("Command1_Click", [this] { Command1_Click(); }); });
+}
+
+// The list's edit events go to its rules; every query is answered yes.
+void frmSettings::wireList()
+{
+    lvActions->onEditRequest = [this](const ListRowPtr &row) {
+        runEvent("lvActions_EditRequest", [&] { listEditor().beginCellEdit(row); });
+    };
+    lvActions->onDropDownDone = [this](const std::string &, const std::string &text) {
+        runEvent("lvActions_DropDownDone", [&] { listEditor().applyCellEdit(text); });
+    };
+    lvActions->onTextEditDone = [this](const std::string &, const std::string &text) {
+        runEvent("lvActions_TextEditDone", [&] { listEditor().applyCellEdit(text); });
+    };
+    lvActions->onQuery = [](const std::string &, bool &answer) { answer = true; };
+}
+
+// Check boxes, the editor's ten columns, then the host's target columns from index 10 on.
+void frmSettings::setUpList()
+{
+    ListWidgetPtr list = lvActions->list();
+    list->setCheckBoxes(true);
+    for (const Column &column : EditorColumns)
+        list->addColumn(column.header, column.widthTwips);
+    if (!hostModule)
+        tarvex::raise(errc::ObjectVariableNotSet);
+    TargetFactoryPtr factory = hostModule->GetTargetFactory();
+    if (!factory)
+        tarvex::raise(errc::ObjectVariableNotSet);
+    factory->SetupList(list);
+}
+
+void frmSettings::Form_Load()
+{
+    PluginState &state = m_runtime.state();
+    hostModule = typedView(state.hostHelper);
+    m_editor = std::make_unique<ActionListEditor>(state, lvActions->list(), hostModule, [this] {
+        return learnCaption() == CaptionLearnStop;
+    });
+    wireList();
+    setUpList();
+    loadSettings(state);
+    IP->setText(QString::fromStdString(toText(settingValue(state, setting::EditorAddress))));
+    Port->setText(QString::fromStdString(toText(settingValue(state, setting::EditorPort))));
+    if (state.savingSettings)
+        return; // the settings writer only reads the boxes
+    if (state.actionTable.rows().isDimensioned())
+        m_editor->fillRows();
+    m_editor->addBlankRow();
+}
+
+void frmSettings::Form_Unload()
+{
+    Timer1->setEnabled(false);
+    m_editor.reset();
+}
+
+void frmSettings::resizeEvent(QResizeEvent *event)
+{
+    FormWindow::resizeEvent(event);
+    runEvent("Form_Resize", [this] { Form_Resize(); });
+}
+
+void frmSettings::Form_Resize()
+{
+    const double pixelsPerTwip = logicalDpiX() / TwipsPerInch;
+    const QRect outer = frameGeometry();
+    const int width = std::abs(outer.width() -
+                               static_cast<int>(std::lround(ListWidthMarginTwips * pixelsPerTwip)));
+    const int height = std::abs(
+        outer.height() - static_cast<int>(std::lround(ListHeightMarginTwips * pixelsPerTwip)));
+    lvActions->resize(width, height);
+}
+
+void frmSettings::Speichern_Click()
+{
+    rebuildActionTable();
+    saveActionTable(m_runtime.state()); // nothing is written for an empty table
+}
+
+void frmSettings::Command1_Click()
+{
+    m_runtime.mainWindowObject()->showWindow();
+}
+
+void frmSettings::startAnalyzer_Click()
+{
+    showAnalyzerWindow();
+}
+
+// The analyzer window is not registered with the runtime yet; once it is, this shows it the way
+// Command1 shows the main window.
+void frmSettings::showAnalyzerWindow() {}
+
+void frmSettings::rebuildActionTable()
+{
+    listEditor().rebuildActionTable();
+}
+
+VarArray frmSettings::getCommand(int16_t index)
+{
+    return listEditor().getCommand(index);
+}
+
+void frmSettings::removeRow(int16_t index)
+{
+    listEditor().removeRow(index);
+}
+
+const std::vector<HostTargetPtr> &frmSettings::rowTargets() const
+{
+    static const std::vector<HostTargetPtr> none;
+    return m_editor ? m_editor->rowTargets() : none;
+}
+
+ActionListEditor &frmSettings::listEditor()
+{
+    if (!m_editor)
+        tarvex::raise(errc::ObjectVariableNotSet);
+    return *m_editor;
+}
+
+} // namespace tarvex

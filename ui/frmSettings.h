@@ -1,0 +1,110 @@
+#pragma once
+// frmSettings: the actions editor "Tarvex Einstellungen". The user edits the action table in its
+// list (lvActions), captures OSC addresses with learn mode and saves the actions file.
+//
+// The window is loaded hidden as soon as anything touches it: the dispatcher asks for the learn
+// caption on every datagram, the settings writer reads IP and Port. Every load refills the list
+// from the action table; the list and its host targets go with the window when it is unloaded.
+//
+// Learn mode ("Lernen" / "Stop") rebinds the main window's socket to this window's IP and Port;
+// while it runs, datagrams go to learn mode instead of the actions, and no cell can be edited.
+// Timer1 (50 ms) turns the indicator green for one tick when something arrived and shows the
+// count of learned addresses.
+//
+// Controls are public members and handlers public functions, so tests and the other windows
+// reach them directly; the handlers are connected to Qt's signals.
+
+#include "plugin/HostInterfaces.h"
+#include "ui/ActionsEditor.h"
+#include "ui/ColorButton.h"
+#include "ui/FormWindow.h"
+#include "ui/Timer.h"
+#include "ui/editor/ActionListEditor.h"
+#include "ui/editor/ActionListView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <memory>
+#include <string_view>
+
+namespace tarvex {
+
+class PlugInRuntime;
+
+inline constexpr std::string_view CaptionLearn = "Lernen";
+inline constexpr std::string_view CaptionLearnStop = "Stop";
+
+class frmSettings : public FormWindow, public ActionsEditor {
+public:
+    explicit frmSettings(PlugInRuntime &runtime, QWidget *parent = nullptr);
+    ~frmSettings() override;
+
+    // Controls (owned by the window).
+    QLabel *Label1;
+    QLineEdit *IP;
+    QLabel *Label2;
+    QLineEdit *Port;
+    QPushButton *LearnButton;
+    QPushButton *startAnalyzer;
+    ColorButton *receiving;
+    QLabel *Label3;
+    QLabel *OSCCount;
+    QPushButton *Speichern;
+    QPushButton *Command1;
+    ActionListView *lvActions;
+    Timer *Timer1; // 50 ms while learning: the receive indicator
+
+    // Set by learn mode for every datagram; read and cleared by Timer1.
+    bool Received = false;
+    // The typed host helper, taken when the window loads.
+    HostModulePtr hostModule;
+
+    void Form_Load() override;
+    // Discards the list's editing rules with their host targets; the action table stays.
+    void Form_Unload() override;
+    // The list follows the window's size.
+    void Form_Resize();
+
+    // Rebuilds the action table and writes the actions file when the table has rows.
+    void Speichern_Click();
+    // Shows the main window.
+    void Command1_Click();
+    // Shows the analyzer window.
+    void startAnalyzer_Click();
+    // The receive indicator's tick.
+    void Timer1_Timer();
+
+    // ActionsEditor.
+    std::string learnCaption() const override;
+    void LearnButton_Click() override;
+    void rebuildActionTable() override;
+
+    // The list's rules (exist while the window is loaded).
+    VarArray getCommand(int16_t index);
+    void removeRow(int16_t index);
+    const std::vector<HostTargetPtr> &rowTargets() const;
+    ActionListEditor &listEditor();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildControls();
+    void layOutControls();
+    void connectEvents();
+    void wireList();
+    void setUpList();
+
+    void startLearning();
+    void stopLearning();
+    void learnStartFailed(const std::string &description);
+    void setLearnCaption(std::string_view caption);
+    void showAnalyzerWindow();
+
+    PlugInRuntime &m_runtime;
+    std::unique_ptr<ActionListEditor> m_editor;
+};
+
+} // namespace tarvex
