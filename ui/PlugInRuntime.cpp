@@ -3,6 +3,7 @@
 #include "core/Conversions.h"
 #include "net/frmMainOSC.h"
 #include "store/OSCSaver.h"
+#include "ui/EventEdge.h"
 #include "ui/MainWindowObject.h"
 #include "ui/analyzer/frmAnalyzer.h"
 #include "ui/analyzer/frmRegexSyntax.h"
@@ -65,7 +66,7 @@ void PlugInRuntime::unloadOnClose(WindowId id, FormWindow &window)
             &m_unloadContext,
             [this, id, closing] {
                 if (closing && m_windows.loaded(id) == closing.data())
-                    m_windows.unload(id);
+                    runEvent("Form_Unload", [this, id] { m_windows.unload(id); });
             },
             Qt::QueuedConnection);
     });
