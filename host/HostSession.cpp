@@ -54,7 +54,10 @@ void HostSession::start(const QString &plugInPath, const QString &projectPath, S
         if (IZelmoTool *tool = m_plugIn.tool())
             tool->LoadProjectData();
         IExternalWindow *window = m_plugIn.mainWindow();
-        if (window->loadWindow() == VFalse)
+        // loadWindow's result carries nothing (a plug-in may answer false for a loaded window):
+        // whether the window is there afterwards is what counts.
+        window->loadWindow();
+        if (window->isOpen() == VFalse)
             throw std::runtime_error("the plug-in's main window did not load");
         if (show == Show::Shown)
             window->showWindow();

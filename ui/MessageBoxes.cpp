@@ -1,5 +1,7 @@
 #include "ui/MessageBoxes.h"
 
+#include "plugin/HostScripting.h"
+
 #include <QMessageBox>
 
 #include <ostream>
@@ -56,6 +58,20 @@ void ConsoleMessageBoxes::show(const std::string &text, MessageIcon icon, const 
             line += c;
     }
     m_out << "[" << titleOr(title) << ", " << iconName(icon) << "] " << line << std::endl;
+}
+
+HostFirstMessageBoxes::HostFirstMessageBoxes(std::function<ObjectPtr()> helper,
+                                             std::unique_ptr<MessageBoxes> own)
+    : m_helper(std::move(helper)), m_own(std::move(own))
+{}
+
+void HostFirstMessageBoxes::show(const std::string &text, MessageIcon icon,
+                                 const std::string &title)
+{
+    auto host = std::dynamic_pointer_cast<IHostMessageBoxes>(m_helper());
+    if (host && host->takeMessageBox(text))
+        return;
+    m_own->show(text, icon, title);
 }
 
 } // namespace tarvex

@@ -16,15 +16,19 @@
 #include "ui/MessageBoxes.h"
 #include "ui/WindowObject.h"
 #include "ui/WindowRegistry.h"
+#include "ui/analyzer/AnalyzerContext.h"
+
+#include <QObject>
 
 #include <memory>
 
 namespace tarvex {
 
+class frmAnalyzer;
 class frmMainOSC;
 class frmSettings;
 
-class PlugInRuntime : public EngineWindows {
+class PlugInRuntime : public EngineWindows, public AnalyzerContext {
 public:
     explicit PlugInRuntime(std::unique_ptr<MessageBoxes> messageBoxes);
     ~PlugInRuntime() override;
@@ -51,7 +55,15 @@ public:
     frmSettings &settingsWindow();
     frmSettings *loadedSettingsWindow() const;
 
-    // EngineWindows.
+    // The analyzer (frmAnalyzer): its id, and the window only if it is loaded. Closing it (or
+    // the syntax help) by the window's close box unloads it.
+    WindowId analyzerWindowId() const { return m_analyzerWindow; }
+    WindowId regexSyntaxWindowId() const { return m_regexSyntaxWindow; }
+    frmAnalyzer *loadedAnalyzer() const;
+    // The editor's "Analyzer" button: shows the analyzer, loading it first if needed.
+    void showAnalyzer();
+
+    // EngineWindows (learnModeOn also answers the analyzer).
     void signalReception() override;
     bool socketOpen() override;
     HostModulePtr mainWindowHostModule() override;
@@ -67,13 +79,26 @@ public:
     std::string editorAddress() override;
     std::string editorPort() override;
 
+    // AnalyzerContext.
+    void clickLearnButton() override;
+    void closeMainSocket() override;
+    void showWarning(const std::string &text) override;
+    void showRegexSyntax() override;
+
 private:
+    // A window closed by its close box is unloaded once its close event is over.
+    void unloadOnClose(WindowId id, FormWindow &window);
+
     std::unique_ptr<MessageBoxes> m_messageBoxes;
     PluginState m_state{*this};
     // Declared last: the windows go first, while the state they use still exists.
     WindowRegistry m_windows;
     WindowId m_mainWindow;
     WindowId m_settingsWindow;
+    WindowId m_analyzerWindow;
+    WindowId m_regexSyntaxWindow;
+    // Receives the deferred unloads of closed windows; goes first, so none runs afterwards.
+    QObject m_unloadContext;
 };
 
 } // namespace tarvex

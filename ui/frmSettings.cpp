@@ -230,12 +230,8 @@ void frmSettings::Command1_Click()
 
 void frmSettings::startAnalyzer_Click()
 {
-    showAnalyzerWindow();
+    m_runtime.showAnalyzer();
 }
-
-// The analyzer window is not registered with the runtime yet; once it is, this shows it the way
-// Command1 shows the main window.
-void frmSettings::showAnalyzerWindow() {}
 
 void frmSettings::rebuildActionTable()
 {

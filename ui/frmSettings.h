@@ -101,7 +101,6 @@ private:
     void stopLearning();
     void learnStartFailed(const std::string &description);
     void setLearnCaption(std::string_view caption);
-    void showAnalyzerWindow();
 
     PlugInRuntime &m_runtime;
     std::unique_ptr<ActionListEditor> m_editor;

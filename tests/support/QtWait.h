@@ -80,6 +80,19 @@ private:
     sockaddr_in m_to{};
 };
 
+// Whether a UDP socket can bind this port on 127.0.0.1 now (nothing else holds it).
+inline bool canBindUdp(uint16_t port)
+{
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
 // Holds a UDP port on 127.0.0.1 so that binding it fails.
 class TakenPort {
 public:

@@ -24,8 +24,9 @@ const std::string frmAnalyzer::RegexErrorText =
     "https://developer.mozilla.org/de/docs/Web/JavaScript/Guide/Regular_expressions";
 
 frmAnalyzer::frmAnalyzer(AnalyzerContext &context, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_context(context)
+    : FormWindow(parent), m_context(context)
 {
+    setWindowFlag(Qt::Window);
     buildControls();
     connect(refresh, &QPushButton::clicked, this, &frmAnalyzer::refresh_Click);
     connect(hilfe, &QPushButton::clicked, this, &frmAnalyzer::hilfe_Click);

@@ -11,9 +11,8 @@
 // aktuallisiere timer moves that text into the box every 10 ms, keeping the per-datagram work
 // small and the box bounded.
 
+#include "ui/FormWindow.h"
 #include "ui/analyzer/AnalyzerContext.h"
-
-#include <QWidget>
 
 #include <string>
 
@@ -29,7 +28,7 @@ namespace osc {
 class OSCMessages;
 }
 
-class frmAnalyzer : public QWidget {
+class frmAnalyzer : public FormWindow {
     Q_OBJECT
 public:
     // The box is emptied before text is added once it holds more than this many characters.
@@ -62,8 +61,8 @@ public:
     void Analyze(const osc::OSCMessages &messages);
 
     // Event handlers.
-    void Form_Load();
-    void Form_Unload();
+    void Form_Load() override;
+    void Form_Unload() override;
     void refresh_Click();
     void hilfe_Click();
     void Clear_Click();

@@ -1,13 +1,13 @@
 #pragma once
 // frmRegexSyntax ("Syntax"): the analyzer's short help on the filter's pattern syntax.
 
-#include <QWidget>
+#include "ui/FormWindow.h"
 
 class QLabel;
 
 namespace tarvex {
 
-class frmRegexSyntax : public QWidget {
+class frmRegexSyntax : public FormWindow {
     Q_OBJECT
 public:
     static const char *const HelpText;

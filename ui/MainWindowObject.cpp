@@ -1,0 +1,97 @@
+#include "ui/MainWindowObject.h"
+
+#include "net/frmMainOSC.h"
+#include "ui/PlugInRuntime.h"
+
+namespace tarvex {
+namespace {
+
+// The editor as the project hooks need it: through the runtime's seam and registry.
+class RuntimeProjectWindows : public ProjectWindows {
+public:
+    explicit RuntimeProjectWindows(PlugInRuntime &runtime) : m_runtime(runtime) {}
+    bool editorLoaded() override { return m_runtime.loadedActionsEditor() != nullptr; }
+    void unloadEditor() override { m_runtime.windows().unload(m_runtime.settingsWindowId()); }
+    void rebuildActionTable() override { m_runtime.actionsEditor().rebuildActionTable(); }
+
+private:
+    PlugInRuntime &m_runtime;
+};
+
+} // namespace
+
+MainWindowObject::MainWindowObject(PlugInRuntime &runtime, WindowRegistry &registry, WindowId id)
+    : WindowObject(registry, id), m_runtime(&runtime)
+{}
+
+PlugInRuntime &MainWindowObject::runtime()
+{
+    registry(); // raises error 91 once the registry (and with it the runtime) is gone
+    return *m_runtime;
+}
+
+std::string MainWindowObject::Name()
+{
+    return std::string(CommandServerName);
+}
+
+OptionListPtr MainWindowObject::GetFirstOptions()
+{
+    return getFirstOptions(runtime().state());
+}
+
+OptionListPtr MainWindowObject::GetSecondOptions(const Variant &)
+{
+    return getSecondOptions(runtime().state());
+}
+
+Variant MainWindowObject::ExecuteCommand(const Variant &firstSelection,
+                                         const Variant &secondSelection, const Variant &,
+                                         const Variant &, const Variant &)
+{
+    executeCommand(runtime().state(), firstSelection, secondSelection);
+    return Variant();
+}
+
+void MainWindowObject::ClearProjectData() {}
+
+void MainWindowObject::LoadProjectData()
+{
+    RuntimeProjectWindows windows(runtime());
+    loadProjectData(runtime().state(), windows);
+}
+
+void MainWindowObject::SaveProjectData()
+{
+    RuntimeProjectWindows windows(runtime());
+    saveProjectData(runtime().state(), windows);
+}
+
+VBool MainWindowObject::AskToSaveProjectData()
+{
+    return VFalse;
+}
+
+void MainWindowObject::SetViewMode(int32_t) {}
+
+void MainWindowObject::pressStart()
+{
+    runtime().mainWindow().Start_Click();
+}
+
+void MainWindowObject::pressLearn()
+{
+    runtime().actionsEditor().LearnButton_Click();
+}
+
+std::string MainWindowObject::serverCaption()
+{
+    return runtime().mainWindow().caption();
+}
+
+std::string MainWindowObject::learnCaption()
+{
+    return runtime().actionsEditor().learnCaption();
+}
+
+} // namespace tarvex
