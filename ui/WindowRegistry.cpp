@@ -35,11 +35,6 @@ const std::string &WindowRegistry::name(WindowId id) const
     return entry(id).name;
 }
 
-void WindowRegistry::setFormFactory(WindowId id, FormFactory createForm)
-{
-    entry(id).createForm = std::move(createForm);
-}
-
 std::shared_ptr<WindowObject> WindowRegistry::object(WindowId id)
 {
     Entry &e = entry(id);

@@ -42,10 +42,6 @@ public:
     // object factory the object is a plain WindowObject.
     WindowId add(std::string name, FormFactory createForm, ObjectFactory createObject = {});
     const std::string &name(WindowId id) const;
-    // Replaces how a registered window is created, from its next load on (tests put a stand-in
-    // in place of a window they do not exercise).
-    void setFormFactory(WindowId id, FormFactory createForm);
-
     // The window object, created on first use; never loads the window.
     std::shared_ptr<WindowObject> object(WindowId id);
 

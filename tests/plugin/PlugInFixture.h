@@ -1,7 +1,7 @@
 #pragma once
 // A plug-in class as the host creates it, on a recording host helper that also makes the host's
-// real module information, with recorded message boxes and a stand-in editor whose learn button
-// the test controls. Every window's hide (the first step of its unload) lands in `events`.
+// real module information, with recorded message boxes. Every window's hide (the first step of
+// its unload) lands in `events`.
 
 #include "host/HostModuleInfo.h"
 #include "net/frmMainOSC.h"
@@ -14,6 +14,7 @@
 #include "ui/ActionsEditor.h"
 #include "ui/FormWindow.h"
 #include "ui/PlugInRuntime.h"
+#include "ui/frmSettings.h"
 
 #include <QEvent>
 
@@ -44,42 +45,11 @@ private:
     std::function<std::string()> m_detail;
 };
 
-// The editor as the other windows use it: learn mode is the `learning` flag, each click toggles
-// it and is logged, a rebuild replaces the table with `rows`.
-class StandInEditor : public FormWindow, public ActionsEditor {
-public:
-    StandInEditor(PluginState &state, std::vector<std::string> &events)
-        : m_state(state), m_events(events)
-    {}
-    std::string learnCaption() const override { return learning ? "Stop" : "Lernen"; }
-    void LearnButton_Click() override
-    {
-        m_events.push_back("LearnButton_Click");
-        learning = !learning;
-    }
-    void rebuildActionTable() override
-    {
-        m_events.push_back("rebuildActionTable");
-        m_state.actionTable.replace(rows);
-    }
-    static inline bool learning = false;
-    static inline VarArray rows = VarArray(VarType::Variant);
-
-private:
-    PluginState &m_state;
-    std::vector<std::string> &m_events;
-};
-
 class PlugInTest : public ::testing::Test {
 protected:
     PlugInTest()
     {
         helper->setBaseFilename(folder.path("show.zpr"));
-        StandInEditor::learning = false;
-        StandInEditor::rows = VarArray();
-        runtime().windows().setFormFactory(runtime().settingsWindowId(), [this] {
-            return std::make_unique<StandInEditor>(runtime().state(), events);
-        });
         ObjectPtr helperObject = helper;
         plugIn.plugin().Init("Host", "", helperObject);
     }
@@ -99,6 +69,22 @@ protected:
         });
         log->setParent(window);
         window->installEventFilter(log);
+    }
+    // Arms learn mode through the real editor on a free port of 127.0.0.1, which the main
+    // window's socket is bound to from then on; returns the port.
+    uint16_t armLearnMode()
+    {
+        const uint16_t port = freeUdpPort();
+        frmSettings &editor = runtime().settingsWindow();
+        editor.IP->setText("127.0.0.1");
+        editor.Port->setText(QString::number(port));
+        editor.LearnButton_Click();
+        return port;
+    }
+    bool learning()
+    {
+        const ActionsEditor *editor = runtime().loadedActionsEditor();
+        return editor && editor->learnCaption() == "Stop";
     }
     bool socketOpen()
     {
