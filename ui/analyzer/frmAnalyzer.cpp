@@ -2,6 +2,7 @@
 
 #include "core/VbError.h"
 #include "osc/OSCMessages.h"
+#include "ui/EventEdge.h"
 #include "ui/analyzer/AddressFilter.h"
 #include "ui/analyzer/MessageLine.h"
 
@@ -14,7 +15,6 @@
 #include <QPushButton>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tarvex {
@@ -28,10 +28,12 @@ frmAnalyzer::frmAnalyzer(AnalyzerContext &context, QWidget *parent)
 {
     setWindowFlag(Qt::Window);
     buildControls();
-    connect(refresh, &QPushButton::clicked, this, &frmAnalyzer::refresh_Click);
-    connect(hilfe, &QPushButton::clicked, this, &frmAnalyzer::hilfe_Click);
-    connect(Clear, &QPushButton::clicked, this, &frmAnalyzer::Clear_Click);
-    connect(aktuallisiere, &QTimer::timeout, this, &frmAnalyzer::aktuallisiere_Timer);
+    connect(refresh, &QPushButton::clicked, this,
+            [this] { runEvent("refresh_Click", [this] { refresh_Click(); }); });
+    connect(hilfe, &QPushButton::clicked, this,
+            [this] { runEvent("hilfe_Click", [this] { hilfe_Click(); }); });
+    connect(Clear, &QPushButton::clicked, this,
+            [this] { runEvent("Clear_Click", [this] { Clear_Click(); }); });
 }
 
 void frmAnalyzer::buildControls()
@@ -49,8 +51,8 @@ void frmAnalyzer::buildControls()
     txtMessage->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtMessage->setFont(QFont(QStringLiteral("monospace")));
 
-    aktuallisiere = new QTimer(this);
-    aktuallisiere->setInterval(RefreshIntervalMs);
+    // The timer runs its handler at the event loop's edge.
+    aktuallisiere = new Timer(this, RefreshIntervalMs, [this] { aktuallisiere_Timer(); });
 
     auto *filterRow = new QHBoxLayout;
     filterRow->addWidget(Label1);
@@ -148,18 +150,17 @@ int frmAnalyzer::shownLength() const
 // running, so a steady stream of datagrams cannot keep postponing the refresh.
 void frmAnalyzer::enableRefreshTimer()
 {
-    if (!aktuallisiere->isActive())
-        aktuallisiere->start();
+    aktuallisiere->setEnabled(true); // a running timer keeps its tick
 }
 
 void frmAnalyzer::disableRefreshTimer()
 {
-    aktuallisiere->stop();
+    aktuallisiere->setEnabled(false);
 }
 
 bool frmAnalyzer::refreshTimerEnabled() const
 {
-    return aktuallisiere->isActive();
+    return aktuallisiere->enabled();
 }
 
 } // namespace tarvex

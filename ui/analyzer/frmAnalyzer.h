@@ -12,6 +12,7 @@
 // small and the box bounded.
 
 #include "ui/FormWindow.h"
+#include "ui/Timer.h"
 #include "ui/analyzer/AnalyzerContext.h"
 
 #include <string>
@@ -20,7 +21,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QTimer;
 
 namespace tarvex {
 
@@ -47,7 +47,7 @@ public:
     QPushButton *hilfe;
     QPushButton *Clear;
     QPlainTextEdit *txtMessage;
-    QTimer *aktuallisiere;
+    Timer *aktuallisiere;
 
     // Window state.
     bool AnalyzerOpen = false;

@@ -5,8 +5,8 @@
 
 #include "AnalyzerSupport.h"
 #include "support/FakeAnalyzerContext.h"
+#include "support/QtWait.h"
 
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -144,14 +144,7 @@ TEST_F(AnalyzerWindow, theTimerStopsOneTickAfterLearnModeEnds)
 TEST_F(AnalyzerWindow, theRunningTimerMovesPendingLinesOnItsOwn)
 {
     analyzer.Analyze(decode(bundleOf({"/a"})));
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(analyzer.aktuallisiere, &QTimer::timeout, &loop, &QEventLoop::quit,
-                     Qt::QueuedConnection);
-    deadline.start(5000);
-    loop.exec();
+    EXPECT_TRUE(waitUntil([&] { return !shown().empty(); }));
     EXPECT_EQ(shown(), "/a,  i 1\t\r\n");
 }
 
