@@ -1,0 +1,253 @@
+// The headless host with the real plug-in: datagrams on 127.0.0.1 reach the plug-in's server,
+// and its rows come back as the host's execute events. A "nothing happens" check sends a marker
+// datagram afterwards and looks at what arrived before the marker's execute.
+
+#include "HeadlessProcess.h"
+#include "RealShow.h"
+#include "support/OscBuilder.h"
+#include "support/QtWait.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tarvex::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes floatMessage(const std::string &address, float value)
+{
+    return OscBuilder().message(address, ",f").f32(value).bytes();
+}
+
+// The show: a fader, a conditioned level, a beat row, an argument-less row that is deactivated
+// and the marker.
+VarArray showRows()
+{
+    return table({
+        faderRow("/fader1", "Fader", 7, 1),
+        faderRow("/level", "Level", 8, 2, ">", "0.5"),
+        actionRow("/beat", {"f"},
+                  {{condition("=", range("NumarkBeat", "-", "-", "-", "-", "-", "-"),
+                              dmxChannel("Beat", 9))}},
+                  3),
+        actionRow(
+            "/go", {"Empty"},
+            {{condition("any", range("-", "-", "-", "-", "-", "-", "-"), dmxChannel("Go", 10))}}, 4,
+            "Deactivated"),
+        faderRow("/mark", "Mark", 11, 5),
+    });
+}
+
+class RealPlugInRoad : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    HeadlessProcess host{QStringLiteral(TARVEX_REAL_PLUGIN)};
+    uint16_t port = freeUdpPort();
+
+    QString path(const QString &relative) const { return QDir(dir.path()).filePath(relative); }
+
+    void writeShow(const QString &folder, const VarArray &rows)
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(QDir().mkpath(path(folder)));
+        writeShowSettings(path(folder).toStdString(), port);
+        writeShowActions(path(folder).toStdString(), rows);
+    }
+
+    void startOn(const QString &folder)
+    {
+        ASSERT_TRUE(host.start(path(folder + "/show.tarvex"), {"--no-dmx-out"}));
+        ASSERT_TRUE(host.waitFor("ready")) << host.errorOutput().toStdString();
+    }
+
+    void startShow()
+    {
+        writeShow("show", showRows());
+        startOn("show");
+        ASSERT_EQ(serverCaption(), "Stop") << host.errorOutput().toStdString();
+    }
+
+    QString serverCaption()
+    {
+        host.send("state");
+        const std::optional<QJsonObject> state = host.waitFor("state");
+        return state ? state->value("server").toString() : QString();
+    }
+
+    void send(const Bytes &datagram)
+    {
+        UdpSender sender(port);
+        sender.send(datagram);
+    }
+
+    // The next execute's label and value.
+    std::pair<QString, double> nextExecute()
+    {
+        const std::optional<QJsonObject> execute = host.waitFor("execute");
+        if (!execute)
+            return {"(none)", -1};
+        return {execute->value("target").toArray().at(1).toString(),
+                execute->value("value").toDouble()};
+    }
+
+    // Sends the marker and returns the labels executed before it.
+    QStringList labelsUntilMarker()
+    {
+        send(floatMessage("/mark", 1));
+        QStringList labels;
+        for (;;) {
+            const QString label = nextExecute().first;
+            if (label == "Mark" || label == "(none)")
+                return labels << label;
+            labels << label;
+        }
+    }
+
+    void quit()
+    {
+        host.send("quit");
+        ASSERT_TRUE(host.waitForExit());
+        EXPECT_EQ(host.exitCode(), 0);
+    }
+};
+
+TEST_F(RealPlugInRoad, scalingConditionsAndBundlesReachTheChannels)
+{
+    startShow();
+    send(floatMessage("/fader1", 0.5f));
+    const std::optional<QJsonObject> execute = host.waitFor("execute");
+    ASSERT_TRUE(execute);
+    EXPECT_EQ(execute->value("target").toArray(), (QJsonArray{"DMX", "Fader", "", 1, 7}));
+    EXPECT_EQ(qRound(execute->value("value").toDouble()), 128);
+    EXPECT_EQ(execute->value("min").toInt(), 0);
+    EXPECT_EQ(execute->value("max").toInt(), 255);
+
+    send(floatMessage("/level", 0.4f)); // not above one half
+    EXPECT_EQ(labelsUntilMarker(), (QStringList{"Mark"}));
+    send(floatMessage("/level", 0.8f));
+    EXPECT_EQ(nextExecute().first, "Level");
+
+    send(OscBuilder()
+             .bundle()
+             .element(floatMessage("/fader1", 0.25f))
+             .element(floatMessage("/level", 0.75f))
+             .bytes());
+    EXPECT_EQ(labelsUntilMarker(), (QStringList{"Fader", "Level", "Mark"}));
+    quit();
+}
+
+TEST_F(RealPlugInRoad, onlyAFallingValueBeatsAndAnArgumentLessMessageRunsWhileDeactivated)
+{
+    startShow();
+    for (float value : {0.2f, 0.5f, 0.9f})
+        send(floatMessage("/beat", value));
+    EXPECT_EQ(labelsUntilMarker(), (QStringList{"Mark"}));
+    send(floatMessage("/beat", 0.1f));
+    EXPECT_EQ(nextExecute().first, "Beat");
+
+    send(OscBuilder().str("/go").bytes());
+    EXPECT_EQ(nextExecute().first, "Go");
+    quit();
+}
+
+TEST_F(RealPlugInRoad, cuesDeactivateAndActivateAndTheOptionsListTheActions)
+{
+    startShow();
+    host.send("command 1 Deactivate");
+    ASSERT_EQ(serverCaption(), "Stop"); // the command is handled before the datagram is sent
+    send(floatMessage("/fader1", 0.5f));
+    EXPECT_EQ(labelsUntilMarker(), (QStringList{"Mark"}));
+    host.send("command 1 Activate");
+    ASSERT_EQ(serverCaption(), "Stop");
+    send(floatMessage("/fader1", 0.5f));
+    EXPECT_EQ(nextExecute().first, "Fader");
+
+    host.send("options");
+    const std::optional<QJsonObject> options = host.waitFor("options");
+    ASSERT_TRUE(options);
+    QStringList captions;
+    QStringList values;
+    for (const QJsonValue &entry : options->value("first").toArray()) {
+        captions << entry.toObject().value("caption").toString();
+        values << entry.toObject().value("value").toVariant().toString();
+    }
+    EXPECT_EQ(captions, (QStringList{"1. /fader1", "2. /level", "3. /beat", "4. /go", "5. /mark"}));
+    EXPECT_EQ(values, (QStringList{"1", "2", "3", "4", "5"}));
+    QStringList second;
+    for (const QJsonValue &entry : options->value("second").toArray())
+        second << entry.toObject().value("value").toString();
+    EXPECT_EQ(second, (QStringList{"Deactivate", "Activate", "toggle"}));
+    quit();
+}
+
+TEST_F(RealPlugInRoad, saveWritesBothFilesAndLoadReadsTheOtherProjectsRows)
+{
+    startShow();
+    ASSERT_TRUE(QFile::remove(path("show/TarvexActions.dat")));
+    ASSERT_TRUE(QFile::remove(path("show/TarvexSettings.dat")));
+    host.send("save");
+    ASSERT_TRUE(host.waitFor("saved")) << host.errorOutput().toStdString();
+    EXPECT_TRUE(QFile::exists(path("show/TarvexSettings.dat")));
+    VarArray saved;
+    EXPECT_EQ(readArrayFile(path("show/TarvexActions.dat").toStdString(), saved),
+              ArrayFileRead::Complete);
+    EXPECT_EQ(saved.size(), 5);
+
+    writeShow("other",
+              table({faderRow("/fader1", "Other", 20, 9), faderRow("/mark", "Mark", 11, 5)}));
+    host.send("load " + path("other/show.tarvex"));
+    ASSERT_TRUE(host.waitFor("loaded"));
+    send(floatMessage("/level", 0.9f)); // the first show's row is gone
+    EXPECT_EQ(labelsUntilMarker(), (QStringList{"Mark"}));
+    send(floatMessage("/fader1", 1));
+    const std::optional<QJsonObject> execute = host.waitFor("execute");
+    ASSERT_TRUE(execute);
+    EXPECT_EQ(execute->value("target").toArray(), (QJsonArray{"DMX", "Other", "", 1, 20}));
+    quit();
+}
+
+TEST_F(RealPlugInRoad, aBrokenDatagramChangesNothing)
+{
+    startShow();
+    Bytes cut = floatMessage("/fader1", 0.5f);
+    cut.resize(cut.size() - 2); // the float cut short
+    send(cut);
+    EXPECT_EQ(labelsUntilMarker(), (QStringList{"Mark"}));
+    send(floatMessage("/fader1", 1));
+    EXPECT_EQ(nextExecute(), (std::pair<QString, double>{"Fader", 255}));
+    quit();
+}
+
+TEST_F(RealPlugInRoad, aTakenPortIsReportedAndTheServerStaysStopped)
+{
+    // Another socket holds the show's port.
+    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+
+    writeShow("show", showRows());
+    startOn("show");
+    // Autostart runs while the main window loads, before "ready".
+    const QList<QJsonObject> boxes = host.eventsNamed("messageBox");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].value("text").toString().startsWith("Konnte Server nicht starten !!!"))
+        << boxes[0].value("text").toString().toStdString();
+    EXPECT_EQ(serverCaption(), "Start");
+    quit();
+    ::close(holder);
+}
+
+} // namespace
+} // namespace tarvex::test
