@@ -1,0 +1,126 @@
+// tarvex-bench-footprint: the host with the example show, headless: start to "ready", CPU while
+// idle for ten seconds and resident size, beside Qt's own start (the host with --help, which
+// makes the application object and exits) measured in the same run.
+
+#include "BenchShow.h"
+#include "HostProcess.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <unistd.h>
+
+using namespace tarvex::bench;
+using namespace std::chrono_literals;
+
+namespace {
+
+double millisecondsSince(Clock::time_point start, Clock::time_point end)
+{
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The time all the process's threads ran, in seconds, from the scheduler's nanosecond counts
+// (the clock ticks of /proc/PID/stat are too coarse for an idle process).
+double cpuSeconds(pid_t pid)
+{
+    unsigned long long total = 0;
+    for (const auto &task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+        std::ifstream schedstat(task.path() / "schedstat");
+        unsigned long long ranNs = 0;
+        if (schedstat >> ranNs)
+            total += ranNs;
+    }
+    return static_cast<double>(total) / 1e9;
+}
+
+long statusKb(pid_t pid, const std::string &key)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key + ":", 0) == 0)
+            return std::stol(line.substr(key.size() + 1));
+    return -1;
+}
+
+struct QtStart {
+    double ms;
+    long maxRssKb;
+};
+
+std::optional<QtStart> helpStart()
+{
+    HostProcess help;
+    const Clock::time_point start = Clock::now();
+    if (!help.start({TARVEX_HOST_EXE, "--headless", "--help"}))
+        return std::nullopt;
+    const std::optional<long> rss = help.waitForExit(10s);
+    if (!rss)
+        return std::nullopt;
+    return QtStart{millisecondsSince(start, Clock::now()), *rss};
+}
+
+} // namespace
+
+int main()
+{
+    constexpr int Runs = 5;
+    std::vector<double> helpMs, readyMs;
+    long helpRss = 0;
+    for (int i = 0; i < Runs; ++i) {
+        const std::optional<QtStart> qt = helpStart();
+        if (!qt) {
+            std::cerr << "tarvex-bench-footprint: --help did not end\n";
+            return 1;
+        }
+        helpMs.push_back(qt->ms);
+        helpRss = std::max(helpRss, qt->maxRssKb);
+    }
+
+    const std::string project = writeExampleShow(freeUdpPort());
+    double idleCpu = -1;
+    long rss = -1, peak = -1;
+    for (int i = 0; i < Runs; ++i) {
+        HostProcess host;
+        const Clock::time_point start = Clock::now();
+        const bool started =
+            host.start({TARVEX_HOST_EXE, "--headless", "--plugin", TARVEX_PLUGIN, project});
+        const auto ready = started ? host.waitFor("ready", 10s) : std::nullopt;
+        if (!ready) {
+            std::cerr << "tarvex-bench-footprint: the host did not become ready\n";
+            return 1;
+        }
+        readyMs.push_back(millisecondsSince(start, ready->at));
+        if (i == Runs - 1) { // the last start also idles
+            std::this_thread::sleep_for(1s);
+            const double before = cpuSeconds(host.pid());
+            const Clock::time_point idleStart = Clock::now();
+            std::this_thread::sleep_for(10s);
+            idleCpu = (cpuSeconds(host.pid()) - before) /
+                      std::chrono::duration<double>(Clock::now() - idleStart).count();
+            rss = statusKb(host.pid(), "VmRSS");
+            peak = statusKb(host.pid(), "VmHWM");
+        }
+        host.quit(5s);
+    }
+    std::filesystem::remove_all(std::filesystem::path(project).parent_path());
+
+    const double qtMs = median(helpMs), hostMs = median(readyMs);
+    std::printf("{\"bench\": \"footprint\", \"qt_start_ms\": %.1f, \"ready_ms\": %.1f, "
+                "\"ready_vs_qt_start\": %.2f, \"idle_cpu_percent\": %.3f, \"rss_mb\": %.1f, "
+                "\"peak_rss_mb\": %.1f, \"qt_start_peak_rss_mb\": %.1f, "
+                "\"rss_vs_qt_start\": %.2f}\n",
+                qtMs, hostMs, hostMs / qtMs, idleCpu * 100, rss / 1024.0, peak / 1024.0,
+                helpRss / 1024.0, static_cast<double>(rss) / static_cast<double>(helpRss));
+    return 0;
+}
