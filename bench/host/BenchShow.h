@@ -1,13 +1,14 @@
 #pragma once
 // The benchmarks' show: a folder with the plug-in's files, a free UDP port on 127.0.0.1.
 
+#include "support/FreePort.h"
+
 #include <cstdint>
 #include <string>
 
 namespace tarvex::bench {
 
-// A free UDP port on 127.0.0.1 at the moment.
-uint16_t freeUdpPort();
+using test::freeUdpPort;
 
 // A fresh temporary folder holding the example show's rows (/fader1 f 0..1 to universe 1
 // channel 7, ...) with the server on the port and autostart on; returns the project file.

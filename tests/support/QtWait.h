@@ -7,6 +7,8 @@
 #include <QDeadlineTimer>
 #include <QTimer>
 
+#include "support/FreePort.h"
+
 #include <arpa/inet.h>
 #include <cstdint>
 #include <netinet/in.h>
@@ -37,21 +39,6 @@ template <class Condition> bool waitUntil(Condition condition, int timeoutMs = 5
 inline void processPendingEvents()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-// A port on 127.0.0.1 that nothing is bound to at the moment.
-inline uint16_t freeUdpPort()
-{
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-        throw std::runtime_error("no free UDP port");
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 // Sends datagrams to 127.0.0.1:port. Over the loopback the datagram is queued at the receiver
