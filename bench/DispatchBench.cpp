@@ -6,6 +6,7 @@
 //
 // Benchmarks: dispatch/rows:<N> and dispatch/liblo/methods:<N>; one iteration is one datagram.
 
+#include "bench/BenchHost.h"
 #include "engine/OSCHandler.h"
 #include "osc/OSCMessages.h"
 #include "support/ActionRows.h"
@@ -23,58 +24,11 @@ namespace {
 using namespace tarvex;
 using tarvex::test::OscBuilder;
 
-class NullTarget : public IHostTarget {
-public:
-    void Execute(int32_t &value, int32_t &, int32_t &, const Variant &) override
-    {
-        benchmark::DoNotOptimize(value);
-    }
-    Variant T1() override { return {}; }
-    uint8_t T3() override { return 0; }
-    Variant T0() override { return {}; }
-    int32_t T4() override { return 0; }
-    Variant T2() override { return {}; }
+// The host target only keeps the value from being optimised away.
+struct KeepValue {
+    static void executed(int32_t value) { benchmark::DoNotOptimize(value); }
 };
-
-class NullFactory : public ITargetFactory {
-public:
-    void SetupList(const ObjectPtr &) override {}
-    void ReleaseTarget(const HostTargetPtr &) override {}
-    void BeginCellEdit(const HostTargetPtr &, const ObjectPtr &, int16_t) override {}
-    void EndCellEdit(const HostTargetPtr &, const ObjectPtr &, int16_t) override {}
-    HostTargetPtr CreateTarget(const Variant &, const Variant &, const Variant &, uint8_t,
-                               int32_t) override
-    {
-        return std::make_shared<NullTarget>();
-    }
-    ObjectPtr ShowTargetInRow(const HostTargetPtr &, const ObjectPtr &row, int16_t) override
-    {
-        return row;
-    }
-};
-
-// The stream object: UserInteraction does nothing.
-class NullStream : public Object {
-public:
-    Variant callByName(std::string_view, std::span<const Variant>) override { return {}; }
-};
-
-class NullHelper : public Object, public IHostModule {
-public:
-    Variant callByName(std::string_view member, std::span<const Variant> arguments) override
-    {
-        if (member == "MyStream")
-            return Variant(m_stream);
-        return Object::callByName(member, arguments);
-    }
-    TargetFactoryPtr GetTargetFactory() override { return m_factory; }
-    OptionListPtr NewOptionList() override { return nullptr; }
-    ModuleInfoPtr NewModuleInfo() override { return nullptr; }
-
-private:
-    ObjectPtr m_stream = std::make_shared<NullStream>();
-    TargetFactoryPtr m_factory = std::make_shared<NullFactory>();
-};
+using NullHelper = tarvex::bench::BenchHelper<KeepValue>;
 
 // The windows of a running server outside learn mode.
 class ServerWindows : public EngineWindows {

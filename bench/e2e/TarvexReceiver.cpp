@@ -4,8 +4,11 @@
 
 #include "Receivers.h"
 
+#include "bench/BenchHost.h"
+
 #include "net/frmMainOSC.h"
 #include "support/ActionRows.h"
+#include "support/FreePort.h"
 #include "ui/PlugInRuntime.h"
 
 #include <QCoreApplication>
@@ -17,93 +20,16 @@
 #include <iostream>
 #include <stdexcept>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace tarvex::bench {
 namespace {
 
-class StampingTarget : public IHostTarget {
-public:
-    void Execute(int32_t &value, int32_t &, int32_t &, const Variant &) override
+// The host target stamps the time each numbered datagram reached its execute.
+struct StampHandled {
+    static void executed(int32_t value)
     {
         sharedRecord().markHandled(static_cast<uint32_t>(value));
     }
-    Variant T1() override { return {}; }
-    uint8_t T3() override { return 0; }
-    Variant T0() override { return {}; }
-    int32_t T4() override { return 0; }
-    Variant T2() override { return {}; }
 };
-
-class Factory : public ITargetFactory {
-public:
-    void SetupList(const ObjectPtr &) override {}
-    void ReleaseTarget(const HostTargetPtr &) override {}
-    void BeginCellEdit(const HostTargetPtr &, const ObjectPtr &, int16_t) override {}
-    void EndCellEdit(const HostTargetPtr &, const ObjectPtr &, int16_t) override {}
-    HostTargetPtr CreateTarget(const Variant &, const Variant &, const Variant &, uint8_t,
-                               int32_t) override
-    {
-        return std::make_shared<StampingTarget>();
-    }
-    ObjectPtr ShowTargetInRow(const HostTargetPtr &, const ObjectPtr &row, int16_t) override
-    {
-        return row;
-    }
-};
-
-// By name: "MyStream" (whose UserInteraction does nothing) and "Project" (whose BaseFilename
-// lies in the run's own folder).
-class ByName : public Object {
-public:
-    explicit ByName(std::string baseFilename = {}) : m_baseFilename(std::move(baseFilename)) {}
-    Variant callByName(std::string_view member, std::span<const Variant>) override
-    {
-        return member == "BaseFilename" ? Variant(m_baseFilename) : Variant();
-    }
-
-private:
-    std::string m_baseFilename;
-};
-
-class Helper : public Object, public IHostModule {
-public:
-    explicit Helper(const std::string &folder)
-        : m_project(std::make_shared<ByName>(folder + "/show.zpr"))
-    {}
-    Variant callByName(std::string_view member, std::span<const Variant> arguments) override
-    {
-        if (member == "MyStream")
-            return Variant(m_stream);
-        if (member == "Project")
-            return Variant(m_project);
-        return Object::callByName(member, arguments);
-    }
-    TargetFactoryPtr GetTargetFactory() override { return m_factory; }
-    OptionListPtr NewOptionList() override { return nullptr; }
-    ModuleInfoPtr NewModuleInfo() override { return nullptr; }
-
-private:
-    ObjectPtr m_stream = std::make_shared<ByName>();
-    ObjectPtr m_project;
-    TargetFactoryPtr m_factory = std::make_shared<Factory>();
-};
-
-uint16_t freePort()
-{
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 VarArray identityRow()
 {
@@ -180,10 +106,11 @@ Result runTarvex(const ModeSettings &settings)
     Result result;
     {
         PlugInRuntime runtime(std::make_unique<ConsoleMessageBoxes>(std::cerr));
-        runtime.state().hostHelper = std::make_shared<Helper>(folder);
+        runtime.state().hostHelper =
+            std::make_shared<BenchHelper<StampHandled>>(folder + "/show.zpr");
         frmMainOSC &window = runtime.mainWindow();
         runtime.state().actionTable.replace(identityRow());
-        uint16_t port = freePort();
+        uint16_t port = test::freeUdpPort();
         window.Port->setText(QString::number(port));
         window.Start_Click();
         if (window.caption() != "Stop")
