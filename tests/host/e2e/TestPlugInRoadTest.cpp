@@ -157,6 +157,23 @@ TEST_F(TestPlugInRoad, loadingRunsInOrderAndQuitEndsThePlugInBeforeUnloading)
                      "loadWindow", "Term", "deleted", "window object deleted"}));
 }
 
+TEST_F(TestPlugInRoad, aPlugInFailingAtStartIsReportedAndTheHostExitsWithOne)
+{
+    ASSERT_TRUE(dir.isValid());
+    for (const QString call : {"LoadProjectData", "loadWindow"}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TARVEX_TEST_PLUGIN_FAIL", call);
+        HeadlessProcess failing(HeadlessProcess::testPlugInPath());
+        ASSERT_TRUE(failing.start(path("show/show.tarvex"), {}, environment));
+        ASSERT_TRUE(failing.waitForExit());
+        EXPECT_EQ(failing.exitStatus(), QProcess::NormalExit) << call.toStdString();
+        EXPECT_EQ(failing.exitCode(), 1) << call.toStdString();
+        EXPECT_TRUE(failing.events().isEmpty()) << "no ready";
+        EXPECT_TRUE(failing.errorOutput().contains("the test plug-in fails in " + call))
+            << failing.errorOutput().toStdString();
+    }
+}
+
 TEST_F(TestPlugInRoad, aTerminationSignalEndsThePlugInAsQuitDoes)
 {
     startOn("show/show.tarvex");

@@ -24,7 +24,19 @@ void note(const std::string &call)
     }
 }
 
+const char *TestPlugInFailure::what() const noexcept
+{
+    return m_text.c_str();
+}
+
 namespace {
+
+void failIfAsked(const std::string &call)
+{
+    const char *failing = std::getenv("TARVEX_TEST_PLUGIN_FAIL");
+    if (failing && call == failing)
+        throw TestPlugInFailure("the test plug-in fails in " + call);
+}
 
 void toggleCaption(QPushButton *button, const char *off)
 {
@@ -79,6 +91,7 @@ VBool TestMainWindow::isOpen()
 VBool TestMainWindow::loadWindow()
 {
     note("loadWindow");
+    failIfAsked("loadWindow");
     if (m_window)
         return VTrue;
     if (!m_actionsRead)
@@ -233,6 +246,7 @@ void TestMainWindow::executeTarget(const Action &action)
 void TestMainWindow::LoadProjectData()
 {
     note("LoadProjectData " + folder());
+    failIfAsked("LoadProjectData");
     m_editor.reset();
     m_list = nullptr;
     m_learn = nullptr;

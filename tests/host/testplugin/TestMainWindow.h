@@ -5,12 +5,15 @@
 // ACTIVE" (ACTIVE 1 or 0). A cue on an action executes the host target of channel ID in
 // universe 1, with 255 when the action ends active and 0 otherwise; the second selection
 // "Message" offers the host a message box instead. Every call is noted in the call log.
+// TARVEX_TEST_PLUGIN_FAIL names a call ("LoadProjectData", "loadWindow") that throws a
+// TestPlugInFailure, an exception type of this library's own.
 
 #include "plugin/HostScripting.h"
 #include "plugin/PluginInterfaces.h"
 
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 class QLabel;
@@ -22,6 +25,15 @@ namespace tarvex::testplugin {
 
 // Appends a line to the file named by TARVEX_TEST_PLUGIN_LOG, if it is set.
 void note(const std::string &call);
+
+class TestPlugInFailure : public std::exception {
+public:
+    explicit TestPlugInFailure(std::string text) : m_text(std::move(text)) {}
+    const char *what() const noexcept override; // out of line: the type lives in this library
+
+private:
+    std::string m_text;
+};
 
 class TestMainWindow : public Object,
                        public IExternalWindow,
