@@ -187,6 +187,11 @@ void HostWindow::warn(const QString &text)
     QMessageBox::warning(this, tr("Tarvex Host"), text);
 }
 
+void HostWindow::quitBecauseOfSignal()
+{
+    QApplication::exit(0);
+}
+
 void HostWindow::closeEvent(QCloseEvent *event)
 {
     event->accept();

@@ -5,10 +5,13 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -106,7 +109,21 @@ VBool TestMainWindow::loadWindow()
     QObject::connect(m_start, &QPushButton::clicked, [this] { toggleCaption(m_start, "Start"); });
     if (std::filesystem::exists(folder() + "/TestAutostart"))
         m_start->click();
+    boxWithSignalIfAsked();
     return VTrue;
+}
+
+void TestMainWindow::boxWithSignalIfAsked()
+{
+    const char *number = std::getenv("TARVEX_TEST_PLUGIN_BOX_SIGNAL");
+    auto boxes = std::dynamic_pointer_cast<IHostMessageBoxes>(m_helper);
+    if (!number || (boxes && boxes->takeMessageBox("Signal")))
+        return;
+    const int signal = std::atoi(number);
+    QMessageBox box(QMessageBox::Information, "Test plug-in", "Signal");
+    QTimer::singleShot(0, [signal] { std::raise(signal); });
+    box.exec();
+    note("box closed");
 }
 
 VBool TestMainWindow::unloadWindow()

@@ -6,7 +6,9 @@
 // universe 1, with 255 when the action ends active and 0 otherwise; the second selection
 // "Message" offers the host a message box instead. Every call is noted in the call log.
 // TARVEX_TEST_PLUGIN_FAIL names a call ("LoadProjectData", "loadWindow") that throws a
-// TestPlugInFailure, an exception type of this library's own.
+// TestPlugInFailure, an exception type of this library's own. TARVEX_TEST_PLUGIN_BOX_SIGNAL=N
+// makes loading the window show a modal box (when the host does not take it) in whose event loop
+// the process raises signal N: a signal arriving while a box is up.
 
 #include "plugin/HostScripting.h"
 #include "plugin/PluginInterfaces.h"
@@ -89,6 +91,7 @@ private:
     std::string folder();
     void readActions();
     void writeActions();
+    void boxWithSignalIfAsked();
     void ensureEditor();
     void fillEditor();
     Action &actionFor(const Variant &selection);
