@@ -145,6 +145,11 @@ void HeadlessHost::quit()
     emit quitRequested();
 }
 
+void HeadlessHost::quitBecauseOfSignal()
+{
+    quit();
+}
+
 void HeadlessHost::runCommand(const std::string &line)
 {
     if (m_quitting)

@@ -40,6 +40,8 @@ public:
     void readFrom(int fd);
     // Runs one command line (without its line break).
     void runCommand(const std::string &line);
+    // SIGINT or SIGTERM: the one way a signal ends the headless host.
+    void quitBecauseOfSignal();
     bool quitting() const { return m_quitting; }
 
 signals:

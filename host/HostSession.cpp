@@ -48,23 +48,32 @@ void HostSession::start(const QString &plugInPath, const QString &projectPath, S
     // The plug-in writes its settings file into the folder when its main window loads.
     makeProjectFolder(project.toStdString());
     setProject(project);
-    try {
-        m_plugIn.load(plugInPath);
-        m_plugIn.init(m_helper);
-        if (IZelmoTool *tool = m_plugIn.tool())
-            tool->LoadProjectData();
-        IExternalWindow *window = m_plugIn.mainWindow();
-        // loadWindow's result carries nothing (a plug-in may answer false for a loaded window):
-        // whether the window is there afterwards is what counts.
-        window->loadWindow();
-        if (window->isOpen() == VFalse)
-            throw std::runtime_error("the plug-in's main window did not load");
-        if (show == Show::Shown)
-            window->showWindow();
-    } catch (...) {
-        m_plugIn.unload();
-        throw;
-    }
+    const std::optional<std::string> failure =
+        plugInFailureOf([&] { startPlugIn(plugInPath, show); });
+    if (!failure)
+        return;
+    const bool plugInFailed = m_plugIn.isLoaded();
+    m_plugIn.unload();
+    if (!plugInFailed)
+        throw std::runtime_error(*failure);
+    throw std::runtime_error("the plug-in failed to start on " + project.toStdString() + ": " +
+                             *failure);
+}
+
+void HostSession::startPlugIn(const QString &plugInPath, Show show)
+{
+    m_plugIn.load(plugInPath);
+    m_plugIn.init(m_helper);
+    if (IZelmoTool *tool = m_plugIn.tool())
+        tool->LoadProjectData();
+    IExternalWindow *window = m_plugIn.mainWindow();
+    // loadWindow's result carries nothing (a plug-in may answer false for a loaded window):
+    // whether the window is there afterwards is what counts.
+    window->loadWindow();
+    if (window->isOpen() == VFalse)
+        throw std::runtime_error("the plug-in's main window did not load");
+    if (show == Show::Shown)
+        window->showWindow();
 }
 
 void HostSession::shutdown()

@@ -74,6 +74,7 @@ public:
 private:
     ICommandServer &commandServer();
     void setProject(const QString &path);
+    void startPlugIn(const QString &plugInPath, Show show);
 
     std::shared_ptr<Universes> m_universes;
     std::shared_ptr<HostEvents> m_events;

@@ -3,6 +3,7 @@
 #include "host/ChannelView.h"
 #include "host/CuePanel.h"
 #include "host/HostSession.h"
+#include "host/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -44,6 +45,8 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
         m_dmxState->setToolTip(why);
         report(on ? tr("DMX output on: %1").arg(why) : tr("DMX output off: %1").arg(why));
     };
+    // The plug-in's windows appear beside this one, never over its menus.
+    new WindowPlacement(this);
     connect(m_cues, &CuePanel::failed, this, &HostWindow::warn);
     connect(m_cues, &CuePanel::executed, this, &HostWindow::report);
     projectChanged();
@@ -185,6 +188,11 @@ void HostWindow::warn(const QString &text)
 {
     report(text);
     QMessageBox::warning(this, tr("Tarvex Host"), text);
+}
+
+void HostWindow::quitBecauseOfSignal()
+{
+    QApplication::exit(0);
 }
 
 void HostWindow::closeEvent(QCloseEvent *event)

@@ -31,6 +31,9 @@ public:
     void saveProjectAs();
     void showPlugInWindow();
     void configurePlugIn();
+    // SIGINT or SIGTERM: the one way a signal ends the windowed host. It leaves every event loop,
+    // a modal box's too, without asking anything; the owner then ends the plug-in.
+    void quitBecauseOfSignal();
 
     CuePanel *cuePanel() const { return m_cues; }
     ChannelView *channelView() const { return m_channels; }

@@ -25,6 +25,18 @@ std::shared_ptr<Interface> findInterface(const ObjectPtr &first, const ObjectPtr
 
 } // namespace
 
+std::optional<std::string> plugInFailureOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const std::exception &e) {
+        return std::string(e.what());
+    } catch (...) {
+        return std::string("the plug-in failed");
+    }
+    return std::nullopt;
+}
+
 PlugInLoader::~PlugInLoader()
 {
     unload();
@@ -46,10 +58,12 @@ void PlugInLoader::load(const QString &path)
         m_library.unload();
         throw loadError(QStringLiteral("%1 has no entry point %2").arg(path, TARVEX_ENTRY_POINT));
     }
-    m_class.reset(create());
+    const std::optional<std::string> failure = plugInFailureOf([&] { m_class.reset(create()); });
     if (!m_class) {
         m_library.unload();
-        throw loadError(QStringLiteral("%1 created no plug-in class").arg(path));
+        throw loadError(failure ? QStringLiteral("%1 failed to create its plug-in class: %2")
+                                      .arg(path, QString::fromStdString(*failure))
+                                : QStringLiteral("%1 created no plug-in class").arg(path));
     }
     m_path = path;
 }

@@ -20,9 +20,17 @@
 #include <QLibrary>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace tarvex::host {
+
+// Runs a call into the plug-in and returns the text of its failure, or nothing when it succeeded.
+// The text is copied while the exception is alive and the exception is gone when this returns:
+// its object, type and text may live in the plug-in's library, which may be unloaded next.
+std::optional<std::string> plugInFailureOf(const std::function<void()> &call);
 
 class PlugInLoader {
 public:

@@ -3,15 +3,16 @@
 //   tarvex-host [--plugin PATH] [PROJECT_FILE]          windows
 //   tarvex-host --headless [--plugin PATH] PROJECT_FILE commands on stdin, JSON events on stdout
 //   --ola-port N, --no-dmx-out                          where the DMX output goes, or none
+//   --help, --version                                   answer anywhere, with or without a display
 
 #include "host/HeadlessHost.h"
 #include "host/HostSession.h"
 #include "host/HostWindow.h"
+#include "host/QuitSignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
+#include <optional>
 #include <unistd.h>
 
 using namespace tarvex::host;
@@ -69,32 +71,6 @@ FILE *takeStandardOutput()
     return json < 0 ? nullptr : ::fdopen(json, "w");
 }
 
-// SIGINT and SIGTERM end the host as "quit" does, so the plug-in is ended (Term) and its socket
-// closed: the handler only writes a byte that the event loop reads.
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-
-void quitOnSignals(QApplication &app)
-{
-    if (::pipe(signalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
-        notifier->setEnabled(false);
-        QApplication::exit(0);
-    });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-
 struct Arguments {
     bool headless = false;
     QString plugIn;
@@ -103,54 +79,122 @@ struct Arguments {
     DmxOptions dmx;
 };
 
-Arguments parseArguments(const QApplication &app, const QString &plugInPath)
+[[noreturn]] void usageError(const QString &text)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Loads the Tarvex plug-in and runs a show with it.");
-    parser.addHelpOption();
-    const QCommandLineOption headless("headless",
-                                      "No windows: commands on standard input, JSON events on "
-                                      "standard output.");
-    // Parsed before Qt's application object (takePlugInOption); listed here for --help.
-    const QCommandLineOption plugIn("plugin", "The plug-in library (default: beside the host).",
-                                    "PATH");
-    const QCommandLineOption universes("universes", "How many DMX universes (default 4).", "N",
-                                       "4");
-    const QCommandLineOption olaPort("ola-port",
-                                     "The RPC port of olad on 127.0.0.1 (default 9010).", "N",
-                                     QString::number(tarvex::dmx::kOlaDefaultPort));
-    const QCommandLineOption noDmxOut("no-dmx-out", "Send no DMX output.");
-    parser.addOptions({headless, plugIn, universes, olaPort, noDmxOut});
-    parser.addPositionalArgument("PROJECT_FILE", "The project; it need not exist yet.");
-    parser.process(app);
+    std::cerr << "tarvex-host: " << text.toStdString() << "\n"
+              << "Try 'tarvex-host --help'.\n";
+    std::exit(2);
+}
 
+// --help and --version answer before anything needs a display. The core application object names
+// the program in the usage line; it needs no display.
+[[noreturn]] void answer(QCommandLineParser &parser, bool version, int argc, char **argv)
+{
+    std::optional<QCoreApplication> core;
+    if (!QCoreApplication::instance())
+        core.emplace(argc, argv);
+    if (version)
+        parser.showVersion();
+    parser.showHelp(0);
+}
+
+// The host's options, for one reading of the command line.
+struct Options {
+    QCommandLineParser parser;
+    const QCommandLineOption help{{"h", "help"}, "Shows this help."};
+    const QCommandLineOption version{{"v", "version"}, "Shows the version."};
+    const QCommandLineOption headless{
+        "headless", "No windows: commands on standard input, JSON events on standard output."};
+    // Taken out before Qt's application object sees it (takePlugInOption); listed for --help.
+    const QCommandLineOption plugIn{"plugin", "The plug-in library (default: beside the host).",
+                                    "PATH"};
+    const QCommandLineOption universes{"universes", "How many DMX universes (default 4).", "N",
+                                       "4"};
+    const QCommandLineOption olaPort{"ola-port",
+                                     "The RPC port of olad on 127.0.0.1 (default 9010).", "N",
+                                     QString::number(tarvex::dmx::kOlaDefaultPort)};
+    const QCommandLineOption noDmxOut{"no-dmx-out", "Send no DMX output."};
+
+    Options()
+    {
+        // Single-dash words are options, as Qt's own are: "-bogus" is one unknown option.
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.setApplicationDescription("Loads the Tarvex plug-in and runs a show with it.");
+        parser.addOptions({help, version, headless, plugIn, universes, olaPort, noDmxOut});
+        parser.addPositionalArgument("PROJECT_FILE", "The project; it need not exist yet.");
+    }
+};
+
+// The values of parsed options; a value out of range is a usage error.
+Arguments argumentsFrom(const Options &options, const QString &plugInPath)
+{
+    const QCommandLineParser &parser = options.parser;
     Arguments arguments;
-    arguments.headless = parser.isSet(headless);
-    arguments.plugIn = plugInPath.isEmpty() ? defaultPlugInPath() : plugInPath;
-    arguments.universes = parser.value(universes).toInt();
-    arguments.dmx.enabled = !parser.isSet(noDmxOut);
-    bool portIsNumber = false;
-    const uint port = parser.value(olaPort).toUInt(&portIsNumber);
-    if (!portIsNumber || port < 1 || port > 65535) {
-        std::cerr << "tarvex-host: --ola-port takes 1 to 65535\n";
-        std::exit(2);
-    }
+    arguments.headless = parser.isSet(options.headless);
+    arguments.plugIn = plugInPath;
+    bool isNumber = false;
+    arguments.universes = parser.value(options.universes).toInt(&isNumber);
+    if (!isNumber || arguments.universes < 1 || arguments.universes > Universes::MaxCount)
+        usageError(QString("--universes takes 1 to %1").arg(Universes::MaxCount));
+    arguments.dmx.enabled = !parser.isSet(options.noDmxOut);
+    const uint port = parser.value(options.olaPort).toUInt(&isNumber);
+    if (!isNumber || port < 1 || port > 65535)
+        usageError("--ola-port takes 1 to 65535");
     arguments.dmx.olaPort = static_cast<uint16_t>(port);
-    if (!parser.positionalArguments().isEmpty()) {
-        arguments.project = parser.positionalArguments().constFirst();
-    } else if (arguments.headless) {
-        std::cerr << "tarvex-host: --headless needs a PROJECT_FILE\n";
-        std::exit(2);
-    } else {
-        const QString documents =
-            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        arguments.project = QDir(documents).filePath("Tarvex/untitled.tarvex");
-    }
-    if (arguments.universes < 1 || arguments.universes > Universes::MaxCount) {
-        std::cerr << "tarvex-host: --universes takes 1 to " << Universes::MaxCount << "\n";
-        std::exit(2);
-    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        usageError("one PROJECT_FILE at most");
+    if (!positional.isEmpty())
+        arguments.project = positional.constFirst();
+    else if (arguments.headless)
+        usageError("--headless needs a PROJECT_FILE");
     return arguments;
+}
+
+// Reads the host's options from the words of the command line; --help, --version and usage
+// errors end the program here (exit 0, 0 and 2). Before Qt's application object exists, an
+// option the host does not know may be one of Qt's own (-platform, -style…): with
+// `qtOptionsPending` that gives no error but nothing, and the words are read again once Qt has
+// taken its own.
+std::optional<Arguments> readArguments(const QStringList &words, const QString &plugInPath,
+                                       bool qtOptionsPending, int argc, char **argv)
+{
+    Options options;
+    const bool parsed = options.parser.parse(words);
+    const bool version = options.parser.isSet(options.version);
+    if (version || options.parser.isSet(options.help))
+        answer(options.parser, version, argc, argv);
+    if (!parsed) {
+        if (qtOptionsPending)
+            return std::nullopt;
+        usageError(options.parser.errorText());
+    }
+    return argumentsFrom(options, plugInPath);
+}
+
+QStringList wordsOf(int argc, char **argv)
+{
+    QStringList words;
+    for (int i = 0; i < argc; ++i)
+        words.append(QString::fromLocal8Bit(argv[i]));
+    return words;
+}
+
+// The window's default project: in the desktop's documents folder.
+QString defaultProject()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(documents).filePath("Tarvex/untitled.tarvex");
+}
+
+// Whether Qt can be expected to find a screen. Without one, Qt's default platform aborts the
+// program; the host says why instead.
+bool displayReachable(int argc, char **argv)
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+           hasArgument(argc, argv, "-platform") || hasArgument(argc, argv, "--platform");
 }
 
 int runHeadless(QApplication &app, const Arguments &arguments, FILE *json)
@@ -161,6 +205,10 @@ int runHeadless(QApplication &app, const Arguments &arguments, FILE *json)
         std::fputc('\n', json);
         std::fflush(json);
     });
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &headless,
+                     &HeadlessHost::quitBecauseOfSignal);
+    QObject::connect(&headless, &HeadlessHost::quitRequested, &app, [] { QApplication::exit(0); });
     session.startDmxOutput(arguments.dmx);
     try {
         session.start(arguments.plugIn, arguments.project, HostSession::Show::Hidden);
@@ -168,10 +216,9 @@ int runHeadless(QApplication &app, const Arguments &arguments, FILE *json)
         std::cerr << "tarvex-host: " << e.what() << "\n";
         return 1;
     }
-    QObject::connect(&headless, &HeadlessHost::quitRequested, &app, [] { QApplication::exit(0); });
     headless.announceReady();
     headless.readFrom(STDIN_FILENO);
-    const int code = app.exec();
+    const int code = quitSignals.received() ? 0 : app.exec();
     session.shutdown();
     return code;
 }
@@ -180,6 +227,9 @@ int runWindowed(QApplication &app, const Arguments &arguments)
 {
     HostSession session(arguments.universes);
     HostWindow window(session);
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &window,
+                     &HostWindow::quitBecauseOfSignal);
     window.show();
     session.startDmxOutput(arguments.dmx);
     try {
@@ -189,7 +239,9 @@ int runWindowed(QApplication &app, const Arguments &arguments)
         // The window stays, so the user sees why and can still open another project.
         window.plugInMissing(QString::fromUtf8(e.what()));
     }
-    const int code = app.exec();
+    // A signal read by a modal box's loop while the plug-in started has ended that loop already;
+    // the main loop would not hear of it again.
+    const int code = quitSignals.received() ? 0 : app.exec();
     session.shutdown();
     return code;
 }
@@ -198,25 +250,39 @@ int runWindowed(QApplication &app, const Arguments &arguments)
 
 int main(int argc, char **argv)
 {
-    const bool headless = hasArgument(argc, argv, "--headless");
+    const QString plugInPath = takePlugInOption(argc, argv);
+    QCoreApplication::setApplicationName("tarvex-host");
+    QCoreApplication::setApplicationVersion(TARVEX_VERSION);
+    std::optional<Arguments> arguments =
+        readArguments(wordsOf(argc, argv), plugInPath, true, argc, argv);
+    const bool headless = arguments ? arguments->headless : hasArgument(argc, argv, "--headless");
     FILE *json = nullptr;
     if (headless) {
         // No window may reach a screen, whatever the environment says.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         std::signal(SIGPIPE, SIG_IGN);
         json = takeStandardOutput();
+    } else if (!displayReachable(argc, argv)) {
+        // Qt could not take its own options anyway: what the host did not know is the mistake.
+        if (!arguments)
+            readArguments(wordsOf(argc, argv), plugInPath, false, argc, argv);
+        std::cerr << "tarvex-host: no display to show the window on (DISPLAY is not set); "
+                     "--headless runs without one\n";
+        return 1;
     }
-    const QString plugInPath = takePlugInOption(argc, argv);
     QApplication app(argc, argv);
-    QApplication::setApplicationName("tarvex-host");
     QApplication::setQuitOnLastWindowClosed(false);
-    const Arguments arguments = parseArguments(app, plugInPath);
-    quitOnSignals(app);
-    if (!arguments.headless)
-        return runWindowed(app, arguments);
+    if (!arguments)
+        arguments = readArguments(QApplication::arguments(), plugInPath, false, argc, argv);
+    if (arguments->plugIn.isEmpty())
+        arguments->plugIn = defaultPlugInPath();
+    if (arguments->project.isEmpty())
+        arguments->project = defaultProject();
+    if (!arguments->headless)
+        return runWindowed(app, *arguments);
     if (!json) {
         std::cerr << "tarvex-host: cannot keep standard output for the events\n";
         return 1;
     }
-    return runHeadless(app, arguments, json);
+    return runHeadless(app, *arguments, json);
 }

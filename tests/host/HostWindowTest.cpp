@@ -4,14 +4,28 @@
 #include "host/HostWindow.h"
 #include "host/CuePanel.h"
 #include "host/HostSession.h"
+#include "host/WindowPlacement.h"
 
+#include <QApplication>
 #include <QComboBox>
+
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+// Readable rectangles and points in failure messages.
+inline void PrintTo(const QPoint &point, std::ostream *os)
+{
+    *os << '(' << point.x() << ", " << point.y() << ')';
+}
+inline void PrintTo(const QRect &rect, std::ostream *os)
+{
+    PrintTo(rect.topLeft(), os);
+    *os << ' ' << rect.width() << 'x' << rect.height();
+}
 
 namespace tarvex::host {
 namespace {
@@ -53,6 +67,47 @@ TEST_F(HostWindowTest, theCuePanelListsTheActionsAndItsButtonMovesAChannel)
     first->setCurrentIndex(1);
     window.cuePanel()->refresh();
     EXPECT_EQ(first->currentData().toString(), "12");
+}
+
+// The offscreen screen has no room beside the host: the windows go below its menu and tool bars.
+TEST_F(HostWindowTest, thePlugInsWindowsNeverCoverTheHostsMenus)
+{
+    HostWindow window(session);
+    window.show();
+    session.start(TARVEX_TEST_PLUGIN, QDir(dir.path()).filePath("show.tarvex"),
+                  HostSession::Show::Shown);
+    session.configure();
+    const int barsBottom = window.centralWidget()->mapToGlobal(QPoint(0, 0)).y() - 1;
+    QList<QRect> plugIn;
+    for (const QWidget *other : QApplication::topLevelWidgets()) {
+        if (other != &window && other->isVisible())
+            plugIn.append(other->frameGeometry());
+    }
+    ASSERT_EQ(plugIn.size(), 2) << "the plug-in's main window and its editor";
+    EXPECT_FALSE(plugIn[0].intersects(plugIn[1]));
+    for (const QRect &placed : plugIn)
+        EXPECT_GT(placed.top(), barsBottom) << testing::PrintToString(placed);
+}
+
+TEST(WindowPlacement, besideTheHostWhereThereIsRoomElseBelowItsBars)
+{
+    const QRect screen(0, 0, 1600, 1000);
+    const QSize size(400, 300);
+    const int bars = 60; // the last line of the host's menu and tool bars
+    struct Case {
+        QRect host;
+        QList<QRect> taken;
+        QPoint expected;
+    } cases[] = {
+        {{0, 0, 800, 600}, {}, {808, 0}},                   // to the right
+        {{1000, 100, 600, 600}, {}, {592, 100}},            // to the left
+        {{0, 0, 800, 600}, {{808, 0, 400, 50}}, {808, 58}}, // below a window already there
+        {{0, 0, 1300, 600}, {}, {0, bars + 1 + 8}},         // no room beside: below the bars
+        {{0, 0, 1300, 600}, {{0, 69, 400, 40}}, {0, 117}},  // ... and below a window there
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(placeBeside(c.host, bars, size, screen, c.taken), c.expected)
+            << testing::PrintToString(c.host);
 }
 
 TEST_F(HostWindowTest, withoutAPlugInTheWindowSaysWhyAndOffersNoCues)

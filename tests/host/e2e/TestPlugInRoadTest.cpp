@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace tarvex::test {
@@ -157,6 +158,23 @@ TEST_F(TestPlugInRoad, loadingRunsInOrderAndQuitEndsThePlugInBeforeUnloading)
                      "loadWindow", "Term", "deleted", "window object deleted"}));
 }
 
+TEST_F(TestPlugInRoad, aPlugInFailingAtStartIsReportedAndTheHostExitsWithOne)
+{
+    ASSERT_TRUE(dir.isValid());
+    for (const QString call : {"LoadProjectData", "loadWindow"}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TARVEX_TEST_PLUGIN_FAIL", call);
+        HeadlessProcess failing(HeadlessProcess::testPlugInPath());
+        ASSERT_TRUE(failing.start(path("show/show.tarvex"), {}, environment));
+        ASSERT_TRUE(failing.waitForExit());
+        EXPECT_EQ(failing.exitStatus(), QProcess::NormalExit) << call.toStdString();
+        EXPECT_EQ(failing.exitCode(), 1) << call.toStdString();
+        EXPECT_TRUE(failing.events().isEmpty()) << "no ready";
+        EXPECT_TRUE(failing.errorOutput().contains("the test plug-in fails in " + call))
+            << failing.errorOutput().toStdString();
+    }
+}
+
 TEST_F(TestPlugInRoad, aTerminationSignalEndsThePlugInAsQuitDoes)
 {
     startOn("show/show.tarvex");
@@ -164,6 +182,30 @@ TEST_F(TestPlugInRoad, aTerminationSignalEndsThePlugInAsQuitDoes)
     ASSERT_TRUE(host.waitForExit());
     EXPECT_EQ(host.exitCode(), 0);
     EXPECT_TRUE(read("calls.log").endsWith("Term\ndeleted\nwindow object deleted\n"));
+}
+
+// The window host, offscreen: the plug-in's own modal box is up while the signal comes.
+TEST_F(TestPlugInRoad, aSignalWhileAModalBoxIsUpEndsTheWindowedHost)
+{
+    ASSERT_TRUE(dir.isValid());
+    for (const int signal : {SIGTERM, SIGINT}) {
+        QFile::remove(path("calls.log"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("TARVEX_TEST_PLUGIN_LOG", path("calls.log"));
+        environment.insert("TARVEX_TEST_PLUGIN_BOX_SIGNAL", QString::number(signal));
+        QProcess windowed;
+        windowed.setProcessEnvironment(environment);
+        windowed.start(TARVEX_HOST_EXE, {"--plugin", HeadlessProcess::testPlugInPath(),
+                                         "--no-dmx-out", path("show/show.tarvex")});
+        ASSERT_TRUE(windowed.waitForFinished(HeadlessProcess::DefaultWaitMs)) << signal;
+        EXPECT_EQ(windowed.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(windowed.exitCode(), 0) << signal;
+        const QByteArray calls = read("calls.log");
+        EXPECT_TRUE(calls.contains("box closed\n") &&
+                    calls.endsWith("Term\ndeleted\nwindow object deleted\n"))
+            << calls.toStdString();
+    }
 }
 
 } // namespace

@@ -5,10 +5,13 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,7 +27,19 @@ void note(const std::string &call)
     }
 }
 
+const char *TestPlugInFailure::what() const noexcept
+{
+    return m_text.c_str();
+}
+
 namespace {
+
+void failIfAsked(const std::string &call)
+{
+    const char *failing = std::getenv("TARVEX_TEST_PLUGIN_FAIL");
+    if (failing && call == failing)
+        throw TestPlugInFailure("the test plug-in fails in " + call);
+}
 
 void toggleCaption(QPushButton *button, const char *off)
 {
@@ -79,6 +94,7 @@ VBool TestMainWindow::isOpen()
 VBool TestMainWindow::loadWindow()
 {
     note("loadWindow");
+    failIfAsked("loadWindow");
     if (m_window)
         return VTrue;
     if (!m_actionsRead)
@@ -93,7 +109,21 @@ VBool TestMainWindow::loadWindow()
     QObject::connect(m_start, &QPushButton::clicked, [this] { toggleCaption(m_start, "Start"); });
     if (std::filesystem::exists(folder() + "/TestAutostart"))
         m_start->click();
+    boxWithSignalIfAsked();
     return VTrue;
+}
+
+void TestMainWindow::boxWithSignalIfAsked()
+{
+    const char *number = std::getenv("TARVEX_TEST_PLUGIN_BOX_SIGNAL");
+    auto boxes = std::dynamic_pointer_cast<IHostMessageBoxes>(m_helper);
+    if (!number || (boxes && boxes->takeMessageBox("Signal")))
+        return;
+    const int signal = std::atoi(number);
+    QMessageBox box(QMessageBox::Information, "Test plug-in", "Signal");
+    QTimer::singleShot(0, [signal] { std::raise(signal); });
+    box.exec();
+    note("box closed");
 }
 
 VBool TestMainWindow::unloadWindow()
@@ -233,6 +263,7 @@ void TestMainWindow::executeTarget(const Action &action)
 void TestMainWindow::LoadProjectData()
 {
     note("LoadProjectData " + folder());
+    failIfAsked("LoadProjectData");
     m_editor.reset();
     m_list = nullptr;
     m_learn = nullptr;

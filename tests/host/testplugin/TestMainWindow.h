@@ -5,12 +5,17 @@
 // ACTIVE" (ACTIVE 1 or 0). A cue on an action executes the host target of channel ID in
 // universe 1, with 255 when the action ends active and 0 otherwise; the second selection
 // "Message" offers the host a message box instead. Every call is noted in the call log.
+// TARVEX_TEST_PLUGIN_FAIL names a call ("LoadProjectData", "loadWindow") that throws a
+// TestPlugInFailure, an exception type of this library's own. TARVEX_TEST_PLUGIN_BOX_SIGNAL=N
+// makes loading the window show a modal box (when the host does not take it) in whose event loop
+// the process raises signal N: a signal arriving while a box is up.
 
 #include "plugin/HostScripting.h"
 #include "plugin/PluginInterfaces.h"
 
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 class QLabel;
@@ -22,6 +27,15 @@ namespace tarvex::testplugin {
 
 // Appends a line to the file named by TARVEX_TEST_PLUGIN_LOG, if it is set.
 void note(const std::string &call);
+
+class TestPlugInFailure : public std::exception {
+public:
+    explicit TestPlugInFailure(std::string text) : m_text(std::move(text)) {}
+    const char *what() const noexcept override; // out of line: the type lives in this library
+
+private:
+    std::string m_text;
+};
 
 class TestMainWindow : public Object,
                        public IExternalWindow,
@@ -77,6 +91,7 @@ private:
     std::string folder();
     void readActions();
     void writeActions();
+    void boxWithSignalIfAsked();
     void ensureEditor();
     void fillEditor();
     Action &actionFor(const Variant &selection);
