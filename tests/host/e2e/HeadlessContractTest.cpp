@@ -126,15 +126,20 @@ TEST_F(HeadlessContract, saveWritesTheProjectAndLoadSwitchesToAnother)
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->value("project").toString(), QFileInfo(second).absoluteFilePath());
 
-    // A file that is no project of ours is refused; the project stays where it was.
+    // A file that is no project of ours, or a path that names no file, is refused; the project
+    // stays where it was and still saves.
     QFile foreign(path("b/notes.txt"));
     ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
     foreign.write("shopping list\n");
     foreign.close();
-    host.send("load " + foreign.fileName());
+    const QStringList refused{foreign.fileName(), QString(QChar(u'\0')), path("c/"), path("c/..")};
+    for (const QString &project : refused)
+        host.send("load " + project);
     host.send("save");
-    ASSERT_TRUE(host.waitFor("saved"));
-    EXPECT_EQ(host.eventsNamed("error").size(), 1);
+    ASSERT_TRUE(host.waitFor("saved"))
+        << host.events().last().value("message").toString().toStdString();
+    EXPECT_EQ(host.eventsNamed("error").size(), refused.size());
+    EXPECT_EQ(host.eventsNamed("loaded").size(), 1);
     EXPECT_TRUE(QFileInfo::exists(second));
     quitCleanly();
 }
