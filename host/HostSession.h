@@ -71,6 +71,8 @@ public:
     void showMainWindow();
     // The scripting interface of the main window; throws when the plug-in offers none.
     IHostScripting &scripting();
+    // The main window's address and port; nullptr when the plug-in does not offer them.
+    IHostListening *listening() { return m_plugIn.listening(); }
 
 private:
     ICommandServer &commandServer();

@@ -77,8 +77,10 @@ TEST_F(HeadlessContract, endOfInputIsQuit)
 TEST_F(HeadlessContract, failedCommandsPrintAnErrorAndTheHostGoesOn)
 {
     startOn(path("show.tarvex"));
-    const QStringList bad{"frobnicate", "command 1",    "command 1 2 3",    "load",
-                          "save now",   "state please", "command x toggle", "load " + dir.path()};
+    const QStringList bad{
+        "frobnicate",      "command 1",    "command 1 2 3",    "load",
+        "save now",        "state please", "command x toggle", "load " + dir.path(),
+        "listen 127.0.0.1"};
     for (const QString &line : bad)
         host.send(line);
     host.send("state");
