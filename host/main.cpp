@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
@@ -19,6 +20,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tarvex::host;
@@ -93,6 +96,26 @@ void quitOnSignals(QApplication &app)
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+}
+
+// Without XDG_RUNTIME_DIR (a root shell, a container) Qt warns on every start and then uses
+// TMP/runtime-USER. The host names that same folder first, private to its user, so the console
+// stays quiet; a folder that is not ours is left to Qt and its warning.
+void setRuntimeFolder()
+{
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        return;
+    const passwd *user = ::getpwuid(::geteuid());
+    const QByteArray name = user ? QByteArray(user->pw_name) : QByteArray::number(::geteuid());
+    const QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/runtime-" + name;
+    ::mkdir(folder.constData(), 0700);
+    struct stat info {};
+    if (::lstat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::geteuid())
+        return;
+    if ((info.st_mode & 07777) != 0700 && ::chmod(folder.constData(), 0700) != 0)
+        return;
+    qputenv("XDG_RUNTIME_DIR", folder);
 }
 
 struct Arguments {
@@ -207,6 +230,7 @@ int main(int argc, char **argv)
         json = takeStandardOutput();
     }
     const QString plugInPath = takePlugInOption(argc, argv);
+    setRuntimeFolder();
     QApplication app(argc, argv);
     QApplication::setApplicationName("tarvex-host");
     QApplication::setQuitOnLastWindowClosed(false);

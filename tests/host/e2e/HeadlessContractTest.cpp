@@ -41,11 +41,13 @@ protected:
 
 TEST_F(HeadlessContract, comesUpOffscreenOnANewProjectAndQuitsWithZero)
 {
-    // A display the host cannot have: it must not try to reach one.
+    // A display the host cannot have: it must not try to reach one. No runtime folder either,
+    // as in a root shell: nothing to warn about.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "xcb");
     environment.remove("DISPLAY");
     environment.remove("WAYLAND_DISPLAY");
+    environment.remove("XDG_RUNTIME_DIR");
     const QString project = path("new/show.tarvex");
     startOn(project, environment);
 
@@ -62,6 +64,8 @@ TEST_F(HeadlessContract, comesUpOffscreenOnANewProjectAndQuitsWithZero)
     EXPECT_TRUE(state->value("server").isString());
     EXPECT_TRUE(state->value("learn").isString());
     quitCleanly();
+    EXPECT_FALSE(host.errorOutput().contains("XDG_RUNTIME_DIR"))
+        << host.errorOutput().toStdString();
 }
 
 TEST_F(HeadlessContract, endOfInputIsQuit)
