@@ -32,10 +32,15 @@ std::string optionsEventJson(const std::vector<OptionEntry> &first,
            ",\"second\":" + optionArray(second) + "}";
 }
 
-std::string stateEventJson(const std::string &server, const std::string &learn)
+std::string stateEventJson(const std::string &server, const std::string &learn,
+                           const std::optional<ListeningAddress> &listening)
 {
-    return "{\"event\":\"state\",\"server\":" + jsonString(server) +
-           ",\"learn\":" + jsonString(learn) + "}";
+    std::string json =
+        "{\"event\":\"state\",\"server\":" + jsonString(server) + ",\"learn\":" + jsonString(learn);
+    if (listening)
+        json += ",\"address\":" + jsonString(listening->address) +
+                ",\"port\":" + jsonString(listening->port);
+    return json + "}";
 }
 
 std::string messageBoxEventJson(const std::string &text)

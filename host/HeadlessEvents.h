@@ -4,7 +4,7 @@
 //
 //   {"event":"ready","plugin":"Tarvex","project":"/shows/club/club.tarvex"}
 //   {"event":"options","first":[{"caption":"1. /fader1","value":"7"}],"second":[...]}
-//   {"event":"state","server":"Stop","learn":"Lernen"}
+//   {"event":"state","server":"Stop","learn":"Lernen","address":"127.0.0.1","port":"12345"}
 //   {"event":"messageBox","text":"..."}
 //   {"event":"saved"}
 //   {"event":"loaded","project":"/shows/other/other.tarvex"}
@@ -13,6 +13,7 @@
 
 #include "host/HostOptionList.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,15 @@ namespace tarvex::host {
 std::string readyEventJson(const std::string &plugIn, const std::string &project);
 std::string optionsEventJson(const std::vector<OptionEntry> &first,
                              const std::vector<OptionEntry> &second);
-std::string stateEventJson(const std::string &server, const std::string &learn);
+// The main window's address and port boxes, as they read.
+struct ListeningAddress {
+    std::string address;
+    std::string port;
+};
+
+// Without an address (a plug-in that offers none) the state has the two captions only.
+std::string stateEventJson(const std::string &server, const std::string &learn,
+                           const std::optional<ListeningAddress> &listening = std::nullopt);
 std::string messageBoxEventJson(const std::string &text);
 std::string savedEventJson();
 std::string loadedEventJson(const std::string &project);

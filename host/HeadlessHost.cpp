@@ -178,6 +178,13 @@ void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
         m_session.executeCommand(selections[0], selections[1]);
         return;
     }
+    if (verb == "listen") {
+        const std::vector<std::string> endpoint = words(rest);
+        if (endpoint.size() != 2)
+            throw std::runtime_error("usage: listen ADDRESS PORT");
+        listening().listen(endpoint[0], endpoint[1]);
+        return;
+    }
     if (verb == "load") {
         if (rest.empty())
             throw std::runtime_error("usage: load PROJECT_FILE");
@@ -203,7 +210,8 @@ void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
         quit();
     } else {
         throw std::runtime_error("unknown command (options, command FIRST SECOND, save, load "
-                                 "PROJECT_FILE, start, learn, configure, state, quit)");
+                                 "PROJECT_FILE, start, listen ADDRESS PORT, learn, configure, "
+                                 "state, quit)");
     }
 }
 
@@ -215,11 +223,24 @@ void HeadlessHost::printOptions()
     m_output(optionsEventJson(first, second));
 }
 
+IHostListening &HeadlessHost::listening()
+{
+    if (!m_session.listening())
+        throw std::runtime_error(m_session.hasPlugIn()
+                                     ? "the plug-in offers no address and port to set"
+                                     : "no plug-in is loaded");
+    return *m_session.listening();
+}
+
 void HeadlessHost::printState()
 {
     IHostScripting &scripting = m_session.scripting();
     const std::string server = scripting.serverCaption();
-    m_output(stateEventJson(server, scripting.learnCaption()));
+    const std::string learn = scripting.learnCaption();
+    std::optional<ListeningAddress> address;
+    if (IHostListening *listening = m_session.listening())
+        address = ListeningAddress{listening->serverAddress(), listening->serverPort()};
+    m_output(stateEventJson(server, learn, address));
 }
 
 } // namespace tarvex::host

@@ -3,8 +3,8 @@
 // file descriptor (standard input) without ever blocking the event loop, runs them on the
 // session and writes every event as one JSON line to its output. End of input is "quit".
 //
-//   options | command FIRST SECOND | save | load PROJECT_FILE | start | learn | configure |
-//   state | quit
+//   options | command FIRST SECOND | save | load PROJECT_FILE | start | listen ADDRESS PORT |
+//   learn | configure | state | quit
 //
 // A command that fails writes {"event":"error","command":LINE,"message":TEXT} and the host
 // goes on. The session's events (execute, user interaction, message boxes) are written as they
@@ -18,6 +18,10 @@
 #include <string>
 
 class QSocketNotifier;
+
+namespace tarvex {
+class IHostListening;
+}
 
 namespace tarvex::host {
 
@@ -56,6 +60,7 @@ private:
     void dispatch(const std::string &verb, const std::string &rest);
     void printOptions();
     void printState();
+    IHostListening &listening();
 
     HostSession &m_session;
     Output m_output;

@@ -17,9 +17,21 @@ std::vector<OptionEntry> entriesOf(const OptionListPtr &list)
     return ours->entries();
 }
 
-QString absolute(const QString &path)
+// The one rule for a project path from the user, for every way in (start, open, save as): it
+// names a file. An empty path, one with a NUL character (the system would cut the name there)
+// or one that ends in a folder ("show/", "..") is refused before anything changes.
+QString projectPathOf(const QString &path)
 {
-    return QFileInfo(path).absoluteFilePath();
+    if (path.isEmpty())
+        throw std::runtime_error("the project path is empty");
+    if (path.contains(QChar(u'\0')))
+        throw std::runtime_error("the project path contains a NUL character");
+    const QFileInfo file(path);
+    const QString name = file.fileName();
+    if (name.isEmpty() || name == "." || name == "..")
+        throw std::runtime_error("the project path names a folder, not a file: " +
+                                 path.toStdString());
+    return file.absoluteFilePath();
 }
 
 } // namespace
@@ -43,7 +55,7 @@ void HostSession::setProject(const QString &path)
 
 void HostSession::start(const QString &plugInPath, const QString &projectPath, Show show)
 {
-    const QString project = absolute(projectPath);
+    const QString project = projectPathOf(projectPath);
     checkProjectFile(project.toStdString());
     // The plug-in writes its settings file into the folder when its main window loads.
     makeProjectFolder(project.toStdString());
@@ -93,7 +105,7 @@ void HostSession::startDmxOutput(const DmxOptions &options)
 
 void HostSession::openProject(const QString &path)
 {
-    const QString project = absolute(path);
+    const QString project = projectPathOf(path);
     checkProjectFile(project.toStdString());
     makeProjectFolder(project.toStdString());
     setProject(project);
@@ -110,7 +122,7 @@ void HostSession::saveProject()
 
 void HostSession::saveProjectAs(const QString &path)
 {
-    const QString project = absolute(path);
+    const QString project = projectPathOf(path);
     writeProjectFile(project.toStdString());
     setProject(project);
     if (IZelmoTool *tool = m_plugIn.tool())

@@ -52,8 +52,9 @@ public:
 
     // The project: an absolute path; its file need not exist.
     const QString &projectPath() const { return m_projectPath; }
-    // Makes another file the project and tells the plug-in (LoadProjectData). A file that is no
-    // project of ours is refused and the current project stays.
+    // Makes another file the project and tells the plug-in (LoadProjectData). A path that names
+    // no file (empty, a NUL character, a folder) or a file that is no project of ours is refused
+    // and the current project stays.
     void openProject(const QString &path);
     // Writes the project file and tells the plug-in (SaveProjectData).
     void saveProject();
@@ -70,6 +71,8 @@ public:
     void showMainWindow();
     // The scripting interface of the main window; throws when the plug-in offers none.
     IHostScripting &scripting();
+    // The main window's address and port; nullptr when the plug-in does not offer them.
+    IHostListening *listening() { return m_plugIn.listening(); }
 
 private:
     ICommandServer &commandServer();

@@ -86,10 +86,12 @@ void PlugInLoader::init(const ObjectPtr &helper, const std::string &callingAppTi
     m_server = findInterface<ICommandServer>(server, window);
     m_tool = findInterface<IZelmoTool>(server, window);
     m_scripting = findInterface<IHostScripting>(window, server);
+    m_listening = findInterface<IHostListening>(window, server);
 }
 
 void PlugInLoader::releaseObjects()
 {
+    m_listening.reset();
     m_scripting.reset();
     m_tool.reset();
     m_server.reset();

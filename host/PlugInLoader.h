@@ -61,6 +61,7 @@ public:
     ICommandServer *commandServer() const { return m_server.get(); }
     IZelmoTool *tool() const { return m_tool.get(); }
     IHostScripting *scripting() const { return m_scripting.get(); }
+    IHostListening *listening() const { return m_listening.get(); }
 
 private:
     void releaseObjects();
@@ -74,6 +75,7 @@ private:
     std::shared_ptr<ICommandServer> m_server;
     std::shared_ptr<IZelmoTool> m_tool;
     std::shared_ptr<IHostScripting> m_scripting;
+    std::shared_ptr<IHostListening> m_listening;
 };
 
 // Where the host looks for the plug-in library when no path is given: beside its executable,

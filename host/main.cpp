@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -21,6 +22,8 @@
 #include <fcntl.h>
 #include <iostream>
 #include <optional>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tarvex::host;
@@ -69,6 +72,26 @@ FILE *takeStandardOutput()
     const int json = ::dup(STDOUT_FILENO);
     ::dup2(STDERR_FILENO, STDOUT_FILENO);
     return json < 0 ? nullptr : ::fdopen(json, "w");
+}
+
+// Without XDG_RUNTIME_DIR (a root shell, a container) Qt warns on every start and then uses
+// TMP/runtime-USER. The host names that same folder first, private to its user, so the console
+// stays quiet; a folder that is not ours is left to Qt and its warning.
+void setRuntimeFolder()
+{
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        return;
+    const passwd *user = ::getpwuid(::geteuid());
+    const QByteArray name = user ? QByteArray(user->pw_name) : QByteArray::number(::geteuid());
+    const QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/runtime-" + name;
+    ::mkdir(folder.constData(), 0700);
+    struct stat info {};
+    if (::lstat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::geteuid())
+        return;
+    if ((info.st_mode & 07777) != 0700 && ::chmod(folder.constData(), 0700) != 0)
+        return;
+    qputenv("XDG_RUNTIME_DIR", folder);
 }
 
 struct Arguments {
@@ -270,6 +293,7 @@ int main(int argc, char **argv)
                      "--headless runs without one\n";
         return 1;
     }
+    setRuntimeFolder();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     if (!arguments)

@@ -29,6 +29,13 @@ constexpr int32_t AddressNotAvailable = 10049;
 constexpr int32_t PermissionDenied = 10013;
 constexpr int32_t SocketFailureBase = 10000;
 
+bool parseIPv4(const std::string &text, in_addr &address)
+{
+    // A NUL inside would cut the text short for the system.
+    return text.find('\0') == std::string::npos &&
+           ::inet_pton(AF_INET, text.c_str(), &address) == 1;
+}
+
 [[noreturn]] void raiseSocketError(int error)
 {
     switch (error) {
@@ -98,6 +105,12 @@ void Winsock::Close()
         m_batch->clear();
 }
 
+bool Winsock::isIPv4Address(const std::string &localIP)
+{
+    in_addr address{};
+    return parseIPv4(localIP, address);
+}
+
 void Winsock::Bind(uint16_t localPort, const std::string &localIP)
 {
     if (m_fd >= 0)
@@ -105,7 +118,7 @@ void Winsock::Bind(uint16_t localPort, const std::string &localIP)
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(localPort);
-    if (::inet_pton(AF_INET, localIP.c_str(), &address.sin_addr) != 1)
+    if (!parseIPv4(localIP, address.sin_addr))
         throw VbError(AddressNotAvailable,
                       "Address not available from the local machine: \"" + localIP + "\"");
 

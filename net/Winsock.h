@@ -55,6 +55,9 @@ public:
     // (40020), the address is no IPv4 address (10049), the port is taken (10048) or the system
     // refuses otherwise.
     void Bind(uint16_t localPort, const std::string &localIP);
+    // Whether Bind takes the text as its local address: a dotted IPv4 address ("0.0.0.0" is
+    // every interface).
+    static bool isIPv4Address(const std::string &localIP);
     // The datagram of the data-arrival event under way, whole; empty outside the event.
     void GetData(std::vector<uint8_t> &data) const;
     int16_t State() const { return m_fd >= 0 ? sckOpen : sckClosed; }

@@ -63,6 +63,12 @@ public:
     // Starts the server when the caption reads "Start", otherwise stops it (a reconnection
     // under way included). A failed start shows "Konnte Server nicht starten !!!".
     void Start_Click();
+    // Puts an address and port into the boxes, as typing them would, and moves a running server
+    // there: stopped and started as the button does (a failed start shows its box and reads
+    // "Start"). While learn mode borrows the socket only the boxes change; a reconnection takes
+    // them at its next attempt. A port that is no port, or an address that is no dotted IPv4
+    // address, raises and changes nothing.
+    void listenOn(const std::string &address, const std::string &port);
     // One second of the reconnection countdown, or the attempt when it has run out.
     void Timer1_Timer();
     // The socket closed or failed: while running, the server starts reconnecting.

@@ -1,6 +1,7 @@
 // frmMainOSC: the UDP server's handlers: start, stop, socket loss, the reconnection countdown
 // and the datagrams.
 
+#include "core/VbError.h"
 #include "engine/OSCHandler.h"
 #include "net/PortText.h"
 #include "net/frmMainOSC.h"
@@ -12,6 +13,8 @@ namespace tarvex {
 namespace {
 
 constexpr int16_t ReconnectSeconds = 3;
+// The socket's number for an address it cannot bind to.
+constexpr int32_t AddressNotAvailable = 10049;
 
 std::string startFailureText(const std::string &description)
 {
@@ -31,6 +34,24 @@ void frmMainOSC::Start_Click()
         startServer();
     else
         stopServer();
+}
+
+void frmMainOSC::listenOn(const std::string &address, const std::string &port)
+{
+    portFromText(port);
+    if (!Winsock::isIPv4Address(address))
+        throw VbError(AddressNotAvailable,
+                      "\"" + address +
+                          "\" is no IPv4 address such as 127.0.0.1 (0.0.0.0 listens "
+                          "on every interface)");
+    const bool learning = m_runtime.loadedActionsEditor() && m_runtime.learnModeOn();
+    const bool moveServer = caption() == CaptionStop && !learning;
+    IP->setText(QString::fromStdString(address));
+    Port->setText(QString::fromStdString(port));
+    if (moveServer) {
+        stopServer();
+        startServer();
+    }
 }
 
 void frmMainOSC::startServer()

@@ -1,6 +1,6 @@
 #pragma once
-// Two optional interfaces between tarvex-host and a plug-in, beyond the host interfaces. A plug-in
-// or host that does not offer them still works; each side finds the other's by a cast.
+// Optional interfaces between tarvex-host and a plug-in, beyond the host interfaces. A plug-in or
+// host that does not offer them still works; each side finds the other's by a cast.
 //
 // IHostScripting: offered by the plug-in's main-window object (the one its module information
 // names). The headless host's "start", "learn" and "state" commands press the main window's
@@ -9,6 +9,13 @@
 //   auto scripting = std::dynamic_pointer_cast<IHostScripting>(moduleInfo->mainWindow());
 //   if (scripting)
 //       scripting->pressStart();
+//
+// IHostListening: offered by the same object; the headless host's "listen" and the address and
+// port in "state" go through it. An interface of its own, so that a plug-in built before it keeps
+// working (its "listen" fails with an error).
+//
+//   if (auto listening = std::dynamic_pointer_cast<IHostListening>(moduleInfo->mainWindow()))
+//       listening->listen("0.0.0.0", "9000");
 //
 // IHostMessageBoxes: offered by the host's helper object (the one handed to Init). Before the
 // plug-in shows a message box it offers the text to the host; when the host takes it (true), the
@@ -34,6 +41,18 @@ public:
     virtual std::string serverCaption() = 0;
     // The learn button's caption: "Lernen" or "Stop".
     virtual std::string learnCaption() = 0;
+};
+
+class IHostListening {
+public:
+    virtual ~IHostListening() = default;
+    // The main window's address and port boxes, as they read.
+    virtual std::string serverAddress() = 0;
+    virtual std::string serverPort() = 0;
+    // Puts the address and port into the main window's boxes and moves a running server there,
+    // as stopping and starting it with its button would (a failed start shows the button's box).
+    // A port or address the server cannot take raises, and nothing changes.
+    virtual void listen(const std::string &address, const std::string &port) = 0;
 };
 
 class IHostMessageBoxes {

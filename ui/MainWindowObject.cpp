@@ -94,4 +94,19 @@ std::string MainWindowObject::learnCaption()
     return runtime().actionsEditor().learnCaption();
 }
 
+std::string MainWindowObject::serverAddress()
+{
+    return runtime().mainAddress();
+}
+
+std::string MainWindowObject::serverPort()
+{
+    return runtime().mainPort();
+}
+
+void MainWindowObject::listen(const std::string &address, const std::string &port)
+{
+    runtime().mainWindow().listenOn(address, port);
+}
+
 } // namespace tarvex

@@ -18,7 +18,8 @@ class PlugInRuntime;
 class MainWindowObject : public WindowObject,
                          public ICommandServer,
                          public IZelmoTool,
-                         public IHostScripting {
+                         public IHostScripting,
+                         public IHostListening {
 public:
     MainWindowObject(PlugInRuntime &runtime, WindowRegistry &registry, WindowId id);
 
@@ -42,6 +43,11 @@ public:
     void pressLearn() override;
     std::string serverCaption() override;
     std::string learnCaption() override;
+
+    // IHostListening.
+    std::string serverAddress() override;
+    std::string serverPort() override;
+    void listen(const std::string &address, const std::string &port) override;
 
 private:
     // The runtime, or error 91 once the plug-in has ended (the host may hold the object longer).

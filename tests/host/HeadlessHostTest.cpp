@@ -116,6 +116,16 @@ TEST_F(HeadlessHostTest, anErrorLineQuotesTheCommandAsItWasMeant)
     EXPECT_EQ(lines[0], R"({"event":"error","command":"save \"now\"","message":"usage: save"})");
 }
 
+TEST_F(HeadlessHostTest, aPlugInWithoutAnAddressToSetStillRunsAndOnlyListenFails)
+{
+    headless.runCommand("listen 0.0.0.0 9000");
+    headless.runCommand("state");
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         R"({"event":"error","command":"listen 0.0.0.0 9000",)"
+                         R"("message":"the plug-in offers no address and port to set"})",
+                         R"({"event":"state","server":"Start","learn":"Lernen"})"}));
+}
+
 TEST_F(HeadlessHostTest, theSessionsEventsBecomeLinesUntilTheFrontEndGoes)
 {
     int32_t value = 128, min = 0, max = 255;

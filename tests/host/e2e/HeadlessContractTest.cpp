@@ -41,11 +41,13 @@ protected:
 
 TEST_F(HeadlessContract, comesUpOffscreenOnANewProjectAndQuitsWithZero)
 {
-    // A display the host cannot have: it must not try to reach one.
+    // A display the host cannot have: it must not try to reach one. No runtime folder either,
+    // as in a root shell: nothing to warn about.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "xcb");
     environment.remove("DISPLAY");
     environment.remove("WAYLAND_DISPLAY");
+    environment.remove("XDG_RUNTIME_DIR");
     const QString project = path("new/show.tarvex");
     startOn(project, environment);
 
@@ -62,6 +64,8 @@ TEST_F(HeadlessContract, comesUpOffscreenOnANewProjectAndQuitsWithZero)
     EXPECT_TRUE(state->value("server").isString());
     EXPECT_TRUE(state->value("learn").isString());
     quitCleanly();
+    EXPECT_FALSE(host.errorOutput().contains("XDG_RUNTIME_DIR"))
+        << host.errorOutput().toStdString();
 }
 
 TEST_F(HeadlessContract, endOfInputIsQuit)
@@ -77,8 +81,10 @@ TEST_F(HeadlessContract, endOfInputIsQuit)
 TEST_F(HeadlessContract, failedCommandsPrintAnErrorAndTheHostGoesOn)
 {
     startOn(path("show.tarvex"));
-    const QStringList bad{"frobnicate", "command 1",    "command 1 2 3",    "load",
-                          "save now",   "state please", "command x toggle", "load " + dir.path()};
+    const QStringList bad{
+        "frobnicate",      "command 1",    "command 1 2 3",    "load",
+        "save now",        "state please", "command x toggle", "load " + dir.path(),
+        "listen 127.0.0.1"};
     for (const QString &line : bad)
         host.send(line);
     host.send("state");
@@ -126,15 +132,20 @@ TEST_F(HeadlessContract, saveWritesTheProjectAndLoadSwitchesToAnother)
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->value("project").toString(), QFileInfo(second).absoluteFilePath());
 
-    // A file that is no project of ours is refused; the project stays where it was.
+    // A file that is no project of ours, or a path that names no file, is refused; the project
+    // stays where it was and still saves.
     QFile foreign(path("b/notes.txt"));
     ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
     foreign.write("shopping list\n");
     foreign.close();
-    host.send("load " + foreign.fileName());
+    const QStringList refused{foreign.fileName(), QString(QChar(u'\0')), path("c/"), path("c/..")};
+    for (const QString &project : refused)
+        host.send("load " + project);
     host.send("save");
-    ASSERT_TRUE(host.waitFor("saved"));
-    EXPECT_EQ(host.eventsNamed("error").size(), 1);
+    ASSERT_TRUE(host.waitFor("saved"))
+        << host.events().last().value("message").toString().toStdString();
+    EXPECT_EQ(host.eventsNamed("error").size(), refused.size());
+    EXPECT_EQ(host.eventsNamed("loaded").size(), 1);
     EXPECT_TRUE(QFileInfo::exists(second));
     quitCleanly();
 }

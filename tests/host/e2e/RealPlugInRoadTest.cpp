@@ -227,15 +227,65 @@ TEST_F(RealPlugInRoad, aBrokenDatagramChangesNothing)
     quit();
 }
 
-TEST_F(RealPlugInRoad, aTakenPortIsReportedAndTheServerStaysStopped)
+// Another socket holding a port on 127.0.0.1; -1 when it could not bind.
+int holdPort(uint16_t held)
 {
-    // Another socket holds the show's port.
     const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(port);
+    address.sin_port = htons(held);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    if (::bind(holder, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+        return holder;
+    ::close(holder);
+    return -1;
+}
+
+TEST_F(RealPlugInRoad, listenMovesTheRunningServerAndStateSaysWhere)
+{
+    startShow();
+    const QString first = QString::number(port);
+    for (const QString &refused :
+         QStringList{"listen 127.0.0.1 70000", "listen localhost " + first})
+        host.send(refused);
+    host.send("state");
+    std::optional<QJsonObject> state = host.waitFor("state");
+    ASSERT_TRUE(state);
+    EXPECT_EQ(host.eventsNamed("error").size(), 2);
+    EXPECT_EQ(state->value("address").toString(), "127.0.0.1");
+    EXPECT_EQ(state->value("port").toString(), first);
+
+    port = freeUdpPort();
+    host.send("listen 127.0.0.1 " + QString::number(port));
+    EXPECT_EQ(serverCaption(), "Stop");
+    send(floatMessage("/fader1", 1));
+    EXPECT_EQ(nextExecute(), (std::pair<QString, double>{"Fader", 255}));
+    const int oldPortFree = holdPort(first.toUShort());
+    EXPECT_GE(oldPortFree, 0) << "the server left its old port";
+
+    // A port it cannot take: the start button's box, and the server stopped.
+    const QString taken = QString::number(freeUdpPort());
+    const int holder = holdPort(taken.toUShort());
+    ASSERT_GE(holder, 0);
+    host.send("listen 127.0.0.1 " + taken);
+    host.send("state");
+    state = host.waitFor("state");
+    ASSERT_TRUE(state);
+    ASSERT_EQ(host.eventsNamed("messageBox").size(), 1);
+    EXPECT_TRUE(host.eventsNamed("messageBox")[0].value("text").toString().startsWith(
+        "Konnte Server nicht starten !!!"));
+    EXPECT_EQ(state->value("server").toString(), "Start");
+    EXPECT_EQ(state->value("port").toString(), taken);
+    quit();
+    ::close(holder);
+    ::close(oldPortFree);
+}
+
+TEST_F(RealPlugInRoad, aTakenPortIsReportedAndTheServerStaysStopped)
+{
+    // Another socket holds the show's port.
+    const int holder = holdPort(port);
+    ASSERT_GE(holder, 0);
 
     writeShow("show", showRows());
     startOn("show");
