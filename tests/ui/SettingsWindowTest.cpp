@@ -242,6 +242,8 @@ TEST_F(SettingsWindowTest, aFailedStartShowsWhyAndStaysIdle)
         EXPECT_FALSE(w.Timer1->enabled());
         EXPECT_FALSE(socketOpen());
     }
+    EXPECT_EQ(boxes->boxes[0].text,
+              "Address 127.0.0.1:" + std::to_string(taken.port) + " is already in use");
     // Ports above 32767 are ports like any other.
     boxes->boxes.clear();
     const uint16_t high = 40000;
