@@ -205,6 +205,50 @@ TEST_F(SettingsWindowTest, learningCountsTheDistinctAddressesOnTheIndicatorTick)
     EXPECT_TRUE(boxes->boxes.empty());
 }
 
+// However learn mode ends, a server that ran before it listens on its own address and port
+// again; one whose port was taken meanwhile says so and reads "Start".
+TEST_F(SettingsWindowTest, endingLearnModeStartsARunningServerAgainOnItsOwnPort)
+{
+    setFaderRow();
+    const uint16_t mainPort = freeUdpPort();
+    startOn(mainPort);
+    auto listensOnItsOwnPort = [&] {
+        return window().caption() == "Stop" && socketOpen() &&
+               window().Winsock1->LocalPort() == mainPort;
+    };
+    startLearning();
+    editor().LearnButton_Click();
+    EXPECT_TRUE(listensOnItsOwnPort());
+    UdpSender(mainPort).send(fader(0.5f));
+    EXPECT_TRUE(waitUntil([&] { return executions().size() == 1; }));
+
+    editor().Port->setText("0"); // a start that fails closed the socket too
+    editor().LearnButton_Click();
+    EXPECT_EQ(boxes->boxes.size(), 1u);
+    EXPECT_TRUE(listensOnItsOwnPort());
+
+    // A countdown waits while learn mode has the socket.
+    window().Winsock1_Error(10050, "down");
+    ASSERT_EQ(window().caption(), "Reconnecting in 3");
+    startLearning();
+    EXPECT_FALSE(window().Timer1->enabled());
+    editor().LearnButton_Click();
+    EXPECT_TRUE(listensOnItsOwnPort());
+    EXPECT_FALSE(window().Timer1->enabled());
+
+    startLearning();
+    TakenPort taken;
+    window().Port->setText(QString::number(taken.port));
+    boxes->boxes.clear();
+    editor().LearnButton_Click();
+    ASSERT_EQ(boxes->boxes.size(), 1u);
+    EXPECT_EQ(boxes->boxes[0].text,
+              "Konnte Server nicht starten !!!\n\nFehler:\nAddress 127.0.0.1:" +
+                  std::to_string(taken.port) + " is already in use");
+    EXPECT_EQ(window().caption(), "Start");
+    EXPECT_FALSE(socketOpen());
+}
+
 TEST_F(SettingsWindowTest, unloadingWhileLearningLeavesTheSocketAndANewLoadStartsIdle)
 {
     const uint16_t port = startLearning();
