@@ -6,6 +6,9 @@
 #include "ui/WindowObject.h"
 #include "ui/frmSettings.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -352,6 +355,36 @@ TEST_F(SettingsWindowTest, rowsBuiltInTheEditorAreSavedAndComeBackAfterAReload)
         reread.push_back(texts);
     }
     EXPECT_EQ(reread, built);
+}
+
+TEST_F(SettingsWindowTest, deleteRemovesTheSelectedFilledRowAsTheEmptyAddressEntryDoes)
+{
+    learnThreeAddresses(startLearning());
+    editor().LearnButton_Click();
+    buildTwoRows();
+    editor().Speichern_Click();
+    ActionListView &view = *editor().lvActions;
+    auto pressDelete = [&](int position) {
+        view.selectRow(position - 1);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+        QCoreApplication::sendEvent(&view, &press);
+    };
+    pressDelete(3); // the blank entry row
+    view.requestEdit(1, 4);
+    ASSERT_TRUE(view.textEditorOpen());
+    pressDelete(1); // a cell editor is open
+    view.cancelEdit();
+    startLearning();
+    pressDelete(1);
+    editor().LearnButton_Click();
+    ASSERT_EQ(list()->rowCount(), 3);
+
+    pressDelete(1);
+    ASSERT_EQ(list()->rowCount(), 2);
+    EXPECT_EQ(cell(1, 0), "/mix");
+    const VarArray &rows = runtime.state().actionTable.rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].array()[rowField::Address], Variant("/mix"));
 }
 
 TEST_F(SettingsWindowTest, savingWithoutFilledRowsLeavesTheFileAlone)

@@ -57,6 +57,10 @@ public:
     void applyCellEdit(const std::string &newText);
     // index: 1-based row position, or -1 for the last filled row.
     void removeRow(int16_t index);
+    // The Delete key: a filled row goes as when the empty entry of its address drop-down is
+    // chosen. Nothing happens on the blank entry row or while learn mode runs (no cell opens
+    // an editor then).
+    void deleteRow(const ListRowPtr &row);
 
     // Table conversion.
     void fillRows();

@@ -236,6 +236,14 @@ void ActionListEditor::prefillRange(IListRow &row, const std::string &label)
 
 // --- Removing a row ----------------------------------------------------------------------------
 
+void ActionListEditor::deleteRow(const ListRowPtr &row)
+{
+    const int position = row->position();
+    if (m_learnModeOn() || position >= m_list->rowCount())
+        return;
+    applyAddress(row, position, "");
+}
+
 void ActionListEditor::removeRow(int16_t index)
 {
     const int position = index == -1 ? m_list->rowCount() - 1 : index;
