@@ -132,6 +132,7 @@ void HeadlessHost::endOfInput()
         m_pending.clear();
         runCommand(line);
     }
+    announceUnsavedChanges();
     quit();
 }
 
@@ -143,6 +144,25 @@ void HeadlessHost::quit()
     if (m_notifier)
         m_notifier->setEnabled(false);
     emit quitRequested();
+}
+
+bool HeadlessHost::announceUnsavedChanges()
+{
+    if (m_unsavedAnnounced)
+        return true;
+    if (!m_session.hasUnsavedChanges())
+        return false;
+    m_output(unsavedChangesEventJson());
+    m_unsavedAnnounced = true;
+    return true;
+}
+
+// The first "quit" with unsaved changes only says so; the one right after it quits anyway.
+void HeadlessHost::quitCommand()
+{
+    if (!m_unsavedAnnounced && announceUnsavedChanges())
+        return;
+    quit();
 }
 
 void HeadlessHost::runCommand(const std::string &line)
@@ -166,6 +186,8 @@ void HeadlessHost::runCommand(const std::string &line)
 
 void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
 {
+    if (verb != "quit")
+        m_unsavedAnnounced = false;
     if (verb == "command") {
         const std::vector<std::string> selections = words(rest);
         if (selections.size() != 2)
@@ -195,7 +217,7 @@ void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
     } else if (verb == "state") {
         printState();
     } else if (verb == "quit") {
-        quit();
+        quitCommand();
     } else {
         throw std::runtime_error("unknown command (options, command FIRST SECOND, save, load "
                                  "PROJECT_FILE, start, learn, configure, state, quit)");

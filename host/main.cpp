@@ -172,6 +172,8 @@ int runHeadless(QApplication &app, const Arguments &arguments, FILE *json)
     headless.announceReady();
     headless.readFrom(STDIN_FILENO);
     const int code = app.exec();
+    // A signal ends the loop without a quit: what it leaves unsaved is said all the same.
+    headless.announceUnsavedChanges();
     session.shutdown();
     return code;
 }

@@ -4,7 +4,9 @@
 // Its actions come from "TestActions.txt" in the project's folder, one per line: "ID ADDRESS
 // ACTIVE" (ACTIVE 1 or 0). A cue on an action executes the host target of channel ID in
 // universe 1, with 255 when the action ends active and 0 otherwise; the second selection
-// "Message" offers the host a message box instead. Every call is noted in the call log.
+// "Message" offers the host a message box instead. Every call is noted in the call log. With a
+// file "TestTracksChanges" in the folder, a cue's switch counts as unsaved until the project is
+// loaded or saved again (AskToSaveProjectData); without it nothing is ever unsaved.
 
 #include "plugin/HostScripting.h"
 #include "plugin/PluginInterfaces.h"
@@ -58,7 +60,10 @@ public:
     void ClearProjectData() override {}
     void LoadProjectData() override;
     void SaveProjectData() override;
-    VBool AskToSaveProjectData() override { return VFalse; }
+    VBool AskToSaveProjectData() override
+    {
+        return toVBool(m_tracksChanges && m_switchedSinceSave);
+    }
     void SetViewMode(int32_t) override {}
 
     // IHostScripting
@@ -85,6 +90,8 @@ private:
     ObjectPtr m_helper;
     std::vector<Action> m_actions;
     bool m_actionsRead = false;
+    bool m_tracksChanges = false;
+    bool m_switchedSinceSave = false;
     std::map<int, HostTargetPtr> m_targets;
     std::unique_ptr<QWidget> m_window;
     QPushButton *m_start = nullptr;
