@@ -3,7 +3,7 @@
 #include "core/Conversions.h"
 #include "core/VbError.h"
 #include "engine/OSCHandler.h"
-#include "store/OSCSaver.h"
+#include "store/ArrayFile.h"
 
 #include <string>
 
@@ -86,6 +86,19 @@ void loadProjectData(PluginState &state, ProjectWindows &windows)
 {
     windows.unloadEditor();
     reloadActionTable(state);
+}
+
+bool hasUnsavedChanges(PluginState &state, SaveQuestionWindows &windows)
+{
+    if (!state.settingsLoaded)
+        return false;
+    if (settingsFileDiffers(state, windows.settingsToSave()))
+        return true;
+    const std::optional<VarArray> table = windows.tableToSave();
+    if (!table)
+        return true;
+    // A save writes the actions file only for a table with rows.
+    return table->isDimensioned() && !arrayFileHolds(actionsFilePath(state), *table);
 }
 
 void saveProjectData(PluginState &state, ProjectWindows &windows)

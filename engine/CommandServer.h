@@ -9,7 +9,9 @@
 // hands the project hooks the few editor operations they need as a ProjectWindows.
 
 #include "engine/PluginState.h"
+#include "store/OSCSaver.h"
 
+#include <optional>
 #include <string_view>
 
 namespace tarvex {
@@ -53,6 +55,26 @@ public:
 // The host opened a project: the editor goes, the table is erased and read from the new
 // project's actions file. The settings are not read again.
 void loadProjectData(PluginState &state, ProjectWindows &windows);
+
+// What a project save would take from the windows, found without loading, rebuilding or
+// changing anything; the main window implements it with the real windows, tests with a fake.
+class SaveQuestionWindows {
+public:
+    virtual ~SaveQuestionWindows() = default;
+    // The settings a save would write: the boxes of a loaded window, for a window that is not
+    // loaded the settings in memory (which it would show).
+    virtual WindowSettings settingsToSave() = 0;
+    // The action table the save's rebuild would leave, worked out from the editor's rows; the
+    // table itself while the editor is not loaded (it would show the table's rows). Nothing
+    // when the rebuild would make a new action, whose number it draws at random.
+    virtual std::optional<VarArray> tableToSave() = 0;
+};
+
+// Whether a project save would write something the two files do not hold now: other settings
+// (the main window's address, port and autostart, the editor's address and port) or other
+// action rows. Asking reads the files and writes nothing. False while the settings have not
+// been loaded: nothing can have been changed then.
+bool hasUnsavedChanges(PluginState &state, SaveQuestionWindows &windows);
 
 // The host is saving its project: the settings file is written, the table rebuilt from the
 // editor and written to the actions file when it has at least one dimension.

@@ -277,4 +277,9 @@ bool isActionActivated(const PluginState &state, int32_t id)
     return false;
 }
 
+bool rowHasActionId(const VarArray &row, int32_t id)
+{
+    return hasActionId(row, id);
+}
+
 } // namespace tarvex

@@ -32,5 +32,7 @@ void activateAction(PluginState &state, int32_t id);
 void deactivateAction(PluginState &state, int32_t id);
 // Whether the first row with this id that is "Activated" or "Deactivated" is "Activated".
 bool isActionActivated(const PluginState &state, int32_t id);
+// Whether the row carries this actionId, as the switches above compare it.
+bool rowHasActionId(const VarArray &row, int32_t id);
 
 } // namespace tarvex

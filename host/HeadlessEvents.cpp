@@ -53,6 +53,11 @@ std::string savedEventJson()
     return "{\"event\":\"saved\"}";
 }
 
+std::string unsavedChangesEventJson()
+{
+    return "{\"event\":\"unsavedChanges\"}";
+}
+
 std::string loadedEventJson(const std::string &project)
 {
     return "{\"event\":\"loaded\",\"project\":" + jsonString(project) + "}";

@@ -7,6 +7,7 @@
 //   {"event":"state","server":"Stop","learn":"Lernen","address":"127.0.0.1","port":"12345"}
 //   {"event":"messageBox","text":"..."}
 //   {"event":"saved"}
+//   {"event":"unsavedChanges"}
 //   {"event":"loaded","project":"/shows/other/other.tarvex"}
 //   {"event":"error","command":"load","message":"..."}
 //   {"event":"dmxOutput","state":"off","reason":"no olad on 127.0.0.1:9010 (is olad running?)"}
@@ -33,6 +34,7 @@ std::string stateEventJson(const std::string &server, const std::string &learn,
                            const std::optional<ListeningAddress> &listening = std::nullopt);
 std::string messageBoxEventJson(const std::string &text);
 std::string savedEventJson();
+std::string unsavedChangesEventJson();
 std::string loadedEventJson(const std::string &project);
 std::string errorEventJson(const std::string &command, const std::string &message);
 std::string dmxOutputEventJson(bool on, const std::string &reason);

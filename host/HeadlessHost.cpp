@@ -132,6 +132,7 @@ void HeadlessHost::endOfInput()
         m_pending.clear();
         runCommand(line);
     }
+    announceUnsavedChanges();
     quit();
 }
 
@@ -145,8 +146,29 @@ void HeadlessHost::quit()
     emit quitRequested();
 }
 
+// A signal quits without saving; what it leaves unsaved is said first.
 void HeadlessHost::quitBecauseOfSignal()
 {
+    announceUnsavedChanges();
+    quit();
+}
+
+bool HeadlessHost::announceUnsavedChanges()
+{
+    if (m_unsavedAnnounced)
+        return true;
+    if (!m_session.hasUnsavedChanges())
+        return false;
+    m_output(unsavedChangesEventJson());
+    m_unsavedAnnounced = true;
+    return true;
+}
+
+// The first "quit" with unsaved changes only says so; the one right after it quits anyway.
+void HeadlessHost::quitCommand()
+{
+    if (!m_unsavedAnnounced && announceUnsavedChanges())
+        return;
     quit();
 }
 
@@ -171,6 +193,8 @@ void HeadlessHost::runCommand(const std::string &line)
 
 void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
 {
+    if (verb != "quit")
+        m_unsavedAnnounced = false;
     if (verb == "command") {
         const std::vector<std::string> selections = words(rest);
         if (selections.size() != 2)
@@ -207,7 +231,7 @@ void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
     } else if (verb == "state") {
         printState();
     } else if (verb == "quit") {
-        quit();
+        quitCommand();
     } else {
         throw std::runtime_error("unknown command (options, command FIRST SECOND, save, load "
                                  "PROJECT_FILE, start, listen ADDRESS PORT, learn, configure, "

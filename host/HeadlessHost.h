@@ -7,8 +7,10 @@
 //   learn | configure | state | quit
 //
 // A command that fails writes {"event":"error","command":LINE,"message":TEXT} and the host
-// goes on. The session's events (execute, user interaction, message boxes) are written as they
-// happen.
+// goes on. "quit" with changes a project save would write prints {"event":"unsavedChanges"}
+// instead of quitting; a "quit" right after it quits without saving. End of input quits
+// without saving, after printing that event. The session's events (execute, user interaction,
+// message boxes) are written as they happen.
 
 // Only Qt and the standard library here: moc reads this header.
 
@@ -47,6 +49,10 @@ public:
     // SIGINT or SIGTERM: the one way a signal ends the headless host.
     void quitBecauseOfSignal();
     bool quitting() const { return m_quitting; }
+    // Prints unsavedChanges when the project holds changes a save would write, unless the
+    // last command printed it already; true when there are such changes. The owner calls it
+    // when the host ends without a quit (a signal).
+    bool announceUnsavedChanges();
 
 signals:
     // "quit" or the end of input: the owner ends the session and the program.
@@ -57,6 +63,7 @@ private:
     void takeLines();
     void endOfInput();
     void quit();
+    void quitCommand();
     void dispatch(const std::string &verb, const std::string &rest);
     void printOptions();
     void printState();
@@ -68,6 +75,7 @@ private:
     int m_fd = -1;
     std::string m_pending;
     bool m_quitting = false;
+    bool m_unsavedAnnounced = false; // by the last command, a quit that was refused
     bool m_skippingLongLine = false;
 };
 

@@ -129,6 +129,18 @@ void HostSession::saveProjectAs(const QString &path)
         tool->SaveProjectData();
 }
 
+bool HostSession::hasUnsavedChanges()
+{
+    IZelmoTool *tool = m_plugIn.tool();
+    if (!tool)
+        return false;
+    try {
+        return tool->AskToSaveProjectData() != VFalse;
+    } catch (...) {
+        return true;
+    }
+}
+
 ICommandServer &HostSession::commandServer()
 {
     if (!m_plugIn.commandServer())

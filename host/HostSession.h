@@ -60,6 +60,10 @@ public:
     void saveProject();
     // Saves under another name; the plug-in's files follow into the new folder.
     void saveProjectAs(const QString &path);
+    // Whether the plug-in holds changes a project save would write (AskToSaveProjectData). A
+    // plug-in that fails the question counts as holding some: asking once too often loses
+    // nothing.
+    bool hasUnsavedChanges();
 
     // The command server.
     std::vector<OptionEntry> firstOptions();

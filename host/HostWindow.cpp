@@ -116,8 +116,24 @@ void HostWindow::projectChanged()
     setWindowFilePath(path);
 }
 
+// Asks what becomes of changes a project save would write: Save (true once saved), Discard
+// (true) or Cancel (false). True at once when there are none.
+bool HostWindow::settleUnsavedChanges()
+{
+    if (!m_session.hasUnsavedChanges())
+        return true;
+    const QMessageBox::StandardButton choice = QMessageBox::question(
+        this, tr("Tarvex Host"), tr("The project has changes that are not saved yet."),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (choice == QMessageBox::Save)
+        return saveProject();
+    return choice == QMessageBox::Discard;
+}
+
 void HostWindow::openProject()
 {
+    if (!settleUnsavedChanges())
+        return;
     const QString path = QFileDialog::getOpenFileName(
         this, tr("Open project"), QFileInfo(m_session.projectPath()).path(), ProjectFilter);
     if (path.isEmpty())
@@ -132,13 +148,15 @@ void HostWindow::openProject()
     }
 }
 
-void HostWindow::saveProject()
+bool HostWindow::saveProject()
 {
     try {
         m_session.saveProject();
         report(tr("Saved %1").arg(m_session.projectPath()));
+        return true;
     } catch (const std::exception &e) {
         warn(tr("The project could not be saved: %1").arg(e.what()));
+        return false;
     }
 }
 
@@ -197,6 +215,10 @@ void HostWindow::quitBecauseOfSignal()
 
 void HostWindow::closeEvent(QCloseEvent *event)
 {
+    if (!settleUnsavedChanges()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     // The plug-in's windows are not ours to close; quitting ends the plug-in.
     QApplication::quit();

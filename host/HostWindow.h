@@ -1,7 +1,8 @@
 #pragma once
 // HostWindow: tarvex-host's window. A project menu (open, save, save as), the plug-in's windows
 // (its main window and its editor), the cue panel, the live channel levels of one universe and
-// a status line saying which plug-in runs on which project.
+// a status line saying which plug-in runs on which project. Before Open, Quit or closing the
+// window, changes the plug-in has not saved are the user's to save, discard or keep working on.
 
 // Only Qt and the standard library here: moc reads this header.
 
@@ -27,7 +28,8 @@ public:
     void plugInMissing(const QString &why);
 
     void openProject();
-    void saveProject();
+    // False when the save failed (the user has been told why).
+    bool saveProject();
     void saveProjectAs();
     void showPlugInWindow();
     void configurePlugIn();
@@ -46,6 +48,7 @@ protected:
 
 private:
     void buildMenus();
+    bool settleUnsavedChanges();
     QWidget *buildLevels();
     void projectChanged();
     void report(const QString &text);

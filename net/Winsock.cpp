@@ -36,14 +36,19 @@ bool parseIPv4(const std::string &text, in_addr &address)
            ::inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
-[[noreturn]] void raiseSocketError(int error)
+// A failed bind names what it tried to bind to, so the user can tell which address or port to
+// change.
+[[noreturn]] void raiseBindError(int error, const std::string &localIP, uint16_t localPort)
 {
+    const std::string address = "Address " + localIP + ":" + std::to_string(localPort);
     switch (error) {
-    case EADDRINUSE: throw VbError(AddressInUse, "Address in use");
+    case EADDRINUSE: throw VbError(AddressInUse, address + " is already in use");
     case EADDRNOTAVAIL:
-        throw VbError(AddressNotAvailable, "Address not available from the local machine");
-    case EACCES: throw VbError(PermissionDenied, "Permission denied");
-    default: throw VbError(SocketFailureBase + error, std::strerror(error));
+        throw VbError(AddressNotAvailable, address + " is not available from the local machine");
+    case EACCES: throw VbError(PermissionDenied, address + " cannot be bound: permission denied");
+    default:
+        throw VbError(SocketFailureBase + error,
+                      address + " cannot be bound: " + std::strerror(error));
     }
 }
 
@@ -120,17 +125,19 @@ void Winsock::Bind(uint16_t localPort, const std::string &localIP)
     address.sin_port = htons(localPort);
     if (!parseIPv4(localIP, address.sin_addr))
         throw VbError(AddressNotAvailable,
-                      "Address not available from the local machine: \"" + localIP + "\"");
+                      "Address \"" + localIP + "\":" + std::to_string(localPort) +
+                          " is not available from the local machine (an IPv4 address such as "
+                          "127.0.0.1, or 0.0.0.0 for every interface)");
 
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        raiseSocketError(errno);
+        raiseBindError(errno, localIP, localPort);
     int size = ReceiveBufferBytes;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size); // a smaller grant is fine
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         int error = errno;
         ::close(fd);
-        raiseSocketError(error);
+        raiseBindError(error, localIP, localPort);
     }
     sockaddr_in bound{};
     socklen_t length = sizeof bound;

@@ -53,7 +53,8 @@ public:
     void setProtocol(Protocol protocol) { m_protocol = protocol; }
     // Binds to the port on the local address. Raises VbError when the socket is already bound
     // (40020), the address is no IPv4 address (10049), the port is taken (10048) or the system
-    // refuses otherwise.
+    // refuses otherwise; the description of a refused bind names the address and port
+    // ("Address 127.0.0.1:12345 is already in use").
     void Bind(uint16_t localPort, const std::string &localIP);
     // Whether Bind takes the text as its local address: a dotted IPv4 address ("0.0.0.0" is
     // every interface).

@@ -17,17 +17,6 @@ constexpr int ReconnectIntervalMs = 1000;
 constexpr int IndicatorIntervalMs = 100;
 constexpr int IndicatorSize = 16;
 
-// The autostart slot as the check box takes it: 1 is checked; anything else, a value that
-// cannot be read as a number included, leaves it unchecked.
-bool autostartChecked(const Variant &value)
-{
-    try {
-        return toInteger(value) == 1;
-    } catch (const std::exception &) {
-        return false;
-    }
-}
-
 } // namespace
 
 frmMainOSC::frmMainOSC(PlugInRuntime &runtime, QWidget *parent)

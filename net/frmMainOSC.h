@@ -7,7 +7,8 @@
 // "Reconnecting in " and 3, 2, 1, 0 (waiting for the next attempt).
 //
 // Controls are public members and handlers public functions, so tests and the other windows
-// (learn mode rebinds Winsock1) reach them directly; the handlers are connected to Qt's signals.
+// (learn mode borrows Winsock1 and gives it back) reach them directly; the handlers are
+// connected to Qt's signals.
 
 #include "net/Winsock.h"
 #include "plugin/HostInterfaces.h"
@@ -76,6 +77,13 @@ public:
     void Winsock1_Error(int32_t number, const std::string &description);
     // One datagram: handed to the engine. A datagram whose decoding or dispatch fails is lost.
     void Winsock1_DataArrival(int32_t bytesTotal);
+    // Learn mode borrows Winsock1 to listen on the editor's address and port. A reconnection
+    // under way pauses, so that its attempts leave the borrowed socket alone.
+    void lendSocket();
+    // Learn mode has ended and closed the socket. A server that was meant to run (the caption
+    // reads "Stop" or a countdown) starts again on IP and Port, as the Start button starts it:
+    // a failure shows its box and leaves "Start". Otherwise the caption reads "Start".
+    void socketReturned();
     // Turns the indicator back to red.
     void StatusTimer_Timer();
     // The receive indicator: green now, red again at the next StatusTimer tick (at most 100 ms).

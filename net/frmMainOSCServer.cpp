@@ -120,6 +120,23 @@ void frmMainOSC::Timer1_Timer()
     }
 }
 
+void frmMainOSC::lendSocket()
+{
+    Timer1->setEnabled(false);
+}
+
+// The window must not say "Stop" while nothing listens on its address: the server it ran before
+// learn mode comes back.
+void frmMainOSC::socketReturned()
+{
+    Winsock1->Close();
+    Timer1->setEnabled(false);
+    const bool meantToRun = caption() != CaptionStart;
+    setCaption(CaptionStart);
+    if (meantToRun)
+        startServer();
+}
+
 void frmMainOSC::Winsock1_Close()
 {
     if (caption() == CaptionStop)

@@ -3,6 +3,7 @@
 #include "core/VbError.h"
 #include "store/ArrayCodec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -208,6 +209,22 @@ void writeArrayFile(const std::string &path, const VarArray &array)
         return;
     }
     replaceFileContent(path, arraycodec::encodeArrayFile(array));
+}
+
+bool arrayFileHolds(const std::string &path, const VarArray &array)
+{
+    if (!array.isDimensioned())
+        return !fileExists(path);
+    try {
+        const std::string content = arraycodec::encodeArrayFile(array);
+        if (!fileExists(path))
+            return false;
+        const std::vector<uint8_t> stored = readWholeFile(path);
+        return std::equal(content.begin(), content.end(), stored.begin(), stored.end(),
+                          [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
+    } catch (const std::exception &) {
+        return false;
+    }
 }
 
 ArrayFileRead readArrayFile(const std::string &path, VarArray &array)

@@ -32,6 +32,11 @@ int16_t arrayDimensionCount(const Variant &array);
 // touched; a never-dimensioned array removes the file. Other failures raise a VbError.
 void writeArrayFile(const std::string &path, const VarArray &array);
 
+// Whether writeArrayFile would leave the path as it is: the file holds exactly the bytes it would
+// write (for a never-dimensioned array: there is no file). Reads only; an array the writer
+// would refuse, or a file that cannot be read, differs.
+bool arrayFileHolds(const std::string &path, const VarArray &array);
+
 // How a read went: no file, the whole array read, or a damaged file read only in part.
 enum class ArrayFileRead { Absent, Complete, Damaged };
 

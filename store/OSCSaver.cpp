@@ -205,6 +205,39 @@ Variant settingValue(const PluginState &state, int32_t slot)
     return value ? *value : Variant();
 }
 
+bool autostartChecked(const Variant &value)
+{
+    try {
+        return toInteger(value) == 1;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+WindowSettings shownSettings(const VarArray &settings)
+{
+    auto text = [&](int32_t slot) {
+        const Variant *value = settings.find(slot);
+        return value ? toText(*value) : std::string();
+    };
+    const Variant *autostart = settings.find(setting::Autostart);
+    return {text(setting::MainAddress), text(setting::MainPort),
+            autostart && autostartChecked(*autostart), text(setting::EditorAddress),
+            text(setting::EditorPort)};
+}
+
+bool settingsFileDiffers(const PluginState &state, const WindowSettings &values)
+{
+    VarArray stored;
+    if (readArrayFile(settingsFilePath(state), stored) != ArrayFileRead::Complete)
+        return true;
+    try {
+        return shownSettings(stored) != values;
+    } catch (const VbError &) {
+        return true;
+    }
+}
+
 void saveActionTable(PluginState &state)
 {
     if (state.actionTable.isDimensioned())

@@ -22,6 +22,27 @@ constexpr int32_t EditorPort = 4;
 constexpr int32_t Autostart = 5;
 } // namespace setting
 
+// The five settings the windows show and a settings save takes from their boxes.
+struct WindowSettings {
+    std::string mainAddress;
+    std::string mainPort;
+    bool autostart = false;
+    std::string editorAddress;
+    std::string editorPort;
+    bool operator==(const WindowSettings &) const = default;
+};
+
+// The autostart slot as the main window's check box takes it: checked for the value 1 only.
+bool autostartChecked(const Variant &value);
+// The settings as the windows show them once loaded: the texts of slots 1 to 4 (an absent slot
+// shows as empty) and the autostart box. Raises when a slot has no text form.
+WindowSettings shownSettings(const VarArray &settings);
+// Whether a settings save with these values would change what the settings file says: the
+// file's five values, as the windows would show them, differ, or the file is missing or
+// damaged. The version word and the stored types are not compared: a save only brings them up
+// to date. Reads only.
+bool settingsFileDiffers(const PluginState &state, const WindowSettings &values);
+
 // The files' paths: the folder of the host project's BaseFilename (fetched by name from the
 // helper's Project each time) followed by the file name.
 std::string actionsFilePath(const PluginState &state);

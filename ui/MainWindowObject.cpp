@@ -2,6 +2,7 @@
 
 #include "net/frmMainOSC.h"
 #include "ui/PlugInRuntime.h"
+#include "ui/frmSettings.h"
 
 namespace tarvex {
 namespace {
@@ -13,6 +14,37 @@ public:
     bool editorLoaded() override { return m_runtime.loadedActionsEditor() != nullptr; }
     void unloadEditor() override { m_runtime.windows().unload(m_runtime.settingsWindowId()); }
     void rebuildActionTable() override { m_runtime.actionsEditor().rebuildActionTable(); }
+
+private:
+    PlugInRuntime &m_runtime;
+};
+
+// What a save would take from the windows: only windows that are loaded are read, so asking
+// loads none.
+class RuntimeSaveQuestion : public SaveQuestionWindows {
+public:
+    explicit RuntimeSaveQuestion(PlugInRuntime &runtime) : m_runtime(runtime) {}
+    WindowSettings settingsToSave() override
+    {
+        WindowSettings values = shownSettings(m_runtime.state().settings);
+        if (const frmMainOSC *main = m_runtime.loadedMainWindow()) {
+            values.mainAddress = main->IP->text().toStdString();
+            values.mainPort = main->Port->text().toStdString();
+            values.autostart = main->chkAutostart->isChecked();
+        }
+        if (const frmSettings *editor = m_runtime.loadedSettingsWindow()) {
+            values.editorAddress = editor->IP->text().toStdString();
+            values.editorPort = editor->Port->text().toStdString();
+        }
+        return values;
+    }
+    std::optional<VarArray> tableToSave() override
+    {
+        frmSettings *editor = m_runtime.loadedSettingsWindow();
+        if (!editor)
+            return m_runtime.state().actionTable.rows();
+        return editor->listEditor().tableToSave();
+    }
 
 private:
     PlugInRuntime &m_runtime;
@@ -69,7 +101,8 @@ void MainWindowObject::SaveProjectData()
 
 VBool MainWindowObject::AskToSaveProjectData()
 {
-    return VFalse;
+    RuntimeSaveQuestion windows(runtime());
+    return toVBool(hasUnsavedChanges(runtime().state(), windows));
 }
 
 void MainWindowObject::SetViewMode(int32_t) {}

@@ -35,6 +35,7 @@ public:
     void ClearProjectData() override;
     void LoadProjectData() override;
     void SaveProjectData() override;
+    // True when a project save would write something the plug-in's files do not hold yet.
     VBool AskToSaveProjectData() override;
     void SetViewMode(int32_t mode) override;
 

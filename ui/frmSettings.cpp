@@ -158,6 +158,9 @@ void frmSettings::wireList()
         runEvent("lvActions_TextEditDone", [&] { listEditor().applyCellEdit(text); });
     };
     lvActions->onQuery = [](const std::string &, bool &answer) { answer = true; };
+    lvActions->onDeleteRequest = [this](const ListRowPtr &row) {
+        runEvent("lvActions_DeleteRequest", [&] { listEditor().deleteRow(row); });
+    };
 }
 
 // Check boxes, the editor's ten columns, then the host's target columns from index 10 on.

@@ -8,6 +8,7 @@
 //
 // Learn mode ("Lernen" / "Stop") rebinds the main window's socket to this window's IP and Port;
 // while it runs, datagrams go to learn mode instead of the actions, and no cell can be edited.
+// When it ends, the main window's server starts again on its own address if it was running.
 // Timer1 (50 ms) turns the indicator green for one tick when something arrived and shows the
 // count of learned addresses.
 //

@@ -1,5 +1,6 @@
 // frmSettings: learn mode. Starting it rebinds the main window's socket to this window's address
-// and port, so that every datagram reaches learn mode; Timer1 shows what arrived.
+// and port, so that every datagram reaches learn mode; Timer1 shows what arrived. Ending it (or
+// a failed start) hands the socket back to the main window, whose server resumes.
 
 #include "core/VbError.h"
 #include "net/PortText.h"
@@ -10,6 +11,18 @@
 #include <QPointer>
 
 namespace tarvex {
+namespace {
+
+// The attempt or the learning closed the main window's socket. Called last: the server's restart
+// may show a box, whose nested event loop may unload the editor. A main window unloaded
+// meanwhile took its socket with it, and a new one starts on its own.
+void giveSocketBack(PlugInRuntime &runtime)
+{
+    if (frmMainOSC *main = runtime.loadedMainWindow())
+        main->socketReturned();
+}
+
+} // namespace
 
 std::string frmSettings::learnCaption() const
 {
@@ -34,7 +47,9 @@ void frmSettings::startLearning()
     // The rebuild takes the type tags of new rows from the learned entries, so it runs before
     // they are cleared. Its failure is not a failed start: it goes to the caller.
     rebuildActionTable();
-    Winsock *socket = m_runtime.mainWindow().Winsock1;
+    frmMainOSC &main = m_runtime.mainWindow();
+    main.lendSocket();
+    Winsock *socket = main.Winsock1;
     try {
         socket->Close();
         socket->setLocalPort(portFromText(Port->text().toStdString()));
@@ -53,22 +68,22 @@ void frmSettings::startLearning()
 void frmSettings::learnStartFailed(const std::string &description)
 {
     QPointer<frmSettings> self(this);
-    m_runtime.messageBoxes().show(description, MessageIcon::Critical);
+    PlugInRuntime &runtime = m_runtime;
+    runtime.messageBoxes().show(description, MessageIcon::Critical);
     // The box runs a nested event loop, in which the host may have unloaded either window.
-    if (frmMainOSC *main = m_runtime.loadedMainWindow())
-        main->Winsock1->Close();
-    if (!self)
-        return;
-    setLearnCaption(CaptionLearn);
-    Timer1->setEnabled(false);
+    if (self) {
+        setLearnCaption(CaptionLearn);
+        Timer1->setEnabled(false);
+    }
+    giveSocketBack(runtime);
 }
 
 void frmSettings::stopLearning()
 {
-    m_runtime.mainWindow().Winsock1->Close();
     Timer1->setEnabled(false);
     setLearnCaption(CaptionLearn);
     receiving->setBackColor(PureRed);
+    giveSocketBack(m_runtime);
 }
 
 // Three datagrams within one tick make one green flash; the count is the number of distinct

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -107,6 +109,37 @@ TEST_F(HeadlessHostTest, quitIsTheLastCommandThatRuns)
     headless.runCommand("quit");
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(quits, 1);
+}
+
+TEST_F(HeadlessHostTest, quitWithUnsavedChangesSaysSoAndOnlyTheQuitRightAfterItQuits)
+{
+    std::ofstream(QDir(dir.path()).filePath("TestActions.txt").toStdString()) << "7 /fader1 0\n";
+    std::ofstream(QDir(dir.path()).filePath("TestTracksChanges").toStdString());
+    headless.runCommand("load " + QDir(dir.path()).filePath("show.tarvex").toStdString());
+    headless.runCommand("command 7 toggle");
+    lines.clear();
+    const std::string unsaved = R"({"event":"unsavedChanges"})";
+    for (const char *command : {"quit", "state", "quit"})
+        headless.runCommand(command);
+    EXPECT_EQ(lines.front(), unsaved);
+    EXPECT_EQ(lines.back(), unsaved);
+    EXPECT_EQ(quits, 0);
+    headless.runCommand("quit");
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(lines.back(), unsaved) << "said once per refused quit";
+
+    // The end of input quits at once, after saying so.
+    lines.clear();
+    HeadlessHost reader(session, [this](const std::string &line) { lines.push_back(line); });
+    int ended = 0;
+    QObject::connect(&reader, &HeadlessHost::quitRequested, [&] { ++ended; });
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    ::close(pipe[1]);
+    reader.readFrom(pipe[0]);
+    ASSERT_TRUE(spinUntil([&] { return ended == 1; }));
+    EXPECT_EQ(lines, std::vector<std::string>{unsaved});
+    ::close(pipe[0]);
 }
 
 TEST_F(HeadlessHostTest, anErrorLineQuotesTheCommandAsItWasMeant)

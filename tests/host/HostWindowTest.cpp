@@ -12,7 +12,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -41,8 +44,38 @@ protected:
         QFile actions(QDir(dir.path()).filePath("TestActions.txt"));
         ASSERT_TRUE(actions.open(QIODevice::WriteOnly));
         actions.write("7 /fader1 0\n12 /button 1\n");
+        QFile(QDir(dir.path()).filePath("TestTracksChanges")).open(QIODevice::WriteOnly);
+    }
+
+    QByteArray actionsFile() const
+    {
+        QFile file(QDir(dir.path()).filePath("TestActions.txt"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };
+
+// Answers the next message box with `button` from inside its own event loop, noting its text.
+// After a second without one it gives up, closing whatever other modal window is up, so that a
+// missing box can never leave the test waiting.
+void answerNextBox(QMessageBox::StandardButton button, QString &text)
+{
+    auto *timer = new QTimer;
+    auto tries = std::make_shared<int>(100);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, button, &text] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            text = box->text();
+            box->button(button)->click();
+        } else if (--*tries > 0) {
+            return;
+        } else if (modal) {
+            modal->close();
+        }
+        timer->stop();
+        timer->deleteLater();
+    });
+    timer->start(10);
+}
 
 TEST_F(HostWindowTest, theCuePanelListsTheActionsAndItsButtonMovesAChannel)
 {
@@ -108,6 +141,39 @@ TEST(WindowPlacement, besideTheHostWhereThereIsRoomElseBelowItsBars)
     for (const Case &c : cases)
         EXPECT_EQ(placeBeside(c.host, bars, size, screen, c.taken), c.expected)
             << testing::PrintToString(c.host);
+}
+
+// A cue switches an action of the test plug-in, which a project save would write.
+TEST_F(HostWindowTest, closingWithUnsavedChangesAsksToSaveDiscardOrCancel)
+{
+    HostWindow window(session);
+    session.start(TARVEX_TEST_PLUGIN, QDir(dir.path()).filePath("show.tarvex"),
+                  HostSession::Show::Hidden);
+    window.plugInStarted();
+    window.show();
+    QString asked;
+    EXPECT_TRUE(window.close()) << "nothing to save: no question";
+    EXPECT_TRUE(asked.isEmpty());
+
+    session.executeCommand("7", "toggle");
+    const QByteArray before = actionsFile();
+    window.show();
+    answerNextBox(QMessageBox::Cancel, asked);
+    window.openProject();
+    EXPECT_FALSE(asked.isEmpty()) << "Open asks first";
+    asked.clear();
+    answerNextBox(QMessageBox::Cancel, asked);
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+    answerNextBox(QMessageBox::Discard, asked);
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(actionsFile(), before);
+
+    window.show();
+    answerNextBox(QMessageBox::Save, asked);
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(actionsFile(), "7 /fader1 1\n12 /button 1\n");
+    EXPECT_EQ(asked, "The project has changes that are not saved yet.");
 }
 
 TEST_F(HostWindowTest, withoutAPlugInTheWindowSaysWhyAndOffersNoCues)

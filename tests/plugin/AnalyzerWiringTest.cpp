@@ -86,9 +86,9 @@ TEST_F(AnalyzerWiringTest, aClosedAnalyzerIsDiscardedAndLearnModeBringsAFreshHid
     EXPECT_NE(analyzer()->PendingText.find("/again"), std::string::npos);
 }
 
-TEST_F(AnalyzerWiringTest, anInvalidPatternWarnsThenClosesTheSocketThenDisarmsLearnMode)
+TEST_F(AnalyzerWiringTest, anInvalidPatternWarnsThenDisarmsLearnModeAndTheServerResumes)
 {
-    startNoting();
+    const uint16_t serverPort = startNoting();
     const uint16_t port = armLearnMode();
     runtime().showAnalyzer();
     analyzer()->Filter->setText("(");
@@ -102,10 +102,30 @@ TEST_F(AnalyzerWiringTest, anInvalidPatternWarnsThenClosesTheSocketThenDisarmsLe
     ASSERT_EQ(boxes->boxes.size(), 1u);
     EXPECT_EQ(boxes->boxes[0].text, frmAnalyzer::RegexErrorText);
     EXPECT_EQ(boxes->boxes[0].icon, MessageIcon::Exclamation);
-    // The box came while the socket was open and learn mode armed; then both were ended.
+    // The box came while the socket was open and learn mode armed; then learn mode ended and
+    // the server listens on its own port again.
     EXPECT_EQ(events, std::vector<std::string>{"box, socket open, learning"});
-    EXPECT_FALSE(socketOpen());
     EXPECT_FALSE(learning());
+    EXPECT_EQ(runtime().mainWindow().caption(), "Stop");
+    EXPECT_EQ(runtime().mainWindow().Winsock1->LocalPort(), serverPort);
+    deliver(serverPort, "/after");
+}
+
+// The warning's box runs a nested event loop, in which the user may stop learn mode himself.
+TEST_F(AnalyzerWiringTest, learnModeStoppedDuringTheWarningLeavesTheResumedServerAlone)
+{
+    const uint16_t serverPort = startNoting();
+    const uint16_t port = armLearnMode();
+    runtime().showAnalyzer();
+    analyzer()->Filter->setText("(");
+    analyzer()->refresh_Click();
+    boxes->onShow = [this](const ShownBox &) { runtime().settingsWindow().LearnButton_Click(); };
+
+    deliver(port, "/x");
+    EXPECT_FALSE(learning());
+    EXPECT_EQ(runtime().mainWindow().caption(), "Stop");
+    EXPECT_EQ(runtime().mainWindow().Winsock1->LocalPort(), serverPort);
+    EXPECT_TRUE(socketOpen());
 }
 
 TEST_F(AnalyzerWiringTest, syntaxHelpIsModelessAndClosingItDiscardsIt)

@@ -5,6 +5,7 @@
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
 #include "support/ActionRows.h"
+#include "support/OscBuilder.h"
 
 using namespace tarvex;
 using namespace tarvex::test;
@@ -115,6 +116,78 @@ TEST_F(MainWindowObjectTest, theRestOfTheToolChangesNothing)
     tool().SetViewMode(3);
     EXPECT_EQ(tool().AskToSaveProjectData(), VFalse);
     EXPECT_TRUE(windows().loadOrder().empty());
+}
+
+// A project save writes the two windows' boxes and the editor's rows. Asking compares what it
+// would write with the files, and neither writes, loads, rebuilds nor draws anything.
+TEST_F(MainWindowObjectTest, askToSaveAnswersWhetherAProjectSaveWouldChangeTheFiles)
+{
+    writeArrayFile(actionsFile(),
+                   table({switchable("/a", 11, "Activated"), switchable("/b", 12, "Deactivated")}));
+    object()->loadWindow(); // a new project: the settings file is created
+    frmMainOSC &main = runtime().mainWindow();
+    frmSettings &editor = runtime().settingsWindow();
+    ListWidgetPtr list = editor.lvActions->list();
+    auto unsaved = [&] { return tool().AskToSaveProjectData() == VTrue; };
+    EXPECT_FALSE(unsaved());
+
+    struct Change {
+        const char *what;
+        std::function<void()> make, undo;
+    };
+    auto retype = [](QLineEdit *box, const char *text) {
+        return [box, text] { box->setText(text); };
+    };
+    auto cue = [&] { server().ExecuteCommand(Variant("12"), Variant("toggle"), {}, {}, {}); };
+    const std::vector<Change> changes{
+        {"main address", retype(main.IP, "0.0.0.0"), retype(main.IP, "127.0.0.1")},
+        {"main port", retype(main.Port, "9000"), retype(main.Port, "12345")},
+        {"autostart", [&] { main.chkAutostart->setChecked(true); },
+         [&] { main.chkAutostart->setChecked(false); }},
+        {"editor address", retype(editor.IP, "0.0.0.0"), retype(editor.IP, "127.0.0.1")},
+        {"editor port", retype(editor.Port, "9001"), retype(editor.Port, "12345")},
+        {"a cell", [&] { list->row(1)->setSubItem(4, "0.5"); },
+         [&] { list->row(1)->setSubItem(4, "0"); }},
+        {"a check box", [&] { list->row(1)->setChecked(false); },
+         [&] { list->row(1)->setChecked(true); }},
+        {"a cue", cue, cue},
+    };
+    for (const Change &change : changes) {
+        change.make();
+        EXPECT_TRUE(unsaved()) << change.what;
+        change.undo();
+        EXPECT_FALSE(unsaved()) << change.what;
+    }
+
+    // A new row counts once it has an argument: the rebuild drops one without.
+    const uint16_t port = armLearnMode();
+    UdpSender(port).send(OscBuilder().message("/c", ",f").f32(0.5f).bytes());
+    ASSERT_TRUE(waitUntil([&] { return runtime().state().learnedMessages.size() == 1; }));
+    editor.LearnButton_Click();
+    editor.Port->setText("12345");
+    editor.lvActions->requestEdit(3, 0);
+    ASSERT_TRUE(editor.lvActions->chooseDropDownEntry("/c"));
+    const uint64_t generation = runtime().state().actionTable.generation();
+    EXPECT_FALSE(unsaved());
+    editor.lvActions->requestEdit(3, 1);
+    ASSERT_TRUE(editor.lvActions->chooseDropDownEntry("1. Float"));
+    EXPECT_TRUE(unsaved());
+    EXPECT_EQ(list->rowCount(), 4);
+    EXPECT_EQ(runtime().state().actionTable.generation(), generation) << "no rebuild";
+
+    tool().SaveProjectData();
+    EXPECT_FALSE(unsaved());
+    editor.removeRow(1);
+    EXPECT_TRUE(unsaved());
+    tool().SaveProjectData();
+
+    // With the editor unloaded, its rows are the table's; asking does not load it.
+    windows().unload(runtime().settingsWindowId());
+    EXPECT_FALSE(unsaved());
+    EXPECT_EQ(runtime().loadedSettingsWindow(), nullptr);
+    cue();
+    windows().unload(runtime().settingsWindowId());
+    EXPECT_TRUE(unsaved());
 }
 
 TEST_F(MainWindowObjectTest, scriptingPressesTheTwoButtonsAndReadsTheirCaptions)

@@ -105,7 +105,9 @@ TEST_F(WindowTest, aPortThatIsTakenShowsTheBoxAndLeavesStart)
     TakenPort taken;
     startOn(taken.port);
     ASSERT_EQ(boxes->boxes.size(), 1u);
-    EXPECT_EQ(boxes->boxes[0].text, "Konnte Server nicht starten !!!\n\nFehler:\nAddress in use");
+    EXPECT_EQ(boxes->boxes[0].text,
+              "Konnte Server nicht starten !!!\n\nFehler:\nAddress 127.0.0.1:" +
+                  std::to_string(taken.port) + " is already in use");
     EXPECT_EQ(boxes->boxes[0].icon, MessageIcon::Critical);
     EXPECT_EQ(boxes->boxes[0].title, "");
     EXPECT_EQ(w.caption(), "Start");
@@ -133,9 +135,11 @@ TEST_F(WindowTest, anAddressThatCannotBeBoundShowsTheBox)
 {
     frmMainOSC &w = window();
     w.IP->setText("no address");
-    startOn(freeUdpPort());
+    const uint16_t port = freeUdpPort();
+    startOn(port);
     ASSERT_EQ(boxes->boxes.size(), 1u);
-    EXPECT_NE(boxes->boxes[0].text.find("Address not available"), std::string::npos);
+    EXPECT_NE(boxes->boxes[0].text.find("Address \"no address\":" + std::to_string(port)),
+              std::string::npos);
     EXPECT_EQ(w.caption(), "Start");
 }
 

@@ -6,6 +6,9 @@
 #include "ui/WindowObject.h"
 #include "ui/frmSettings.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -205,6 +208,50 @@ TEST_F(SettingsWindowTest, learningCountsTheDistinctAddressesOnTheIndicatorTick)
     EXPECT_TRUE(boxes->boxes.empty());
 }
 
+// However learn mode ends, a server that ran before it listens on its own address and port
+// again; one whose port was taken meanwhile says so and reads "Start".
+TEST_F(SettingsWindowTest, endingLearnModeStartsARunningServerAgainOnItsOwnPort)
+{
+    setFaderRow();
+    const uint16_t mainPort = freeUdpPort();
+    startOn(mainPort);
+    auto listensOnItsOwnPort = [&] {
+        return window().caption() == "Stop" && socketOpen() &&
+               window().Winsock1->LocalPort() == mainPort;
+    };
+    startLearning();
+    editor().LearnButton_Click();
+    EXPECT_TRUE(listensOnItsOwnPort());
+    UdpSender(mainPort).send(fader(0.5f));
+    EXPECT_TRUE(waitUntil([&] { return executions().size() == 1; }));
+
+    editor().Port->setText("0"); // a start that fails closed the socket too
+    editor().LearnButton_Click();
+    EXPECT_EQ(boxes->boxes.size(), 1u);
+    EXPECT_TRUE(listensOnItsOwnPort());
+
+    // A countdown waits while learn mode has the socket.
+    window().Winsock1_Error(10050, "down");
+    ASSERT_EQ(window().caption(), "Reconnecting in 3");
+    startLearning();
+    EXPECT_FALSE(window().Timer1->enabled());
+    editor().LearnButton_Click();
+    EXPECT_TRUE(listensOnItsOwnPort());
+    EXPECT_FALSE(window().Timer1->enabled());
+
+    startLearning();
+    TakenPort taken;
+    window().Port->setText(QString::number(taken.port));
+    boxes->boxes.clear();
+    editor().LearnButton_Click();
+    ASSERT_EQ(boxes->boxes.size(), 1u);
+    EXPECT_EQ(boxes->boxes[0].text,
+              "Konnte Server nicht starten !!!\n\nFehler:\nAddress 127.0.0.1:" +
+                  std::to_string(taken.port) + " is already in use");
+    EXPECT_EQ(window().caption(), "Start");
+    EXPECT_FALSE(socketOpen());
+}
+
 TEST_F(SettingsWindowTest, unloadingWhileLearningLeavesTheSocketAndANewLoadStartsIdle)
 {
     const uint16_t port = startLearning();
@@ -242,6 +289,8 @@ TEST_F(SettingsWindowTest, aFailedStartShowsWhyAndStaysIdle)
         EXPECT_FALSE(w.Timer1->enabled());
         EXPECT_FALSE(socketOpen());
     }
+    EXPECT_EQ(boxes->boxes[0].text,
+              "Address 127.0.0.1:" + std::to_string(taken.port) + " is already in use");
     // Ports above 32767 are ports like any other.
     boxes->boxes.clear();
     const uint16_t high = 40000;
@@ -306,6 +355,36 @@ TEST_F(SettingsWindowTest, rowsBuiltInTheEditorAreSavedAndComeBackAfterAReload)
         reread.push_back(texts);
     }
     EXPECT_EQ(reread, built);
+}
+
+TEST_F(SettingsWindowTest, deleteRemovesTheSelectedFilledRowAsTheEmptyAddressEntryDoes)
+{
+    learnThreeAddresses(startLearning());
+    editor().LearnButton_Click();
+    buildTwoRows();
+    editor().Speichern_Click();
+    ActionListView &view = *editor().lvActions;
+    auto pressDelete = [&](int position) {
+        view.selectRow(position - 1);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+        QCoreApplication::sendEvent(&view, &press);
+    };
+    pressDelete(3); // the blank entry row
+    view.requestEdit(1, 4);
+    ASSERT_TRUE(view.textEditorOpen());
+    pressDelete(1); // a cell editor is open
+    view.cancelEdit();
+    startLearning();
+    pressDelete(1);
+    editor().LearnButton_Click();
+    ASSERT_EQ(list()->rowCount(), 3);
+
+    pressDelete(1);
+    ASSERT_EQ(list()->rowCount(), 2);
+    EXPECT_EQ(cell(1, 0), "/mix");
+    const VarArray &rows = runtime.state().actionTable.rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].array()[rowField::Address], Variant("/mix"));
 }
 
 TEST_F(SettingsWindowTest, savingWithoutFilledRowsLeavesTheFileAlone)

@@ -154,23 +154,39 @@ TEST_F(WinsockTest, aHandlerMayDestroyTheSocket)
     EXPECT_EQ(received, std::vector<int>{0});
 }
 
-TEST_F(WinsockTest, bindFailuresCarryTheSocketsErrorNumbers)
+TEST_F(WinsockTest, bindFailuresCarryTheSocketsErrorNumbersAndNameTheAddressAndPort)
 {
-    auto numberOfFailure = [](auto &&bind) {
+    struct Failure {
+        int32_t number = 0;
+        std::string description;
+    };
+    auto failureOf = [](auto &&bind) {
         try {
             bind();
         } catch (const VbError &e) {
-            return e.number();
+            return Failure{e.number(), e.description()};
         }
-        return 0;
+        return Failure{};
     };
-    EXPECT_EQ(numberOfFailure([&] { socket->Bind(1234, "127.0.0.1"); }), 40020)
+    EXPECT_EQ(failureOf([&] { socket->Bind(1234, "127.0.0.1"); }).number, 40020)
         << "binding a bound socket";
     Winsock other;
-    EXPECT_EQ(numberOfFailure([&] { other.Bind(socket->LocalPort(), "127.0.0.1"); }), 10048);
-    EXPECT_EQ(numberOfFailure([&] { other.Bind(freeUdpPort(), "localhost"); }), 10049)
-        << "only dotted IPv4 addresses";
-    EXPECT_EQ(numberOfFailure([&] { other.Bind(freeUdpPort(), "127.0.0.300"); }), 10049);
+    const uint16_t taken = socket->LocalPort();
+    const uint16_t free = freeUdpPort();
+    const std::string freeText = std::to_string(free);
+    const std::vector<std::tuple<std::string, uint16_t, int32_t, std::string>> cases{
+        {"127.0.0.1", taken, 10048,
+         "Address 127.0.0.1:" + std::to_string(taken) + " is already in use"},
+        {"localhost", free, 10049, "Address \"localhost\":" + freeText}, // dotted IPv4 only
+        {"127.0.0.300", free, 10049, "Address \"127.0.0.300\":" + freeText},
+        {"192.0.2.1", free, 10049,
+         "Address 192.0.2.1:" + freeText + " is not available from the local machine"},
+    };
+    for (const auto &[ip, port, number, description] : cases) {
+        const Failure failure = failureOf([&] { other.Bind(port, ip); });
+        EXPECT_EQ(failure.number, number) << ip;
+        EXPECT_EQ(failure.description.rfind(description, 0), 0u) << failure.description;
+    }
     EXPECT_EQ(other.State(), Winsock::sckClosed);
 }
 

@@ -87,9 +87,16 @@ void frmAnalyzer::Analyze(const osc::OSCMessages &messages)
 
 void frmAnalyzer::showRegexError()
 {
-    m_context.showWarning(RegexErrorText);
-    m_context.closeMainSocket();
-    m_context.clickLearnButton();
+    // The box runs a nested event loop, in which this window may be discarded; the context
+    // outlives it.
+    AnalyzerContext &context = m_context;
+    context.showWarning(RegexErrorText);
+    // Learn mode stopped meanwhile has given the socket back to the main window's server, which
+    // must keep it.
+    if (!context.learnModeOn())
+        return;
+    context.closeMainSocket();
+    context.clickLearnButton();
 }
 
 void frmAnalyzer::Form_Load()

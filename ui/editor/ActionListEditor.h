@@ -57,10 +57,19 @@ public:
     void applyCellEdit(const std::string &newText);
     // index: 1-based row position, or -1 for the last filled row.
     void removeRow(int16_t index);
+    // The Delete key: a filled row goes as when the empty entry of its address drop-down is
+    // chosen. Nothing happens on the blank entry row or while learn mode runs (no cell opens
+    // an editor then).
+    void deleteRow(const ListRowPtr &row);
 
     // Table conversion.
     void fillRows();
     void rebuildActionTable();
+    // The action table rebuildActionTable would leave now, worked out without running it: the
+    // list, the targets and the table stay as they are, and no number is drawn. Nothing when
+    // the rebuild would make a new action (its number is drawn at random) or would switch rows
+    // that share a number. Raises where the rebuild would.
+    std::optional<VarArray> tableToSave();
     // The creation values T0..T4 of the target of row index + 1 (index 0-based).
     VarArray getCommand(int16_t index);
 
@@ -89,7 +98,8 @@ private:
     void fillRow(const VarArray &action);
     void showCondition(ListRowPtr &row, const std::string &label, const VarArray &condition);
     void removeRowsWithoutArgument();
-    Variant rebuildRow(int position);
+    VarArray newAction(const std::string &address);
+    void composeAction(IListRow &row, VarArray &action);
     int32_t drawActionId();
     void removeTableElement(int32_t index);
 
@@ -112,5 +122,8 @@ private:
 
 // Sets columns first..last of the row to text.
 void setCells(IListRow &row, int first, int last, const std::string &text);
+// The table without its element `index`: later elements move up and empty ones at the end are
+// dropped; with no element left the table is never dimensioned.
+VarArray tableWithout(const VarArray &rows, int32_t index);
 
 } // namespace tarvex

@@ -222,6 +222,12 @@ void ActionListView::keyPressEvent(QKeyEvent *event)
         requestEdit(currentIndex().row() + 1, currentIndex().column());
         return;
     }
+    if (event->key() == Qt::Key_Delete) {
+        const QModelIndexList selected = selectionModel()->selectedRows();
+        if (selected.size() == 1 && !m_dropDownOpen && !m_textEditing && onDeleteRequest)
+            onDeleteRequest(rowAt(selected.front().row() + 1));
+        return;
+    }
     QTableWidget::keyPressEvent(event);
 }
 

@@ -16,7 +16,7 @@
 // drop-down entry, or presses Enter in (or leaves) the text editor, the editor closes and
 // onDropDownDone or onTextEditDone gets the cell's text before the edit and the new text.
 // Escape closes an editor without an event. Ticking a check box changes only the row's checked
-// state.
+// state. Delete on a selected row, with no editor open, raises onDeleteRequest.
 
 #include "plugin/ListWidget.h"
 
@@ -51,6 +51,8 @@ public:
     std::function<void(const std::string &oldText, const std::string &newText)> onTextEditDone;
     // Asked before an edit starts, with the cell's text; answer false to refuse the edit.
     std::function<void(const std::string &text, bool &answer)> onQuery;
+    // The Delete key on the selected row, while no cell editor is open.
+    std::function<void(const ListRowPtr &row)> onDeleteRequest;
 
     // What the user does, for code that drives the view like a user (tests, scripted hosts).
     // requestEdit is what a double-click on the cell does (position 1-based).

@@ -236,6 +236,14 @@ void ActionListEditor::prefillRange(IListRow &row, const std::string &label)
 
 // --- Removing a row ----------------------------------------------------------------------------
 
+void ActionListEditor::deleteRow(const ListRowPtr &row)
+{
+    const int position = row->position();
+    if (m_learnModeOn() || position >= m_list->rowCount())
+        return;
+    applyAddress(row, position, "");
+}
+
 void ActionListEditor::removeRow(int16_t index)
 {
     const int position = index == -1 ? m_list->rowCount() - 1 : index;
@@ -260,16 +268,22 @@ void ActionListEditor::removeTableElement(int32_t index)
     const VarArray &rows = m_state.actionTable.rows();
     if (!rows.find(index))
         return; // a row added since the last rebuild has no element yet
+    VarArray rest = tableWithout(rows, index);
+    if (rest.isDimensioned())
+        m_state.actionTable.replace(std::move(rest));
+    else
+        m_state.actionTable.erase();
+}
+
+VarArray tableWithout(const VarArray &rows, int32_t index)
+{
     std::vector<Variant> kept;
     for (int32_t i = rows.lowerBound(); i <= rows.upperBound(); ++i)
         if (i != index)
             kept.push_back(rows[i]);
     while (!kept.empty() && kept.back().isEmpty())
         kept.pop_back();
-    if (kept.empty())
-        m_state.actionTable.erase();
-    else
-        m_state.actionTable.replace(VarArray::ofValues(std::move(kept)));
+    return kept.empty() ? VarArray() : VarArray::ofValues(std::move(kept));
 }
 
 } // namespace tarvex

@@ -24,6 +24,12 @@ const VarArray &arrayAt(const VarArray &array, int32_t index)
 {
     return array[index].array();
 }
+
+// A row whose argument was never chosen cannot become an action.
+bool lacksArgument(IListRow &row)
+{
+    return !row.text().empty() && row.subItem(c::Wert).empty();
+}
 } // namespace
 
 // --- Table to rows -----------------------------------------------------------------------------
@@ -113,55 +119,107 @@ void ActionListEditor::rebuildActionTable()
     removeRowsWithoutArgument();
     const int filledRows = m_list->rowCount() - 1;
     for (int k = 1; k <= filledRows; ++k) {
-        Variant action = rebuildRow(k);
+        ListRowPtr row = m_list->row(k);
+        const VarArray &rows = m_state.actionTable.rows();
+        const VarArray *existing = rows.isDimensioned() ? rowAt(rows, k - 1) : nullptr;
+        VarArray action = existing ? *existing : newAction(row->text());
+        composeAction(*row, action);
+        const int32_t id = toLong(action[rowField::ActionId]);
+        if (row->checked())
+            activateAction(m_state, id);
+        else
+            deactivateAction(m_state, id);
         VarArray &table = m_state.actionTable.edit();
         if (!table.isDimensioned() || table.upperBound() < k - 1)
             table.redimPreserve(k - 1);
-        table[k - 1] = std::move(action);
+        table[k - 1] = Variant(std::move(action));
     }
     releaseUnusedTargets(m_state);
 }
 
-// A row whose argument was never chosen cannot become an action.
+// The rebuild's steps on a copy of the table, without their effects on the list, the targets
+// and the table: rows without an argument are passed over (their table element dropped, as
+// removeRow drops it) and every other row is composed onto its element. The rebuild's
+// activations reach every row with the same number, so rows that share one are not worked out
+// here; neither is a new row, whose number is drawn at random.
+std::optional<VarArray> ActionListEditor::tableToSave()
+{
+    VarArray table = m_state.actionTable.rows();
+    std::vector<ListRowPtr> kept;
+    int rowsLeft = m_list->rowCount();
+    for (int position = 1; position < m_list->rowCount(); ++position) {
+        ListRowPtr row = m_list->row(position);
+        if (!lacksArgument(*row)) {
+            kept.push_back(row);
+            continue;
+        }
+        // Its position once the rows before it that go have gone.
+        const auto index = static_cast<int32_t>(kept.size());
+        if (--rowsLeft < 2)
+            table = VarArray();
+        else if (table.isDimensioned() && table.find(index))
+            table = tableWithout(table, index);
+    }
+    std::vector<int32_t> ids;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const auto index = static_cast<int32_t>(i);
+        const VarArray *existing = table.isDimensioned() ? rowAt(table, index) : nullptr;
+        if (!existing)
+            return std::nullopt;
+        VarArray action = *existing;
+        composeAction(*kept[i], action);
+        ids.push_back(toLong(action[rowField::ActionId]));
+        table[index] = Variant(std::move(action));
+    }
+    for (int32_t id : ids) {
+        int carriers = 0;
+        for (const Variant &element : table.elements())
+            if (element.isArray() && rowHasActionId(element.array(), id))
+                ++carriers;
+        if (carriers > 1)
+            return std::nullopt;
+    }
+    return table;
+}
+
 void ActionListEditor::removeRowsWithoutArgument()
 {
     int position = 1;
     while (position <= m_list->rowCount() - 1) {
-        ListRowPtr row = m_list->row(position);
-        if (!row->text().empty() && row->subItem(c::Wert).empty())
+        if (lacksArgument(*m_list->row(position)))
             removeRow(static_cast<int16_t>(position));
         else
             ++position;
     }
 }
 
-Variant ActionListEditor::rebuildRow(int position)
+// A new action for a row added since the last rebuild; composeAction fills in the rest.
+VarArray ActionListEditor::newAction(const std::string &address)
 {
-    ListRowPtr row = m_list->row(position);
-    const std::string address = row->text();
     const VarArray *entry = learnedEntry(m_state.learnedMessages, address);
-    const VarArray &rows = m_state.actionTable.rows();
-
     VarArray action;
-    const Variant *existing = rows.isDimensioned() ? rows.find(position - 1) : nullptr;
-    if (existing && existing->isArray()) {
-        action = existing->array();
-        if (toText(action[rowField::Address]) != address) {
-            action[rowField::Address] = Variant(address);
-            if (entry)
-                action[rowField::TypeTags] = (*entry)[learned::TypeTags];
-        }
-    } else {
-        action.redim({{0, rowField::Size - 1}});
-        // The address is the row's in any case; the tags come from what learn mode saw.
+    action.redim({{0, rowField::Size - 1}});
+    // The address is the row's in any case; the tags come from what learn mode saw.
+    action[rowField::Address] = Variant(address);
+    action[rowField::TypeTags] =
+        entry ? (*entry)[learned::TypeTags] : Variant(VarArray(VarType::String));
+    action[rowField::ActionId] = Variant(drawActionId());
+    action[rowField::Activation] = Variant("activated"); // decided by composeAction
+    return action;
+}
+
+// The row's cells, its target and its check box written onto its action.
+void ActionListEditor::composeAction(IListRow &row, VarArray &action)
+{
+    const std::string address = row.text();
+    if (toText(action[rowField::Address]) != address) {
         action[rowField::Address] = Variant(address);
-        action[rowField::TypeTags] =
-            entry ? (*entry)[learned::TypeTags] : Variant(VarArray(VarType::String));
-        action[rowField::ActionId] = Variant(drawActionId());
-        action[rowField::Activation] = Variant("activated"); // decided below
+        if (const VarArray *entry = learnedEntry(m_state.learnedMessages, address))
+            action[rowField::TypeTags] = (*entry)[learned::TypeTags];
     }
 
-    const LabelParts chosen = splitLabel(row->subItem(c::Wert));
+    const LabelParts chosen = splitLabel(row.subItem(c::Wert));
+    const auto targetIndex = static_cast<int16_t>(row.position() - 1);
     std::vector<VarArray> lists;
     forEachTaggedArgument(
         action[rowField::TypeTags].array(), [&](const std::string &tag, int slot, int ordinal) {
@@ -171,11 +229,11 @@ Variant ActionListEditor::rebuildRow(int position)
                 std::vector<Variant> parameters;
                 const int count = tag == "s" ? 1 : ParameterCount;
                 for (int i = 0; i < count; ++i)
-                    parameters.emplace_back(row->subItem(c::CompareValue + i));
-                lists[static_cast<size_t>(slot)].append(Variant(
-                    VarArray::ofValues({Variant(row->subItem(c::Operator)),
-                                        Variant(VarArray::ofValues(std::move(parameters))),
-                                        Variant(getCommand(static_cast<int16_t>(position - 1)))})));
+                    parameters.emplace_back(row.subItem(c::CompareValue + i));
+                lists[static_cast<size_t>(slot)].append(
+                    Variant(VarArray::ofValues({Variant(row.subItem(c::Operator)),
+                                                Variant(VarArray::ofValues(std::move(parameters))),
+                                                Variant(getCommand(targetIndex))})));
             } else if (tag != "Empty") {
                 lists[static_cast<size_t>(slot)].append(
                     Variant(VarArray::ofValues({Variant(NeverOperator)})));
@@ -185,16 +243,7 @@ Variant ActionListEditor::rebuildRow(int position)
     for (VarArray &list : lists)
         conditions.emplace_back(std::move(list));
     action[rowField::Conditions] = Variant(VarArray::ofValues(std::move(conditions)));
-
-    const int32_t id = toLong(action[rowField::ActionId]);
-    if (row->checked()) {
-        action[rowField::Activation] = Variant(Activated);
-        activateAction(m_state, id);
-    } else {
-        action[rowField::Activation] = Variant(Deactivated);
-        deactivateAction(m_state, id);
-    }
-    return Variant(std::move(action));
+    action[rowField::Activation] = Variant(row.checked() ? Activated : Deactivated);
 }
 
 // A new action's number differs from every number the table already carries, so that the

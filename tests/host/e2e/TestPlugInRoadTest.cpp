@@ -208,5 +208,19 @@ TEST_F(TestPlugInRoad, aSignalWhileAModalBoxIsUpEndsTheWindowedHost)
     }
 }
 
+TEST_F(TestPlugInRoad, aSignalWithUnsavedChangesSaysSoAndQuitsWithoutSaving)
+{
+    write("show/TestActions.txt", "7 /fader1 0\n");
+    write("show/TestTracksChanges", "");
+    startOn("show/show.tarvex");
+    host.send("command 7 toggle");
+    ASSERT_TRUE(host.waitFor("execute"));
+    host.terminate();
+    ASSERT_TRUE(host.waitForExit());
+    EXPECT_EQ(host.exitCode(), 0);
+    EXPECT_EQ(host.eventsNamed("unsavedChanges").size(), 1);
+    EXPECT_EQ(read("show/TestActions.txt"), "7 /fader1 0\n");
+}
+
 } // namespace
 } // namespace tarvex::test

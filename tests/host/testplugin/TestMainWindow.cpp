@@ -77,6 +77,7 @@ void TestMainWindow::readActions()
         }
     }
     m_actionsRead = true;
+    m_tracksChanges = std::filesystem::exists(folder() + "/TestTracksChanges");
 }
 
 void TestMainWindow::writeActions()
@@ -239,10 +240,12 @@ Variant TestMainWindow::ExecuteCommand(const Variant &firstSelection,
         note(taken ? "box taken" : "box not taken");
         return Variant();
     }
+    const bool wasActive = action.active;
     if (what == "Activate" || (what == "toggle" && !action.active))
         action.active = true;
     else if (what == "Deactivate" || what == "toggle")
         action.active = false;
+    m_switchedSinceSave |= action.active != wasActive;
     fillEditor();
     executeTarget(action);
     return Variant();
@@ -268,6 +271,7 @@ void TestMainWindow::LoadProjectData()
     m_list = nullptr;
     m_learn = nullptr;
     readActions();
+    m_switchedSinceSave = false;
     if (m_project)
         m_project->setText(QString::fromStdString("Project folder: " + folder()));
 }
@@ -276,6 +280,7 @@ void TestMainWindow::SaveProjectData()
 {
     note("SaveProjectData " + folder());
     writeActions();
+    m_switchedSinceSave = false;
 }
 
 void TestMainWindow::pressStart()

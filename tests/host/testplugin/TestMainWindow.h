@@ -8,7 +8,9 @@
 // TARVEX_TEST_PLUGIN_FAIL names a call ("LoadProjectData", "loadWindow") that throws a
 // TestPlugInFailure, an exception type of this library's own. TARVEX_TEST_PLUGIN_BOX_SIGNAL=N
 // makes loading the window show a modal box (when the host does not take it) in whose event loop
-// the process raises signal N: a signal arriving while a box is up.
+// the process raises signal N: a signal arriving while a box is up. With a file
+// "TestTracksChanges" in the folder, a cue's switch counts as unsaved until the project is loaded
+// or saved again (AskToSaveProjectData); without it nothing is ever unsaved.
 
 #include "plugin/HostScripting.h"
 #include "plugin/PluginInterfaces.h"
@@ -72,7 +74,10 @@ public:
     void ClearProjectData() override {}
     void LoadProjectData() override;
     void SaveProjectData() override;
-    VBool AskToSaveProjectData() override { return VFalse; }
+    VBool AskToSaveProjectData() override
+    {
+        return toVBool(m_tracksChanges && m_switchedSinceSave);
+    }
     void SetViewMode(int32_t) override {}
 
     // IHostScripting
@@ -100,6 +105,8 @@ private:
     ObjectPtr m_helper;
     std::vector<Action> m_actions;
     bool m_actionsRead = false;
+    bool m_tracksChanges = false;
+    bool m_switchedSinceSave = false;
     std::map<int, HostTargetPtr> m_targets;
     std::unique_ptr<QWidget> m_window;
     QPushButton *m_start = nullptr;
