@@ -112,8 +112,10 @@ protected:
         }
     }
 
+    // A second quit ends a host that the first only told of unsaved changes (a listen, a cue).
     void quit()
     {
+        host.send("quit");
         host.send("quit");
         ASSERT_TRUE(host.waitForExit());
         EXPECT_EQ(host.exitCode(), 0);
