@@ -1,5 +1,8 @@
 #include "engine/ActionTable.h"
 
+#include "core/Conversions.h"
+#include "core/VbError.h"
+
 namespace tarvex {
 
 VarArray &ActionTable::edit()
@@ -62,6 +65,22 @@ const VarArray *rowAt(const VarArray &rows, int32_t index)
 const Variant *elementOf(const Variant &array, int32_t index)
 {
     return array.isArray() ? array.array().find(index) : nullptr;
+}
+
+std::optional<int32_t> actionIdOf(const VarArray &row)
+{
+    const Variant *id = row.find(rowField::ActionId);
+    if (!id)
+        return std::nullopt;
+    if (id->type() == VarType::Long)
+        return id->asLong();
+    if (id->isEmpty() || !isNumeric(*id))
+        return std::nullopt;
+    try {
+        return toLong(*id);
+    } catch (const VbError &) {
+        return std::nullopt; // beyond 32 bits
+    }
 }
 
 } // namespace tarvex

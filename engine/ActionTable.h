@@ -15,6 +15,7 @@
 
 #include "core/VarArray.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -94,5 +95,10 @@ private:
 const VarArray *rowAt(const VarArray &rows, int32_t index);
 // Element `index` of an array held in a value, or nullptr when there is none.
 const Variant *elementOf(const Variant &array, int32_t index);
+
+// The number a row answers to: its actionId as a 32-bit integer (rounded), whatever kind holds
+// it, a number stored as text included. Nothing when the row has no id, or one that converts to
+// no 32-bit integer. Every comparison of a row with an action number goes through here.
+std::optional<int32_t> actionIdOf(const VarArray &row);
 
 } // namespace tarvex

@@ -72,14 +72,7 @@ std::optional<int32_t> idToDeactivate(const VarArray &rows, int32_t index)
     const Variant *activation = row->find(rowField::Activation);
     if (activation && activation->isString() && activation->asString() == Activated)
         return std::nullopt;
-    const Variant *id = row->find(rowField::ActionId);
-    if (!id)
-        return std::nullopt;
-    try {
-        return toLong(*id);
-    } catch (const VbError &) {
-        return std::nullopt;
-    }
+    return actionIdOf(*row);
 }
 
 void deactivateRowsNotActivated(PluginState &state)
