@@ -1,13 +1,12 @@
 #include "store/ArrayFile.h"
 
+#include "core/RegularFile.h"
 #include "core/VbError.h"
 #include "store/ArrayCodec.h"
 
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <random>
 #include <sys/stat.h>
@@ -169,14 +168,6 @@ void replaceFileContent(const std::string &path, const std::string &content)
     removeStaleTemporaries(path);
 }
 
-std::vector<uint8_t> readWholeFile(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        raiseFileError(PathFileAccessError);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 } // namespace
 
 std::string projectFolder(std::string_view path)
@@ -210,12 +201,18 @@ void writeArrayFile(const std::string &path, const VarArray &array)
     replaceFileContent(path, arraycodec::encodeArrayFile(array));
 }
 
-ArrayFileRead readArrayFile(const std::string &path, VarArray &array)
+ArrayFileRead readArrayFile(const std::string &path, VarArray &array, std::string *why)
 {
-    if (!fileExists(path))
+    const RegularFile file = readRegularFile(path, MaxArrayFileBytes);
+    if (file.status == RegularFile::Absent)
         return ArrayFileRead::Absent;
+    if (file.status == RegularFile::Unreadable) {
+        if (why)
+            *why = file.reason;
+        return ArrayFileRead::Unreadable;
+    }
     try {
-        arraycodec::decodeArrayFile(readWholeFile(path), array);
+        arraycodec::decodeArrayFile(file.bytes, array);
         return ArrayFileRead::Complete;
     } catch (...) {
         // A damaged file loads as far as it goes; the loaders report nothing.

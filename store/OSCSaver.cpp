@@ -115,11 +115,12 @@ private:
 };
 
 // Re-saving the table must not replace an actions file the user has but that could be read
-// only in part (cut short, a damaged row): such a file stays on disk byte for byte, and the
-// rows that could be read are used. Only an absent file or one read whole is written.
+// only in part (cut short, a damaged row) or not at all: such a file stays on disk byte for
+// byte, and the rows that could be read are used. Only an absent file or one read whole is
+// written.
 void resaveActionTable(PluginState &state, ArrayFileRead actionsRead, LoaderWrites &writes)
 {
-    if (actionsRead != ArrayFileRead::Damaged)
+    if (actionsRead == ArrayFileRead::Absent || actionsRead == ArrayFileRead::Complete)
         writes.write(actionsFilePath(state), state.actionTable.rows());
 }
 
