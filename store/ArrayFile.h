@@ -36,7 +36,8 @@ int16_t arrayDimensionCount(const Variant &array);
 // touched; a never-dimensioned array removes the file. Other failures raise a VbError.
 void writeArrayFile(const std::string &path, const VarArray &array);
 
-// How a read went: no file, the whole array read, a damaged file read only in part, or an entry
+// How a read went: no file, the whole array read, a damaged file read only in part (or with
+// bytes left after the array, which the writer never leaves), or an entry
 // that could not be read at all (no regular file, no access, larger than MaxArrayFileBytes).
 enum class ArrayFileRead { Absent, Complete, Damaged, Unreadable };
 

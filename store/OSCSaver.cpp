@@ -124,6 +124,31 @@ void resaveActionTable(PluginState &state, ArrayFileRead actionsRead, LoaderWrit
         writes.write(actionsFilePath(state), state.actionTable.rows());
 }
 
+// Reads the actions file into the table, keeping only whole rows (isWholeRow): a row cut short
+// or damaged is left out, and so is an empty element, so that the editor can show and save
+// every row the table holds. The table is then 0-based without gaps. A file that had rows left
+// out counts as damaged. An absent or unreadable file, or one whose header is unusable, leaves
+// the table as it was.
+ArrayFileRead readActionTable(PluginState &state)
+{
+    const std::string path = actionsFilePath(state);
+    VarArray read;
+    ArrayFileRead result = readArrayFile(path, read);
+    if (!read.isDimensioned())
+        return result;
+    std::vector<Variant> whole;
+    for (const Variant &row : read.elements())
+        if (isWholeRow(row))
+            whole.push_back(row);
+    if (whole.size() < read.size())
+        result = ArrayFileRead::Damaged;
+    if (whole.empty())
+        state.actionTable.erase();
+    else
+        state.actionTable.replace(VarArray::ofValues(std::move(whole)));
+    return result;
+}
+
 void migrate(PluginState &state, bool defaultsCreated, ArrayFileRead actionsRead,
              LoaderWrites &writes)
 {
@@ -159,7 +184,7 @@ void loadSettings(PluginState &state)
     state.settingsLoaded = true;
     seedFromClock(state.random);
 
-    ArrayFileRead actionsRead = readArrayFile(actionsFilePath(state), state.actionTable.edit());
+    ArrayFileRead actionsRead = readActionTable(state);
     readArrayFile(settingsFilePath(state), state.settings);
     LoaderWrites writes;
     // Settings without a single slot (no file, nothing readable, or an empty range) are no
@@ -208,7 +233,7 @@ void saveActionTable(PluginState &state)
 void reloadActionTable(PluginState &state)
 {
     state.actionTable.erase();
-    readArrayFile(actionsFilePath(state), state.actionTable.edit());
+    readActionTable(state);
 }
 
 } // namespace tarvex

@@ -29,7 +29,8 @@ std::string settingsFilePath(const PluginState &state);
 
 // Runs once per plug-in life: reads the actions file, then the settings file, creates or
 // migrates the settings ("Version 1" -> "Version 2" -> "Version 3"), and deactivates every row
-// that is not "Activated". Later calls return at once.
+// that is not "Activated". Later calls return at once. Only whole rows of the actions file
+// reach the table (isWholeRow).
 void loadSettings(PluginState &state);
 
 // Reads the windows' boxes into the settings and writes the settings file; SavingSettings is
@@ -42,7 +43,8 @@ Variant settingValue(const PluginState &state, int32_t slot);
 // Writes the action table to the actions file when it has at least one dimension.
 void saveActionTable(PluginState &state);
 
-// The host opened another project: the table is erased and read from its actions file.
+// The host opened another project: the table is erased and read from its actions file (whole
+// rows only, as in loadSettings).
 void reloadActionTable(PluginState &state);
 
 } // namespace tarvex

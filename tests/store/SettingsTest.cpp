@@ -32,10 +32,12 @@ Bytes settingsFile(std::initializer_list<std::string_view> texts, int32_t upper)
     return b;
 }
 
-// A row without conditions: address, typeTags, a never-dimensioned condition list, id, state.
+// A whole row whose one argument is not chosen: address, typeTags ["i"], conditions
+// [[["never"]]], id, state.
 void addRow(Bytes &b, const std::function<void(Bytes &)> &id, std::string_view activation)
 {
-    b.array(0x200C, 5).string("/fader").array(0x2008, 1).text("i").u16(0x200C).u16(0);
+    b.array(0x200C, 5).string("/fader").array(0x2008, 1).text("i");
+    b.array(0x200C, 1).array(0x200C, 1).array(0x200C, 1).string("never");
     id(b);
     b.string(activation);
 }
@@ -136,9 +138,7 @@ TEST_F(SettingsFiles, version1FileRewritesBothFilesAtOnce)
     Bytes actions;
     actions.header(0, 0);
     addRow(actions, longId(7), "Activated");
-    ByteVector withTrailingJunk = actions.data;
-    withTrailingJunk.insert(withTrailingJunk.end(), {0xDE, 0xAD});
-    writeFile(actionsPath(), withTrailingJunk);
+    writeFile(actionsPath(), actions.data);
 
     loadSettings(state);
     EXPECT_EQ(readFile(actionsPath()), actions.data);
@@ -170,7 +170,16 @@ TEST_F(SettingsFiles, resaveKeepsAnActionsFileReadOnlyInPartAndUsesItsReadableRo
     Bytes badTypeWord = actions;
     badTypeWord.array(0x200C, 5).string("/third").u16(0x0077);
     const ByteVector cutShort(actions.data.begin(), actions.data.end() - 3);
-    for (const ByteVector &damaged : {badTypeWord.data, cutShort}) {
+    // A header that promises one row less than the file holds.
+    Bytes rowsLeftOver;
+    rowsLeftOver.header(0, 0);
+    rowsLeftOver.data.insert(rowsLeftOver.data.end(), actions.data.begin() + 10,
+                             actions.data.end());
+    // The rows read whole: two before the bad type word; one before the cut, which falls in
+    // the second row; the one the header promises.
+    for (const auto &[damaged, wholeRows] :
+         {std::pair{badTypeWord.data, 2u}, std::pair{cutShort, 1u},
+          std::pair{rowsLeftOver.data, 1u}}) {
         TempFolder project;
         host->setBaseFilename(project.path("show.zlm"));
         writeFile(project.path("TarvexActions.dat"), damaged);
@@ -181,8 +190,8 @@ TEST_F(SettingsFiles, resaveKeepsAnActionsFileReadOnlyInPartAndUsesItsReadableRo
         fresh.hostHelper = host;
         loadSettings(fresh);
         EXPECT_EQ(readFile(project.path("TarvexActions.dat")), damaged);
+        ASSERT_EQ(fresh.actionTable.rows().size(), wholeRows);
         EXPECT_EQ(fresh.actionTable.rows()[0].array()[rowField::ActionId], Variant(1));
-        EXPECT_EQ(fresh.actionTable.rows()[1].array()[rowField::Address], Variant("/fader"));
         EXPECT_EQ(readFile(project.path("TarvexSettings.dat")),
                   settingsFile({"Version 2", "a", "b", "c", "d"}, 4).data);
     }
@@ -215,30 +224,32 @@ TEST_F(SettingsFiles, firstLoadGoesOnPastARowWithoutAnActivationSlot)
     addRow(actions, longId(7), "Activated");
     writeFile(actionsPath(), actions.data);
     loadSettings(state);
+    ASSERT_EQ(state.actionTable.rows().size(), 2u); // the damaged row is left out
     EXPECT_EQ(activationOf(0), "Deactivated");
-    EXPECT_EQ(state.actionTable.rows()[1].array().find(rowField::Activation), nullptr);
-    EXPECT_EQ(activationOf(2), "Deactivated");
+    EXPECT_EQ(activationOf(1), "Deactivated");
 }
 
 TEST_F(SettingsFiles, firstLoadDeactivatesEveryRowNotExactlyActivated)
 {
     Bytes actions;
-    actions.header(0, 4);
+    actions.header(0, 5);
     addRow(actions, longId(10), "Activated");
     addRow(actions, longId(20), "activated");
     actions.string("not a row");
     addRow(actions, textId("abc"), "Deactivated");
     addRow(actions, integerId(30), "");
+    addRow(actions, textId("42"), "activated"); // an id stored as text is still a number
     writeFile(actionsPath(), actions.data);
     writeFile(settingsPath(),
               settingsFile({"Version 3", "a", "b", "c", "d"}, 5).u16(0x0002).u16(0x0000).data);
 
     loadSettings(state);
+    // "not a row" and the row without a number are left out.
+    ASSERT_EQ(state.actionTable.rows().size(), 4u);
     EXPECT_EQ(activationOf(0), "Activated");
     EXPECT_EQ(activationOf(1), "Deactivated");
-    EXPECT_EQ(state.actionTable.rows()[2], Variant("not a row"));
+    EXPECT_EQ(activationOf(2), "Deactivated");
     EXPECT_EQ(activationOf(3), "Deactivated");
-    EXPECT_EQ(activationOf(4), "Deactivated");
 }
 
 TEST_F(SettingsFiles, failedWriteStillCompletesTheLoadInMemory)
