@@ -182,6 +182,14 @@ bool fileExists(const std::string &path)
     return ::stat(path.c_str(), &st) == 0;
 }
 
+KeptAside keepAside(const std::string &path, const std::string &keptPath)
+{
+    struct stat entry {};
+    if (::lstat(path.c_str(), &entry) != 0 || S_ISDIR(entry.st_mode))
+        return KeptAside::Nothing;
+    return ::rename(path.c_str(), keptPath.c_str()) == 0 ? KeptAside::Kept : KeptAside::Failed;
+}
+
 int16_t arrayDimensionCount(const Variant &array)
 {
     if (!array.isArray())

@@ -36,9 +36,15 @@ int16_t arrayDimensionCount(const Variant &array);
 // touched; a never-dimensioned array removes the file. Other failures raise a VbError.
 void writeArrayFile(const std::string &path, const VarArray &array);
 
+// Moves whatever entry the path names (a file, a link, a FIFO; not a folder, onto which no file
+// can be written anyway) to keptPath, replacing what was there, so that a file written at the
+// path afterwards loses nothing of it.
+enum class KeptAside { Nothing, Kept, Failed };
+KeptAside keepAside(const std::string &path, const std::string &keptPath);
+
 // How a read went: no file, the whole array read, a damaged file read only in part (or with
-// bytes left after the array, which the writer never leaves), or an entry
-// that could not be read at all (no regular file, no access, larger than MaxArrayFileBytes).
+// bytes left after the array, which the writer never leaves), or an entry that could not be
+// read at all (no regular file, no access, larger than MaxArrayFileBytes).
 enum class ArrayFileRead { Absent, Complete, Damaged, Unreadable };
 
 // Replaces the array with the one stored at the path, as an array of tagged values. A missing
