@@ -1,5 +1,9 @@
 #include "engine/ActionTable.h"
 
+#include "core/Conversions.h"
+#include "core/VbError.h"
+#include "engine/ArgumentWalk.h"
+
 namespace tarvex {
 
 VarArray &ActionTable::edit()
@@ -62,6 +66,84 @@ const VarArray *rowAt(const VarArray &rows, int32_t index)
 const Variant *elementOf(const Variant &array, int32_t index)
 {
     return array.isArray() ? array.array().find(index) : nullptr;
+}
+
+std::optional<int32_t> actionIdOf(const VarArray &row)
+{
+    const Variant *id = row.find(rowField::ActionId);
+    if (!id)
+        return std::nullopt;
+    if (id->type() == VarType::Long)
+        return id->asLong();
+    if (id->isEmpty() || !isNumeric(*id))
+        return std::nullopt;
+    try {
+        return toLong(*id);
+    } catch (const VbError &) {
+        return std::nullopt; // beyond 32 bits
+    }
+}
+
+namespace {
+
+// A value the editor can show in a cell.
+bool hasTextForm(const Variant *value)
+{
+    return value && !value->isNull() && !value->isArray() && !value->isObject();
+}
+
+const VarArray *arrayIn(const Variant *value)
+{
+    return value && value->isArray() ? &value->array() : nullptr;
+}
+
+bool hasCells(const VarArray &array, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i)
+        if (!hasTextForm(array.find(i)))
+            return false;
+    return true;
+}
+
+bool isWholeCondition(const Variant *value, bool textArgument)
+{
+    const VarArray *condition = arrayIn(value);
+    const Variant *op = condition ? condition->find(conditionField::Operator) : nullptr;
+    if (!hasTextForm(op))
+        return false;
+    if (toText(*op) == NeverOperator)
+        return true;
+    const VarArray *parameters = arrayIn(condition->find(conditionField::Parameters));
+    const VarArray *target = arrayIn(condition->find(conditionField::Target));
+    constexpr int32_t ParameterCount = parameterField::Max + 1;
+    return parameters && hasCells(*parameters, textArgument ? 1 : ParameterCount) && target &&
+           hasCells(*target, static_cast<int32_t>(conditionField::TargetSize));
+}
+
+} // namespace
+
+bool isWholeRow(const Variant &value)
+{
+    const VarArray *row = arrayIn(&value);
+    if (!row || row->dimensionCount() != 1)
+        return false;
+    const Variant *address = row->find(rowField::Address);
+    const Variant *activation = row->find(rowField::Activation);
+    const VarArray *tags = arrayIn(row->find(rowField::TypeTags));
+    const VarArray *conditions = arrayIn(row->find(rowField::Conditions));
+    if (!address || !address->isString() || !activation || !activation->isString() || !tags ||
+        !conditions || !actionIdOf(*row))
+        return false;
+    for (const Variant &tag : tags->elements())
+        if (!tag.isString() || (tag.asString() == "Empty" && tags->size() != 1))
+            return false; // "Empty" stands alone: a message without arguments
+    bool whole = true;
+    forEachTaggedArgument(*tags, [&](const std::string &tag, int slot, int ordinal) {
+        const Variant *group = conditions->find(slot);
+        whole =
+            whole && isWholeCondition(group ? elementOf(*group, ordinal - 1) : nullptr, tag == "s");
+    });
+    return whole;
 }
 
 } // namespace tarvex

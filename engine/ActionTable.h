@@ -15,6 +15,7 @@
 
 #include "core/VarArray.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -92,7 +93,21 @@ private:
 
 // The row at `index` as an array, or nullptr for an empty or damaged element.
 const VarArray *rowAt(const VarArray &rows, int32_t index);
+
 // Element `index` of an array held in a value, or nullptr when there is none.
 const Variant *elementOf(const Variant &array, int32_t index);
+
+// The number a row answers to: its actionId as a 32-bit integer (rounded), whatever kind holds
+// it, a number stored as text included. Nothing when the row has no id, or one that converts to
+// no 32-bit integer. Every comparison of a row with an action number goes through here.
+std::optional<int32_t> actionIdOf(const VarArray &row);
+
+// Whether a value is a row the table can hold: the five fields, address and activation texts,
+// an actionId (see actionIdOf), type tags that are texts ("Empty" only alone), and per argument
+// of the tags its condition, an array with an operator and, unless that is "never", the
+// parameters (one for a text argument, seven otherwise) and the five target values, each with a
+// text form. The editor shows and rebuilds such a row without fail. A row cut short in a file
+// never is one: its activation, stored last, is missing.
+bool isWholeRow(const Variant &value);
 
 } // namespace tarvex

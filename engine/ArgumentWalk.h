@@ -1,11 +1,14 @@
 #pragma once
 // The walk over a message's arguments that the action table, learn mode and the decoder's
 // argument lists share: each kind ("f", "i", "s", "Empty") takes the next group number at its
-// first tag, and the arguments of a kind are counted from 0 within it.
+// first tag, and the arguments of a kind are counted from 0 within it. The same walk over a
+// row's stored type tags serves the editor and the check of a row's shape.
 
+#include "core/VarArray.h"
 #include "osc/OSCMessages.h"
 
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace tarvex {
@@ -55,6 +58,28 @@ template <typename Visit> bool forEachArgument(const osc::OSCMessage &message, V
             return false;
     }
     return true;
+}
+
+// Walks a row's or learned entry's type tags: each of "s", "f", "i" and "Empty" takes the next
+// slot at its first appearance and its arguments are counted from 1. Unknown tags are passed
+// over; a tag that is no text raises error 13. visit(tag, slot, ordinal) is called per
+// argument, in tag order.
+template <typename Visit> void forEachTaggedArgument(const VarArray &tags, Visit visit)
+{
+    std::string seen[4];
+    int counts[4] = {};
+    int used = 0;
+    for (const Variant &tagValue : tags.elements()) {
+        const std::string &tag = tagValue.asString();
+        if (tag != "s" && tag != "f" && tag != "i" && tag != "Empty")
+            continue;
+        int slot = 0;
+        while (slot < used && seen[slot] != tag)
+            ++slot;
+        if (slot == used)
+            seen[used++] = tag;
+        visit(tag, slot, ++counts[slot]);
+    }
 }
 
 } // namespace tarvex

@@ -114,12 +114,7 @@ bool runRow(PluginState &state, const OSCMessage &message, const VarArray &row)
 
 bool hasActionId(const VarArray &row, int32_t id)
 {
-    const Variant *actionId = row.find(rowField::ActionId);
-    if (!actionId)
-        return false;
-    if (actionId->type() == VarType::Long)
-        return actionId->asLong() == id;
-    return isNumeric(*actionId) && compare(*actionId, Variant(id)) == Comparison::Equal;
+    return actionIdOf(row) == id;
 }
 
 // Sets the activation of every row with this id, and the check box of its list item.

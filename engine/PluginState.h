@@ -11,6 +11,7 @@
 
 #include <deque>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace tarvex {
@@ -39,6 +40,9 @@ struct PluginState {
     VarArray settings;
     bool settingsLoaded = false;
     bool savingSettings = false;
+    // What the last project load told the host about the actions file (see OSCSaver): the
+    // host's start reads the file again right after, and the host hears of its damage once.
+    std::string actionsNotice;
 
     std::mt19937 random{std::random_device{}()};
 };

@@ -75,4 +75,9 @@ std::string dmxOutputEventJson(bool on, const std::string &reason)
            ",\"reason\":" + jsonString(reason) + "}";
 }
 
+std::string noticeEventJson(const std::string &text)
+{
+    return "{\"event\":\"notice\",\"text\":" + jsonString(text) + "}";
+}
+
 } // namespace tarvex::host

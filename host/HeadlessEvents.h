@@ -11,6 +11,7 @@
 //   {"event":"loaded","project":"/shows/other/other.tarvex"}
 //   {"event":"error","command":"load","message":"..."}
 //   {"event":"dmxOutput","state":"off","reason":"no olad on 127.0.0.1:9010 (is olad running?)"}
+//   {"event":"notice","text":"Cannot read /shows/club/TarvexSettings.dat (...). It was kept..."}
 
 #include "host/HostOptionList.h"
 
@@ -38,5 +39,6 @@ std::string unsavedChangesEventJson();
 std::string loadedEventJson(const std::string &project);
 std::string errorEventJson(const std::string &command, const std::string &message);
 std::string dmxOutputEventJson(bool on, const std::string &reason);
+std::string noticeEventJson(const std::string &text);
 
 } // namespace tarvex::host

@@ -59,6 +59,7 @@ HeadlessHost::HeadlessHost(HostSession &session, Output output, QObject *parent)
     events.dmxOutput = [this](bool on, const std::string &reason) {
         m_output(dmxOutputEventJson(on, reason));
     };
+    events.notice = [this](const std::string &text) { m_output(noticeEventJson(text)); };
 }
 
 HeadlessHost::~HeadlessHost()
@@ -68,6 +69,7 @@ HeadlessHost::~HeadlessHost()
     events.userInteraction = nullptr;
     events.messageBox = nullptr;
     events.dmxOutput = nullptr;
+    events.notice = nullptr;
 }
 
 void HeadlessHost::announceReady()

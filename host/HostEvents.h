@@ -1,7 +1,7 @@
 #pragma once
 // What the host wants to hear of its objects: every target execute, every user interaction
-// the plug-in announces and every message box it offers the host. The GUI logs them, the
-// headless host prints them as JSON lines. Unset callbacks are skipped.
+// the plug-in announces, every message box it offers the host and every notice it gives. The GUI
+// logs them, the headless host prints them as JSON lines. Unset callbacks are skipped.
 
 #include "core/Variant.h"
 
@@ -28,6 +28,8 @@ struct HostEvents {
     std::function<bool(const std::string &text)> messageBox;
     // The DMX output turned on or off, and why (where the frames go, or what is missing).
     std::function<void(bool on, const std::string &reason)> dmxOutput;
+    // A notice of the plug-in about its files (IHostNotices), to show without waiting.
+    std::function<void(const std::string &text)> notice;
 };
 
 } // namespace tarvex::host

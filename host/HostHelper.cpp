@@ -48,6 +48,12 @@ bool HostHelper::takeMessageBox(const std::string &text)
     return m_events && m_events->messageBox && m_events->messageBox(text);
 }
 
+void HostHelper::notice(const std::string &text)
+{
+    if (m_events && m_events->notice)
+        m_events->notice(text);
+}
+
 Variant HostHelper::callByName(std::string_view member, std::span<const Variant> arguments)
 {
     if (sameMemberName(member, "Project"))

@@ -4,7 +4,8 @@
 // files in that folder) and "MyStream" (whose "UserInteraction" the plug-in calls whenever
 // incoming OSC acts on a target). As IHostModule it gives the target factory and creates option
 // lists and module-info objects; as IHostMessageBoxes it takes the plug-in's message boxes when
-// the host wants them (HostEvents::messageBox). Names are matched without regard to case, as late
+// the host wants them (HostEvents::messageBox), and as IHostNotices it passes the plug-in's
+// notices on (HostEvents::notice). Names are matched without regard to case, as late
 // binding does.
 //
 //   auto universes = std::make_shared<Universes>(4);
@@ -44,7 +45,10 @@ private:
     std::shared_ptr<const HostEvents> m_events;
 };
 
-class HostHelper : public Object, public IHostModule, public IHostMessageBoxes {
+class HostHelper : public Object,
+                   public IHostModule,
+                   public IHostMessageBoxes,
+                   public IHostNotices {
 public:
     HostHelper(std::shared_ptr<Universes> universes, std::shared_ptr<const HostEvents> events);
 
@@ -56,6 +60,8 @@ public:
 
     // Hands the text to HostEvents::messageBox.
     bool takeMessageBox(const std::string &text) override;
+    // Hands the text to HostEvents::notice.
+    void notice(const std::string &text) override;
 
     const std::shared_ptr<HostProject> &project() const { return m_project; }
     const std::shared_ptr<HostStream> &stream() const { return m_stream; }

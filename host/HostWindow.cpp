@@ -29,7 +29,8 @@ constexpr int StatusMessageMs = 5000;
 HostWindow::HostWindow(HostSession &session, QWidget *parent)
     : QMainWindow(parent), m_session(session), m_cues(new CuePanel(session)),
       m_channels(new ChannelView(session.universes())), m_universe(new QSpinBox),
-      m_plugInState(new QLabel), m_dmxState(new QLabel(tr("DMX output: starting")))
+      m_plugInState(new QLabel), m_dmxState(new QLabel(tr("DMX output: starting"))),
+      m_notice(new QLabel)
 {
     buildMenus();
     auto *central = new QWidget;
@@ -37,6 +38,7 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
     layout->addWidget(m_cues);
     layout->addWidget(buildLevels(), 1);
     setCentralWidget(central);
+    statusBar()->addWidget(m_notice, 1);
     statusBar()->addPermanentWidget(m_dmxState);
     statusBar()->addPermanentWidget(m_plugInState);
     m_session.events().dmxOutput = [this](bool on, const std::string &reason) {
@@ -47,6 +49,15 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
     };
     // The plug-in's windows appear beside this one, never over its menus.
     new WindowPlacement(this);
+    // Notices come while the plug-in loads, before anything else is reported: the last one
+    // stays in the status line after the passing messages are gone, every one in its tip.
+    m_session.events().notice = [this](const std::string &text) {
+        const QString notice = QString::fromStdString(text);
+        m_notice->setText(notice);
+        const QString earlier = m_notice->toolTip();
+        m_notice->setToolTip(earlier.isEmpty() ? notice : earlier + "\n" + notice);
+        report(notice);
+    };
     connect(m_cues, &CuePanel::failed, this, &HostWindow::warn);
     connect(m_cues, &CuePanel::executed, this, &HostWindow::report);
     projectChanged();

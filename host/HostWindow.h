@@ -1,8 +1,9 @@
 #pragma once
 // HostWindow: tarvex-host's window. A project menu (open, save, save as), the plug-in's windows
 // (its main window and its editor), the cue panel, the live channel levels of one universe and
-// a status line saying which plug-in runs on which project. Before Open, Quit or closing the
-// window, changes the plug-in has not saved are the user's to save, discard or keep working on.
+// a status line saying which plug-in runs on which project, with the plug-in's last notice. Before
+// Open, Quit or closing the window, changes the plug-in has not saved are the user's to save,
+// discard or keep working on.
 
 // Only Qt and the standard library here: moc reads this header.
 
@@ -42,6 +43,9 @@ public:
     QSpinBox *universePicker() const { return m_universe; }
     QLabel *plugInState() const { return m_plugInState; }
     QLabel *dmxOutputState() const { return m_dmxState; }
+    // The plug-in's last notice about its files (all of them in its tip); it stays until the
+    // next one.
+    QLabel *notice() const { return m_notice; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -60,6 +64,7 @@ private:
     QSpinBox *m_universe;
     QLabel *m_plugInState;
     QLabel *m_dmxState;
+    QLabel *m_notice;
     QList<QAction *> m_plugInActions;
 };
 

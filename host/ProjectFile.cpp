@@ -1,5 +1,8 @@
 #include "host/ProjectFile.h"
 
+#include "core/RegularFile.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +13,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A project file is a line and a few comments; a later version's settings fit many times over.
+constexpr size_t MaxProjectFileBytes = 1024 * 1024;
+
 std::runtime_error projectError(const std::string &what, const std::string &path)
 {
     return std::runtime_error(what + ": " + path);
@@ -19,15 +25,13 @@ std::runtime_error projectError(const std::string &what, const std::string &path
 
 void checkProjectFile(const std::string &path)
 {
-    std::error_code error;
-    if (!fs::exists(path, error))
+    const RegularFile file = readRegularFile(path, MaxProjectFileBytes);
+    if (file.status == RegularFile::Absent)
         return;
-    if (fs::is_directory(path, error))
-        throw projectError("the project is a folder, not a file", path);
-    std::ifstream in(path, std::ios::binary);
-    std::string first;
-    if (!in || !std::getline(in, first))
-        throw projectError("cannot read the project file", path);
+    if (file.status == RegularFile::Unreadable)
+        throw projectError("cannot read the project file (" + file.reason + ")", path);
+    const auto lineEnd = std::find(file.bytes.begin(), file.bytes.end(), '\n');
+    std::string first(file.bytes.begin(), lineEnd);
     if (!first.empty() && first.back() == '\r')
         first.pop_back();
     if (first != ProjectFileMarker)

@@ -25,6 +25,15 @@
 //   auto boxes = std::dynamic_pointer_cast<IHostMessageBoxes>(helper);
 //   if (!boxes || !boxes->takeMessageBox(text))
 //       QMessageBox::information(parent, title, text);
+//
+// IHostNotices: offered by the host's helper. The plug-in tells the host what the user should
+// know about its files and needs no answer: a settings file that could not be read and was kept
+// aside before the defaults took its place, an actions file that could be read only in part.
+// The headless host prints each as an event, the window shows it in its status line. Without
+// it the plug-in says nothing, as before.
+//
+//   if (auto notices = std::dynamic_pointer_cast<IHostNotices>(helper))
+//       notices->notice("Cannot read /show/TarvexSettings.dat (...)");
 
 #include <string>
 
@@ -60,6 +69,13 @@ public:
     virtual ~IHostMessageBoxes() = default;
     // Offers a message box's text to the host; true when the host has shown or reported it.
     virtual bool takeMessageBox(const std::string &text) = 0;
+};
+
+class IHostNotices {
+public:
+    virtual ~IHostNotices() = default;
+    // One notice, a sentence or two naming the file. Must not show a modal box.
+    virtual void notice(const std::string &text) = 0;
 };
 
 } // namespace tarvex

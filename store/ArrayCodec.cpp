@@ -329,6 +329,10 @@ void decodeArrayFile(std::span<const uint8_t> content, VarArray &array)
     array = std::move(fresh);
     for (Variant &element : array.elements())
         decodeValue(in, element, 1);
+    // The writer leaves nothing after the last element: bytes there are the rest of something
+    // the damaged header or a damaged count left unread.
+    if (in.remaining() > 0)
+        raise(errc::BadFileLength);
 }
 
 } // namespace tarvex::arraycodec

@@ -43,9 +43,10 @@ std::string encodeArrayFile(const VarArray &array);
 // Decodes file content into the array. A header that cannot be used (dimension count outside
 // 1..10, bounds the remaining bytes cannot fill) raises before the array is touched; after that
 // the array is dimensioned and filled element by element, and the first error raises, leaving
-// what was read so far in place. The arrays of every nesting level draw their elements from
-// one budget, the bytes after the header, so what is read never holds more elements than the
-// file has bytes.
+// what was read so far in place. Bytes left after the last element raise too, with the array
+// complete: the file held more than its header let be read. The arrays of every nesting level draw
+// their elements from one budget, the bytes after the header, so what is read never holds more
+// elements than the file has bytes.
 void decodeArrayFile(std::span<const uint8_t> content, VarArray &array);
 
 } // namespace tarvex::arraycodec

@@ -1,5 +1,6 @@
 #include "store/ArrayFile.h"
 
+#include "core/RegularFile.h"
 #include "core/VbError.h"
 #include "store/ArrayCodec.h"
 
@@ -7,8 +8,6 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <random>
 #include <sys/stat.h>
@@ -170,14 +169,6 @@ void replaceFileContent(const std::string &path, const std::string &content)
     removeStaleTemporaries(path);
 }
 
-std::vector<uint8_t> readWholeFile(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        raiseFileError(PathFileAccessError);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 } // namespace
 
 std::string projectFolder(std::string_view path)
@@ -190,6 +181,14 @@ bool fileExists(const std::string &path)
 {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
+}
+
+KeptAside keepAside(const std::string &path, const std::string &keptPath)
+{
+    struct stat entry {};
+    if (::lstat(path.c_str(), &entry) != 0 || S_ISDIR(entry.st_mode))
+        return KeptAside::Nothing;
+    return ::rename(path.c_str(), keptPath.c_str()) == 0 ? KeptAside::Kept : KeptAside::Failed;
 }
 
 int16_t arrayDimensionCount(const Variant &array)
@@ -217,22 +216,28 @@ bool arrayFileHolds(const std::string &path, const VarArray &array)
         return !fileExists(path);
     try {
         const std::string content = arraycodec::encodeArrayFile(array);
-        if (!fileExists(path))
+        const RegularFile stored = readRegularFile(path, MaxArrayFileBytes);
+        if (stored.status != RegularFile::Read)
             return false;
-        const std::vector<uint8_t> stored = readWholeFile(path);
-        return std::equal(content.begin(), content.end(), stored.begin(), stored.end(),
+        return std::equal(content.begin(), content.end(), stored.bytes.begin(), stored.bytes.end(),
                           [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
     } catch (const std::exception &) {
         return false;
     }
 }
 
-ArrayFileRead readArrayFile(const std::string &path, VarArray &array)
+ArrayFileRead readArrayFile(const std::string &path, VarArray &array, std::string *why)
 {
-    if (!fileExists(path))
+    const RegularFile file = readRegularFile(path, MaxArrayFileBytes);
+    if (file.status == RegularFile::Absent)
         return ArrayFileRead::Absent;
+    if (file.status == RegularFile::Unreadable) {
+        if (why)
+            *why = file.reason;
+        return ArrayFileRead::Unreadable;
+    }
     try {
-        arraycodec::decodeArrayFile(readWholeFile(path), array);
+        arraycodec::decodeArrayFile(file.bytes, array);
         return ArrayFileRead::Complete;
     } catch (...) {
         // A damaged file loads as far as it goes; the loaders report nothing.

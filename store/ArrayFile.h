@@ -19,6 +19,10 @@ std::string projectFolder(std::string_view path);
 // Whether the attributes of the path can be read (the path exists).
 bool fileExists(const std::string &path);
 
+// The largest array file read: far beyond any show (a row takes about 160 bytes), and small
+// enough that a file never becomes more memory than the machine has (see readArrayFile).
+constexpr size_t MaxArrayFileBytes = 16 * 1024 * 1024;
+
 // The dimension count of the array held by the value, 0 when never dimensioned. A value that is
 // not an array raises error 13.
 int16_t arrayDimensionCount(const Variant &array);
@@ -37,16 +41,25 @@ void writeArrayFile(const std::string &path, const VarArray &array);
 // would refuse, or a file that cannot be read, differs.
 bool arrayFileHolds(const std::string &path, const VarArray &array);
 
-// How a read went: no file, the whole array read, or a damaged file read only in part.
-enum class ArrayFileRead { Absent, Complete, Damaged };
+// Moves whatever entry the path names (a file, a link, a FIFO; not a folder, onto which no file
+// can be written anyway) to keptPath, replacing what was there, so that a file written at the
+// path afterwards loses nothing of it.
+enum class KeptAside { Nothing, Kept, Failed };
+KeptAside keepAside(const std::string &path, const std::string &keptPath);
+
+// How a read went: no file, the whole array read, a damaged file read only in part (or with
+// bytes left after the array, which the writer never leaves), or an entry that could not be
+// read at all (no regular file, no access, larger than MaxArrayFileBytes).
+enum class ArrayFileRead { Absent, Complete, Damaged, Unreadable };
 
 // Replaces the array with the one stored at the path, as an array of tagged values. A missing
-// file, a dimension count outside 1..10 or bounds promising more elements than the file's bytes
-// could hold leave the array as it was; later read errors are ignored (what was read so far
-// stays, the rest Empty). Nothing is ever raised; the result tells a caller that must not
-// treat a damaged file as read (the loader's re-save) what happened. The array never holds
-// more elements than the file has bytes, at all levels of nesting together.
-ArrayFileRead readArrayFile(const std::string &path, VarArray &array);
+// or unreadable file, a dimension count outside 1..10 or bounds promising more elements than the
+// file's bytes could hold leave the array as it was; later read errors are ignored (what was
+// read so far stays, the rest Empty). Nothing is ever raised; the result tells a caller that
+// must not treat a damaged file as read (the loader's re-save) what happened, and `why` (when
+// given) says why an Unreadable file could not be read. The array never holds more elements
+// than the file has bytes, at all levels of nesting together.
+ArrayFileRead readArrayFile(const std::string &path, VarArray &array, std::string *why = nullptr);
 
 // The number and description of the refusal of more than 10 dimensions.
 constexpr int32_t TooManyDimensionsError = static_cast<int32_t>(0x80040064u);

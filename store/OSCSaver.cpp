@@ -4,6 +4,7 @@
 #include "core/Object.h"
 #include "core/VbError.h"
 #include "engine/OSCHandler.h"
+#include "plugin/HostScripting.h"
 #include "store/ArrayFile.h"
 
 #include <chrono>
@@ -72,14 +73,7 @@ std::optional<int32_t> idToDeactivate(const VarArray &rows, int32_t index)
     const Variant *activation = row->find(rowField::Activation);
     if (activation && activation->isString() && activation->asString() == Activated)
         return std::nullopt;
-    const Variant *id = row->find(rowField::ActionId);
-    if (!id)
-        return std::nullopt;
-    try {
-        return toLong(*id);
-    } catch (const VbError &) {
-        return std::nullopt;
-    }
+    return actionIdOf(*row);
 }
 
 void deactivateRowsNotActivated(PluginState &state)
@@ -103,7 +97,7 @@ class LoaderWrites {
 public:
     void write(const std::string &path, const VarArray &array)
     {
-        if (m_failure)
+        if (m_failure || path == m_leftAlone)
             return;
         try {
             writeArrayFile(path, array);
@@ -116,18 +110,94 @@ public:
         if (m_failure)
             std::rethrow_exception(m_failure);
     }
+    // The file at path holds what must not be replaced; its writes are skipped.
+    void leaveAlone(std::string path) { m_leftAlone = std::move(path); }
 
 private:
     std::exception_ptr m_failure;
+    std::string m_leftAlone;
 };
 
 // Re-saving the table must not replace an actions file the user has but that could be read
-// only in part (cut short, a damaged row): such a file stays on disk byte for byte, and the
-// rows that could be read are used. Only an absent file or one read whole is written.
+// only in part (cut short, a damaged row) or not at all: such a file stays on disk byte for
+// byte, and the rows that could be read are used. Only an absent file or one read whole is
+// written.
 void resaveActionTable(PluginState &state, ArrayFileRead actionsRead, LoaderWrites &writes)
 {
-    if (actionsRead != ArrayFileRead::Damaged)
+    if (actionsRead == ArrayFileRead::Absent || actionsRead == ArrayFileRead::Complete)
         writes.write(actionsFilePath(state), state.actionTable.rows());
+}
+
+// Tells the host (when it listens, IHostNotices) what the user should know about the files. A
+// host that fails to listen changes nothing. The text is a copy: the host may run its event
+// loop, and a project load there replaces what the state holds.
+void tellHost(const PluginState &state, std::string text)
+{
+    if (text.empty())
+        return;
+    if (auto notices = std::dynamic_pointer_cast<IHostNotices>(state.hostHelper)) {
+        try {
+            notices->notice(text);
+        } catch (...) {
+        }
+    }
+}
+
+// Reads the actions file into the table, keeping only whole rows (isWholeRow): a row cut short
+// or damaged is left out, and so is an empty element, so that the editor can show and save
+// every row the table holds. The table is then 0-based without gaps. A file that had rows left
+// out counts as damaged. An absent or unreadable file, or one whose header is unusable, leaves
+// the table as it was. `notice` gets what the user should hear of a file that is not whole.
+ArrayFileRead readActionTable(PluginState &state, std::string &notice)
+{
+    const std::string path = actionsFilePath(state);
+    VarArray read;
+    std::string why;
+    ArrayFileRead result = readArrayFile(path, read, &why);
+    if (result == ArrayFileRead::Unreadable)
+        notice = "Cannot read " + path + " (" + why + "); no actions were loaded from it.";
+    if (!read.isDimensioned()) {
+        if (result == ArrayFileRead::Damaged)
+            notice = "Cannot read " + path + " (damaged); no actions were loaded from it.";
+        return result;
+    }
+    std::vector<Variant> whole;
+    for (const Variant &row : read.elements())
+        if (isWholeRow(row))
+            whole.push_back(row);
+    if (whole.size() < read.size())
+        result = ArrayFileRead::Damaged;
+    if (result == ArrayFileRead::Damaged)
+        notice = "The actions file " + path + " is damaged: only " + std::to_string(whole.size()) +
+                 " actions could be read from it. The file stays as it is until the actions are "
+                 "saved.";
+    if (whole.empty())
+        state.actionTable.erase();
+    else
+        state.actionTable.replace(VarArray::ofValues(std::move(whole)));
+    return result;
+}
+
+// Settings that the defaults replace came from a file that gave no settings. Unless it is
+// absent, it is moved to "TarvexSettings.dat.damaged" (replacing an older one) before the
+// defaults are written, so nothing of it is lost: an entry whose bytes cannot be read (no
+// access, a link to nowhere) is renamed as it is. When it cannot be moved, the loader leaves it
+// alone and keeps the defaults in memory only.
+void keepSettingsAside(PluginState &state, ArrayFileRead read, const std::string &why,
+                       LoaderWrites &writes, std::string &notice)
+{
+    const std::string path = settingsFilePath(state);
+    const std::string keptPath = path + std::string(DamagedSuffix);
+    switch (keepAside(path, keptPath)) {
+    case KeptAside::Nothing: return;
+    case KeptAside::Failed: writes.leaveAlone(path); return;
+    case KeptAside::Kept: break;
+    }
+    const std::string reason = read == ArrayFileRead::Unreadable ? why
+                               : read == ArrayFileRead::Damaged  ? "damaged"
+                                                                 : "it holds no settings";
+    notice = "Cannot read " + path + " (" + reason + "). It was kept as " + keptPath +
+             " and the default settings replace it.";
 }
 
 void migrate(PluginState &state, bool defaultsCreated, ArrayFileRead actionsRead,
@@ -165,18 +235,24 @@ void loadSettings(PluginState &state)
     state.settingsLoaded = true;
     seedFromClock(state.random);
 
-    ArrayFileRead actionsRead = readArrayFile(actionsFilePath(state), state.actionTable.edit());
-    readArrayFile(settingsFilePath(state), state.settings);
+    std::string actionsNotice, settingsNotice, why;
+    ArrayFileRead actionsRead = readActionTable(state, actionsNotice);
+    ArrayFileRead settingsRead = readArrayFile(settingsFilePath(state), state.settings, &why);
     LoaderWrites writes;
     // Settings without a single slot (no file, nothing readable, or an empty range) are no
     // settings: the defaults replace them.
     bool defaultsCreated = state.settings.size() == 0;
     if (defaultsCreated) {
         state.settings = defaultSettings();
+        keepSettingsAside(state, settingsRead, why, writes, settingsNotice);
         writes.write(settingsFilePath(state), state.settings);
     }
     migrate(state, defaultsCreated, actionsRead, writes);
     deactivateRowsNotActivated(state);
+    // Told last: the host may run its event loop meanwhile, and the load is complete by now.
+    if (actionsNotice != state.actionsNotice)
+        tellHost(state, actionsNotice);
+    tellHost(state, settingsNotice);
     writes.reportFailure();
 }
 
@@ -247,7 +323,9 @@ void saveActionTable(PluginState &state)
 void reloadActionTable(PluginState &state)
 {
     state.actionTable.erase();
-    readArrayFile(actionsFilePath(state), state.actionTable.edit());
+    state.actionsNotice.clear();
+    readActionTable(state, state.actionsNotice);
+    tellHost(state, state.actionsNotice);
 }
 
 } // namespace tarvex

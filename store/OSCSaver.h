@@ -11,6 +11,9 @@ namespace tarvex {
 
 inline constexpr std::string_view ActionsFileName = "TarvexActions.dat";
 inline constexpr std::string_view SettingsFileName = "TarvexSettings.dat";
+// A settings file that gave no settings is kept under its name and this before the defaults
+// replace it.
+inline constexpr std::string_view DamagedSuffix = ".damaged";
 
 // Settings slots.
 namespace setting {
@@ -50,7 +53,10 @@ std::string settingsFilePath(const PluginState &state);
 
 // Runs once per plug-in life: reads the actions file, then the settings file, creates or
 // migrates the settings ("Version 1" -> "Version 2" -> "Version 3"), and deactivates every row
-// that is not "Activated". Later calls return at once.
+// that is not "Activated". Later calls return at once. Only whole rows of the actions file
+// reach the table (isWholeRow). A settings file that gives no settings is kept aside as
+// "TarvexSettings.dat.damaged" before the defaults replace it; the host hears of that, and of
+// a damaged actions file, through IHostNotices when it offers it.
 void loadSettings(PluginState &state);
 
 // Reads the windows' boxes into the settings and writes the settings file; SavingSettings is
@@ -63,7 +69,8 @@ Variant settingValue(const PluginState &state, int32_t slot);
 // Writes the action table to the actions file when it has at least one dimension.
 void saveActionTable(PluginState &state);
 
-// The host opened another project: the table is erased and read from its actions file.
+// The host opened another project: the table is erased and read from its actions file (whole
+// rows only, as in loadSettings).
 void reloadActionTable(PluginState &state);
 
 } // namespace tarvex

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace tarvex::host {
 namespace {
 
@@ -50,6 +52,11 @@ TEST_F(ProjectFileTest, onlyOurFirstLineMakesAProject)
     write("empty.tarvex", "");
     EXPECT_TRUE(refused([&] { checkProjectFile(path("empty.tarvex")); }));
     EXPECT_TRUE(refused([&] { checkProjectFile(dir.path().toStdString()); }));
+    // Refused at once, without waiting for a writer or reading without end.
+    ASSERT_EQ(::mkfifo(path("fifo.tarvex").c_str(), 0600), 0);
+    EXPECT_TRUE(refused([&] { checkProjectFile(path("fifo.tarvex")); }));
+    ASSERT_TRUE(QFile::link("/dev/zero", QString::fromStdString(path("zero.tarvex"))));
+    EXPECT_TRUE(refused([&] { checkProjectFile(path("zero.tarvex")); }));
 }
 
 TEST_F(ProjectFileTest, aFolderThatCannotBeMadeFailsAndLeavesNothing)

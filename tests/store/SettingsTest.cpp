@@ -5,6 +5,7 @@
 #include "StoreTestSupport.h"
 #include "core/VbError.h"
 #include "engine/ActionTable.h"
+#include "plugin/HostScripting.h"
 #include "store/ArrayFile.h"
 #include "support/FakeHost.h"
 #include "support/FakeWindows.h"
@@ -13,6 +14,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tarvex;
 using tarvex::test::Bytes;
@@ -32,10 +35,12 @@ Bytes settingsFile(std::initializer_list<std::string_view> texts, int32_t upper)
     return b;
 }
 
-// A row without conditions: address, typeTags, a never-dimensioned condition list, id, state.
+// A whole row whose one argument is not chosen: address, typeTags ["i"], conditions
+// [[["never"]]], id, state.
 void addRow(Bytes &b, const std::function<void(Bytes &)> &id, std::string_view activation)
 {
-    b.array(0x200C, 5).string("/fader").array(0x2008, 1).text("i").u16(0x200C).u16(0);
+    b.array(0x200C, 5).string("/fader").array(0x2008, 1).text("i");
+    b.array(0x200C, 1).array(0x200C, 1).array(0x200C, 1).string("never");
     id(b);
     b.string(activation);
 }
@@ -53,6 +58,56 @@ auto integerId(int16_t id)
 auto textId(std::string id)
 {
     return [id](Bytes &b) { b.string(id); };
+}
+
+// A host that listens to the plug-in's notices.
+class NoticeHost : public test::FakeHostHelper, public IHostNotices {
+public:
+    void notice(const std::string &text) override { notices.push_back(text); }
+    std::vector<std::string> notices;
+};
+
+// What a directory entry is, to tell that it was moved or left as it was: a file's bytes, a
+// link's target, or its kind.
+std::string entryOf(const std::string &path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return "nothing";
+    if (S_ISLNK(st.st_mode)) {
+        char target[256] = {};
+        return "link to " + std::string(target, ::readlink(path.c_str(), target, sizeof target));
+    }
+    if (S_ISFIFO(st.st_mode))
+        return "fifo";
+    const ByteVector bytes = readFile(path);
+    return "file of mode " + std::to_string(st.st_mode & 0777) + ": " +
+           std::string(bytes.begin(), bytes.end());
+}
+
+// Entries that are no readable array file, made at a path.
+using MakeEntry = std::function<void(const std::string &path)>;
+std::vector<std::pair<std::string, MakeEntry>> unreadableEntries()
+{
+    auto link = [](std::string target) {
+        return [target](const std::string &path) {
+            ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
+        };
+    };
+    std::vector<std::pair<std::string, MakeEntry>> entries = {
+        {"a FIFO", [](const std::string &path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+        {"a link to /dev/zero", link("/dev/zero")},
+        {"a link to /dev/urandom", link("/dev/urandom")},
+        {"a link to nowhere", link("nowhere")},
+        {"a link to itself",
+         [](const std::string &path) { ASSERT_EQ(::symlink(path.c_str(), path.c_str()), 0); }},
+    };
+    if (::geteuid() != 0) // mode 000 keeps out everyone but root
+        entries.push_back({"a file of mode 000", [](const std::string &path) {
+                               writeFile(path, Bytes().header(0, 0).string("x").data);
+                               ::chmod(path.c_str(), 0);
+                           }});
+    return entries;
 }
 
 class RecordingWindows : public test::FakeWindows {
@@ -85,9 +140,17 @@ protected:
 
     TempFolder folder;
     RecordingWindows windows;
-    std::shared_ptr<test::FakeHostHelper> host = std::make_shared<test::FakeHostHelper>();
+    std::shared_ptr<NoticeHost> host = std::make_shared<NoticeHost>();
     PluginState state{windows};
 };
+
+ByteVector defaultSettingsBytes()
+{
+    return settingsFile({"Version 2", "127.0.0.1", "12345", "127.0.0.1", "12345"}, 5)
+        .u16(0x000B)
+        .u16(0x0000)
+        .data;
+}
 
 TEST_F(SettingsFiles, firstStartWritesVersion2DefaultsAndKeepsVersion3InMemory)
 {
@@ -136,9 +199,7 @@ TEST_F(SettingsFiles, version1FileRewritesBothFilesAtOnce)
     Bytes actions;
     actions.header(0, 0);
     addRow(actions, longId(7), "Activated");
-    ByteVector withTrailingJunk = actions.data;
-    withTrailingJunk.insert(withTrailingJunk.end(), {0xDE, 0xAD});
-    writeFile(actionsPath(), withTrailingJunk);
+    writeFile(actionsPath(), actions.data);
 
     loadSettings(state);
     EXPECT_EQ(readFile(actionsPath()), actions.data);
@@ -170,7 +231,16 @@ TEST_F(SettingsFiles, resaveKeepsAnActionsFileReadOnlyInPartAndUsesItsReadableRo
     Bytes badTypeWord = actions;
     badTypeWord.array(0x200C, 5).string("/third").u16(0x0077);
     const ByteVector cutShort(actions.data.begin(), actions.data.end() - 3);
-    for (const ByteVector &damaged : {badTypeWord.data, cutShort}) {
+    // A header that promises one row less than the file holds.
+    Bytes rowsLeftOver;
+    rowsLeftOver.header(0, 0);
+    rowsLeftOver.data.insert(rowsLeftOver.data.end(), actions.data.begin() + 10,
+                             actions.data.end());
+    // The rows read whole: two before the bad type word; one before the cut, which falls in
+    // the second row; the one the header promises.
+    for (const auto &[damaged, wholeRows] :
+         {std::pair{badTypeWord.data, 2u}, std::pair{cutShort, 1u},
+          std::pair{rowsLeftOver.data, 1u}}) {
         TempFolder project;
         host->setBaseFilename(project.path("show.zlm"));
         writeFile(project.path("TarvexActions.dat"), damaged);
@@ -181,8 +251,8 @@ TEST_F(SettingsFiles, resaveKeepsAnActionsFileReadOnlyInPartAndUsesItsReadableRo
         fresh.hostHelper = host;
         loadSettings(fresh);
         EXPECT_EQ(readFile(project.path("TarvexActions.dat")), damaged);
+        ASSERT_EQ(fresh.actionTable.rows().size(), wholeRows);
         EXPECT_EQ(fresh.actionTable.rows()[0].array()[rowField::ActionId], Variant(1));
-        EXPECT_EQ(fresh.actionTable.rows()[1].array()[rowField::Address], Variant("/fader"));
         EXPECT_EQ(readFile(project.path("TarvexSettings.dat")),
                   settingsFile({"Version 2", "a", "b", "c", "d"}, 4).data);
     }
@@ -205,6 +275,58 @@ TEST_F(SettingsFiles, aSettingsFileWithAnEmptyRangeGetsTheDefaults)
     EXPECT_EQ(saved[setting::Version], Variant("Version 3"));
 }
 
+TEST_F(SettingsFiles, settingsThatCannotBeReadAreKeptAsideBeforeTheDefaultsReplaceThem)
+{
+    std::vector<std::pair<std::string, MakeEntry>> cases = unreadableEntries();
+    const ByteVector whole =
+        settingsFile({"Version 3", "10.0.0.1", "9000", "10.0.0.1", "9000"}, 5).u16(2).u16(1).data;
+    // Up to 21 bytes hold no slot: the header promises six, which need at least 12 bytes more.
+    for (size_t cut = 0; cut <= 21; ++cut)
+        cases.push_back({"the first " + std::to_string(cut) + " bytes", [=](const std::string &p) {
+                             writeFile(p, ByteVector(whole.begin(), whole.begin() + cut));
+                         }});
+    for (const auto &[what, make] : cases) {
+        SCOPED_TRACE(what);
+        TempFolder project;
+        const std::string path = project.path("TarvexSettings.dat");
+        const std::string kept = path + ".damaged";
+        writeFile(kept, {'o', 'l', 'd'}); // an older one: the newest wins
+        make(path);
+        const std::string entry = entryOf(path);
+        auto listener = std::make_shared<NoticeHost>();
+        listener->setBaseFilename(project.path("show.zlm"));
+        PluginState fresh{windows};
+        fresh.hostHelper = listener;
+
+        loadSettings(fresh);
+        EXPECT_EQ(entryOf(kept), entry);
+        EXPECT_EQ(readFile(path), defaultSettingsBytes());
+        ASSERT_EQ(listener->notices.size(), 1u);
+        EXPECT_NE(listener->notices[0].find(kept), std::string::npos) << listener->notices[0];
+    }
+}
+
+TEST_F(SettingsFiles, anActionsFileThatCannotBeReadStaysAsItIsAndIsTold)
+{
+    for (const auto &[what, make] : unreadableEntries()) {
+        SCOPED_TRACE(what);
+        TempFolder project;
+        const std::string path = project.path("TarvexActions.dat");
+        make(path);
+        const std::string entry = entryOf(path);
+        auto listener = std::make_shared<NoticeHost>();
+        listener->setBaseFilename(project.path("show.zlm"));
+        PluginState fresh{windows};
+        fresh.hostHelper = listener;
+
+        loadSettings(fresh); // the defaults' re-save would write the actions file
+        EXPECT_EQ(entryOf(path), entry);
+        EXPECT_FALSE(fresh.actionTable.isDimensioned());
+        ASSERT_EQ(listener->notices.size(), 1u);
+        EXPECT_EQ(listener->notices[0].rfind("Cannot read " + path, 0), 0u) << listener->notices[0];
+    }
+}
+
 TEST_F(SettingsFiles, firstLoadGoesOnPastARowWithoutAnActivationSlot)
 {
     Bytes actions;
@@ -215,30 +337,32 @@ TEST_F(SettingsFiles, firstLoadGoesOnPastARowWithoutAnActivationSlot)
     addRow(actions, longId(7), "Activated");
     writeFile(actionsPath(), actions.data);
     loadSettings(state);
+    ASSERT_EQ(state.actionTable.rows().size(), 2u); // the damaged row is left out
     EXPECT_EQ(activationOf(0), "Deactivated");
-    EXPECT_EQ(state.actionTable.rows()[1].array().find(rowField::Activation), nullptr);
-    EXPECT_EQ(activationOf(2), "Deactivated");
+    EXPECT_EQ(activationOf(1), "Deactivated");
 }
 
 TEST_F(SettingsFiles, firstLoadDeactivatesEveryRowNotExactlyActivated)
 {
     Bytes actions;
-    actions.header(0, 4);
+    actions.header(0, 5);
     addRow(actions, longId(10), "Activated");
     addRow(actions, longId(20), "activated");
     actions.string("not a row");
     addRow(actions, textId("abc"), "Deactivated");
     addRow(actions, integerId(30), "");
+    addRow(actions, textId("42"), "activated"); // an id stored as text is still a number
     writeFile(actionsPath(), actions.data);
     writeFile(settingsPath(),
               settingsFile({"Version 3", "a", "b", "c", "d"}, 5).u16(0x0002).u16(0x0000).data);
 
     loadSettings(state);
+    // "not a row" and the row without a number are left out.
+    ASSERT_EQ(state.actionTable.rows().size(), 4u);
     EXPECT_EQ(activationOf(0), "Activated");
     EXPECT_EQ(activationOf(1), "Deactivated");
-    EXPECT_EQ(state.actionTable.rows()[2], Variant("not a row"));
+    EXPECT_EQ(activationOf(2), "Deactivated");
     EXPECT_EQ(activationOf(3), "Deactivated");
-    EXPECT_EQ(activationOf(4), "Deactivated");
 }
 
 TEST_F(SettingsFiles, failedWriteStillCompletesTheLoadInMemory)

@@ -17,9 +17,11 @@ namespace tarvex::test {
 
 class TempFolder {
 public:
-    TempFolder()
+    // A fresh folder in `base`: the system's temporary folder unless a test asks for another
+    // (a memory file system where a test writes and syncs files many hundred times).
+    explicit TempFolder(const std::filesystem::path &base = std::filesystem::temp_directory_path())
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarvex-store-XXXXXX");
+        std::string pattern = base / "tarvex-store-XXXXXX";
         if (!::mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp failed");
         m_path = pattern;

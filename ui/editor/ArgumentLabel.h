@@ -4,6 +4,7 @@
 // "Wert" cell; the editors and the table conversion read the kind and number back from it.
 
 #include "core/VarArray.h"
+#include "engine/ArgumentWalk.h"
 
 #include <optional>
 #include <string>
@@ -23,27 +24,6 @@ struct LabelParts {
 LabelParts splitLabel(std::string_view label);
 
 bool endsWith(std::string_view text, std::string_view tail);
-
-// Walks a row's or learned entry's type tags: each of "s", "f", "i" and "Empty" takes the next
-// slot at its first appearance and its arguments are counted from 1. Unknown tags are passed
-// over. visit(tag, slot, ordinal) is called per argument, in tag order.
-template <typename Visit> void forEachTaggedArgument(const VarArray &tags, Visit visit)
-{
-    std::string seen[4];
-    int counts[4] = {};
-    int used = 0;
-    for (const Variant &tagValue : tags.elements()) {
-        const std::string &tag = tagValue.asString();
-        if (tag != "s" && tag != "f" && tag != "i" && tag != "Empty")
-            continue;
-        int slot = 0;
-        while (slot < used && seen[slot] != tag)
-            ++slot;
-        if (slot == used)
-            seen[used++] = tag;
-        visit(tag, slot, ++counts[slot]);
-    }
-}
 
 // The learned entry (state.learnedMessages) whose address is `address`, or nullptr.
 const VarArray *learnedEntry(const VarArray &learnedMessages, std::string_view address);

@@ -254,11 +254,9 @@ int32_t ActionListEditor::drawActionId()
     auto taken = [&](int32_t id) {
         if (!rows.isDimensioned())
             return false;
-        for (const Variant &action : rows.elements()) {
-            const Variant *actionId = elementOf(action, rowField::ActionId);
-            if (actionId && isNumeric(*actionId) && toLong(*actionId) == id)
+        for (const Variant &action : rows.elements())
+            if (action.isArray() && actionIdOf(action.array()) == id)
                 return true;
-        }
         return false;
     };
     int32_t id;

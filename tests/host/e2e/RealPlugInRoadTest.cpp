@@ -4,6 +4,7 @@
 
 #include "HeadlessProcess.h"
 #include "RealShow.h"
+#include "store/ArrayCodec.h"
 #include "support/OscBuilder.h"
 #include "support/QtWait.h"
 
@@ -299,6 +300,32 @@ TEST_F(RealPlugInRoad, aTakenPortIsReportedAndTheServerStaysStopped)
     EXPECT_EQ(serverCaption(), "Start");
     quit();
     ::close(holder);
+}
+
+TEST_F(RealPlugInRoad, aDamagedShowStartsWithTheRowsItCouldReadSaysSoAndSaves)
+{
+    writeShow("show", showRows());
+    // The actions cut inside the third row, the settings inside their header.
+    const VarArray twoRows = VarArray::ofValues({showRows()[0], showRows()[1]});
+    const auto cut = static_cast<qint64>(arraycodec::encodeArrayFile(twoRows).size()) + 20;
+    ASSERT_TRUE(QFile::resize(path("show/TarvexActions.dat"), cut));
+    ASSERT_TRUE(QFile::resize(path("show/TarvexSettings.dat"), 15));
+    startOn("show");
+
+    const QList<QJsonObject> notices = host.eventsNamed("notice");
+    ASSERT_EQ(notices.size(), 2);
+    EXPECT_TRUE(notices[0].value("text").toString().contains("only 2 actions"));
+    EXPECT_TRUE(notices[1].value("text").toString().contains("TarvexSettings.dat.damaged"));
+    EXPECT_EQ(QFile(path("show/TarvexSettings.dat.damaged")).size(), 15);
+    EXPECT_EQ(serverCaption(), "Start"); // the default settings do not start the server
+    host.send("configure");
+    host.send("save");
+    ASSERT_TRUE(host.waitFor("saved")) << host.errorOutput().toStdString();
+    VarArray saved;
+    EXPECT_EQ(readArrayFile(path("show/TarvexActions.dat").toStdString(), saved),
+              ArrayFileRead::Complete);
+    EXPECT_EQ(saved, twoRows);
+    quit();
 }
 
 } // namespace
