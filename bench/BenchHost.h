@@ -7,7 +7,7 @@
 //   struct Keep { static void executed(int32_t v) { benchmark::DoNotOptimize(v); } };
 //   state.hostHelper = std::make_shared<BenchHelper<Keep>>();
 
-#include "plugin/HostInterfaces.h"
+#include "plugin/api/HostInterfaces.h"
 
 #include <memory>
 #include <span>

@@ -2,7 +2,7 @@
 // What the engine asks of the windows. The window layer implements it with the real forms;
 // engine tests implement it with a recording fake. Each member names the control it stands for.
 
-#include "plugin/HostInterfaces.h"
+#include "plugin/api/HostInterfaces.h"
 
 #include <string>
 

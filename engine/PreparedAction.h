@@ -9,7 +9,7 @@
 // while preparing is kept and raised at the moment the execution would have met it.
 
 #include "core/VarArray.h"
-#include "plugin/HostInterfaces.h"
+#include "plugin/api/HostInterfaces.h"
 
 #include <exception>
 #include <string>

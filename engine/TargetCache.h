@@ -2,7 +2,7 @@
 // TargetCache: the host targets the engine has created, by the text of their five creation
 // values joined together. Entries keep the order in which they were added.
 
-#include "plugin/HostInterfaces.h"
+#include "plugin/api/HostInterfaces.h"
 
 #include <string>
 #include <string_view>

@@ -12,8 +12,8 @@
 #include "host/HostEvents.h"
 #include "host/TargetColumns.h"
 #include "host/Universes.h"
-#include "plugin/HostInterfaces.h"
-#include "plugin/ListWidget.h"
+#include "plugin/api/HostInterfaces.h"
+#include "plugin/api/ListWidget.h"
 
 #include <memory>
 #include <optional>

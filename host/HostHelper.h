@@ -16,7 +16,7 @@
 //   plugIn->plugin().Init("Tarvex Host", "", helper);
 
 #include "host/DmxTargetFactory.h"
-#include "plugin/HostScripting.h"
+#include "plugin/api/HostScripting.h"
 
 #include <string>
 

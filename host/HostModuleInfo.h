@@ -7,7 +7,7 @@
 //   auto host = std::dynamic_pointer_cast<HostModuleInfo>(info);
 //   ObjectPtr server = host->commandServer(); // an ICommandServer
 
-#include "plugin/HostInterfaces.h"
+#include "plugin/api/HostInterfaces.h"
 
 #include <vector>
 

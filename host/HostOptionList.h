@@ -2,7 +2,7 @@
 // HostOptionList: a list of choices the plug-in fills for the host's cues (its actions, and what
 // to do with one). The host shows the captions and hands a chosen entry's value back.
 
-#include "plugin/HostInterfaces.h"
+#include "plugin/api/HostInterfaces.h"
 
 #include <string>
 #include <vector>

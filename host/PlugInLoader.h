@@ -14,8 +14,8 @@
 // is released before the class is deleted and the library unloaded: their code lives there.
 
 #include "host/HostModuleInfo.h"
-#include "plugin/HostScripting.h"
-#include "plugin/PlugInEntry.h"
+#include "plugin/api/HostScripting.h"
+#include "plugin/api/PlugInEntry.h"
 
 #include <QLibrary>
 #include <QString>

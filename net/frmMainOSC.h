@@ -11,7 +11,7 @@
 // connected to Qt's signals.
 
 #include "net/Winsock.h"
-#include "plugin/HostInterfaces.h"
+#include "plugin/api/HostInterfaces.h"
 #include "ui/ColorButton.h"
 #include "ui/FormWindow.h"
 #include "ui/Timer.h"

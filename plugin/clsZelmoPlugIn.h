@@ -3,7 +3,7 @@
 // the plug-in's runtime (state, windows, message boxes) from creation to deletion; Init hands
 // it the host's helper and Term closes the windows.
 
-#include "plugin/PlugInEntry.h"
+#include "plugin/api/PlugInEntry.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowRegistry.h"
 

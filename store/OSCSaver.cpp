@@ -4,7 +4,7 @@
 #include "core/Object.h"
 #include "core/VbError.h"
 #include "engine/OSCHandler.h"
-#include "plugin/HostScripting.h"
+#include "plugin/api/HostScripting.h"
 #include "store/ArrayFile.h"
 
 #include <chrono>

@@ -8,7 +8,7 @@
 //   server->ExecuteCommand(Variant("1234"), Variant("toggle"), {}, {}, {});
 
 #include "engine/CommandServer.h"
-#include "plugin/HostScripting.h"
+#include "plugin/api/HostScripting.h"
 #include "ui/WindowObject.h"
 
 namespace tarvex {

@@ -1,6 +1,6 @@
 #include "ui/MessageBoxes.h"
 
-#include "plugin/HostScripting.h"
+#include "plugin/api/HostScripting.h"
 
 #include <QMessageBox>
 

@@ -7,7 +7,7 @@
 // Windows that offer the host more interfaces (the main window's command server and project
 // hooks) derive from it and are registered with an object factory.
 
-#include "plugin/PluginInterfaces.h"
+#include "plugin/api/PlugInInterfaces.h"
 #include "ui/WindowRegistry.h"
 
 namespace tarvex {

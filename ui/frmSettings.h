@@ -15,7 +15,7 @@
 // Controls are public members and handlers public functions, so tests and the other windows
 // reach them directly; the handlers are connected to Qt's signals.
 
-#include "plugin/HostInterfaces.h"
+#include "plugin/api/HostInterfaces.h"
 #include "ui/ActionsEditor.h"
 #include "ui/ColorButton.h"
 #include "ui/FormWindow.h"

@@ -2,7 +2,7 @@
 // through the other windows, its help window, closing it, and where message boxes go.
 #include "PlugInFixture.h"
 
-#include "plugin/HostScripting.h"
+#include "plugin/api/HostScripting.h"
 #include "support/OscBuilder.h"
 #include "ui/analyzer/frmAnalyzer.h"
 

@@ -5,7 +5,7 @@
 
 #include "host/HostModuleInfo.h"
 #include "net/frmMainOSC.h"
-#include "plugin/HostScripting.h"
+#include "plugin/api/HostScripting.h"
 #include "plugin/clsZelmoPlugIn.h"
 #include "store/StoreTestSupport.h"
 #include "support/FakeHost.h"

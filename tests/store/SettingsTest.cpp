@@ -5,7 +5,7 @@
 #include "StoreTestSupport.h"
 #include "core/VbError.h"
 #include "engine/ActionTable.h"
-#include "plugin/HostScripting.h"
+#include "plugin/api/HostScripting.h"
 #include "store/ArrayFile.h"
 #include "support/FakeHost.h"
 #include "support/FakeWindows.h"

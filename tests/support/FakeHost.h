@@ -5,8 +5,8 @@
 
 #include "core/Conversions.h"
 #include "core/VbError.h"
-#include "plugin/HostInterfaces.h"
-#include "plugin/ListWidget.h"
+#include "plugin/api/HostInterfaces.h"
+#include "plugin/api/ListWidget.h"
 
 #include <functional>
 #include <memory>

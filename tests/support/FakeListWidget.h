@@ -5,7 +5,7 @@
 // real widget's row handles.
 
 #include "core/VbError.h"
-#include "plugin/ListWidget.h"
+#include "plugin/api/ListWidget.h"
 
 #include <map>
 #include <memory>

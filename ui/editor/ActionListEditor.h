@@ -16,8 +16,8 @@
 // Filled row k stands for actionTable element k - 1 once the table has been rebuilt.
 
 #include "engine/PluginState.h"
-#include "plugin/HostInterfaces.h"
-#include "plugin/ListWidget.h"
+#include "plugin/api/HostInterfaces.h"
+#include "plugin/api/ListWidget.h"
 
 #include <functional>
 #include <optional>

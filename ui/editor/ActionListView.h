@@ -18,7 +18,7 @@
 // Escape closes an editor without an event. Ticking a check box changes only the row's checked
 // state. Delete on a selected row, with no editor open, raises onDeleteRequest.
 
-#include "plugin/ListWidget.h"
+#include "plugin/api/ListWidget.h"
 
 #include <QTableWidget>
 

@@ -3,7 +3,7 @@
 // hold: the list itself and one handle per row. The view owns its rows; a handle only points at
 // one, and is told when the row (or the whole view) goes away.
 
-#include "plugin/ListWidget.h"
+#include "plugin/api/ListWidget.h"
 
 #include <QPointer>
 

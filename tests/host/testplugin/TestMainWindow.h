@@ -12,8 +12,8 @@
 // "TestTracksChanges" in the folder, a cue's switch counts as unsaved until the project is loaded
 // or saved again (AskToSaveProjectData); without it nothing is ever unsaved.
 
-#include "plugin/HostScripting.h"
-#include "plugin/PluginInterfaces.h"
+#include "plugin/api/HostScripting.h"
+#include "plugin/api/PlugInInterfaces.h"
 
 #include <map>
 #include <memory>

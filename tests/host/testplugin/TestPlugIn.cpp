@@ -4,7 +4,7 @@
 
 #include "TestMainWindow.h"
 
-#include "plugin/PlugInEntry.h"
+#include "plugin/api/PlugInEntry.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 // The interfaces the plug-in offers the host, members in the host's slot order. Booleans are
 // 16-bit (true -1, false 0).
 
-#include "plugin/HostInterfaces.h"
+#include "plugin/api/HostInterfaces.h"
 
 namespace tarvex {
 

@@ -10,7 +10,7 @@
 // The host and the plug-in must be built with the same compiler and C++ library, as with any
 // C++ interface across a shared library.
 
-#include "plugin/PluginInterfaces.h"
+#include "plugin/api/PlugInInterfaces.h"
 
 namespace tarvex {
 
