@@ -5,7 +5,7 @@
 
 #include "core/Conversions.h"
 #include "store/OSCSaver.h"
-#include "ui/EventEdge.h"
+#include "toolkit/EventEdge.h"
 #include "ui/PlugInRuntime.h"
 
 #include <QHBoxLayout>

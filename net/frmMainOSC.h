@@ -10,11 +10,11 @@
 // (learn mode borrows Winsock1 and gives it back) reach them directly; the handlers are
 // connected to Qt's signals.
 
-#include "net/Winsock.h"
 #include "plugin/api/HostInterfaces.h"
-#include "ui/ColorButton.h"
-#include "ui/FormWindow.h"
-#include "ui/Timer.h"
+#include "toolkit/ColorButton.h"
+#include "toolkit/FormWindow.h"
+#include "toolkit/Timer.h"
+#include "toolkit/Winsock.h"
 
 #include <QCheckBox>
 #include <QLabel>

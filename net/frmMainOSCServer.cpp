@@ -3,8 +3,8 @@
 
 #include "core/VbError.h"
 #include "engine/OSCHandler.h"
-#include "net/PortText.h"
 #include "net/frmMainOSC.h"
+#include "toolkit/PortText.h"
 #include "ui/PlugInRuntime.h"
 
 #include <QPointer>

@@ -4,8 +4,8 @@
 // it the host's helper and Term closes the windows.
 
 #include "plugin/api/PlugInEntry.h"
-#include "ui/MessageBoxes.h"
-#include "ui/WindowRegistry.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/WindowRegistry.h"
 
 #include <memory>
 

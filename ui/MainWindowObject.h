@@ -9,7 +9,7 @@
 
 #include "engine/CommandServer.h"
 #include "plugin/api/HostScripting.h"
-#include "ui/WindowObject.h"
+#include "toolkit/WindowObject.h"
 
 namespace tarvex {
 

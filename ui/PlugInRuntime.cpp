@@ -3,7 +3,7 @@
 #include "core/Conversions.h"
 #include "net/frmMainOSC.h"
 #include "store/OSCSaver.h"
-#include "ui/EventEdge.h"
+#include "toolkit/EventEdge.h"
 #include "ui/MainWindowObject.h"
 #include "ui/analyzer/frmAnalyzer.h"
 #include "ui/analyzer/frmRegexSyntax.h"

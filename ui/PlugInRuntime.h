@@ -12,10 +12,10 @@
 // A window is added by writing its class and registering it in the constructor.
 
 #include "engine/PluginState.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/WindowObject.h"
+#include "toolkit/WindowRegistry.h"
 #include "ui/ActionsEditor.h"
-#include "ui/MessageBoxes.h"
-#include "ui/WindowObject.h"
-#include "ui/WindowRegistry.h"
 #include "ui/analyzer/AnalyzerContext.h"
 
 #include <QObject>

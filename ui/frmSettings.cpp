@@ -6,7 +6,7 @@
 #include "core/Conversions.h"
 #include "core/VbError.h"
 #include "store/OSCSaver.h"
-#include "ui/EventEdge.h"
+#include "toolkit/EventEdge.h"
 #include "ui/PlugInRuntime.h"
 
 #include <algorithm>

@@ -16,10 +16,10 @@
 // reach them directly; the handlers are connected to Qt's signals.
 
 #include "plugin/api/HostInterfaces.h"
+#include "toolkit/ColorButton.h"
+#include "toolkit/FormWindow.h"
+#include "toolkit/Timer.h"
 #include "ui/ActionsEditor.h"
-#include "ui/ColorButton.h"
-#include "ui/FormWindow.h"
-#include "ui/Timer.h"
 #include "ui/editor/ActionListEditor.h"
 #include "ui/editor/ActionListView.h"
 

@@ -3,8 +3,8 @@
 // a failed start) hands the socket back to the main window, whose server resumes.
 
 #include "core/VbError.h"
-#include "net/PortText.h"
 #include "net/frmMainOSC.h"
+#include "toolkit/PortText.h"
 #include "ui/PlugInRuntime.h"
 #include "ui/frmSettings.h"
 

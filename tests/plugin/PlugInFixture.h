@@ -11,8 +11,8 @@
 #include "support/FakeHost.h"
 #include "support/QtWait.h"
 #include "support/RecordingMessageBoxes.h"
+#include "toolkit/FormWindow.h"
 #include "ui/ActionsEditor.h"
-#include "ui/FormWindow.h"
 #include "ui/PlugInRuntime.h"
 #include "ui/frmSettings.h"
 

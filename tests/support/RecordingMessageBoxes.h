@@ -2,7 +2,7 @@
 // A message-box service that records every box instead of showing it: nothing in a test waits
 // for a user.
 
-#include "ui/MessageBoxes.h"
+#include "toolkit/MessageBoxes.h"
 
 #include <string>
 #include <vector>

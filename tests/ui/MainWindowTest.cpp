@@ -4,8 +4,8 @@
 
 #include "WindowFixture.h"
 #include "core/VbError.h"
-#include "ui/ColorButton.h"
-#include "ui/WindowObject.h"
+#include "toolkit/ColorButton.h"
+#include "toolkit/WindowObject.h"
 
 namespace tarvex::test {
 namespace {

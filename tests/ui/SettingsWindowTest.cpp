@@ -3,7 +3,7 @@
 // and reloading, and the window as the host and the engine see it.
 
 #include "WindowFixture.h"
-#include "ui/WindowObject.h"
+#include "toolkit/WindowObject.h"
 #include "ui/frmSettings.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "core/VbError.h"
 #include "osc/OSCMessages.h"
-#include "ui/EventEdge.h"
+#include "toolkit/EventEdge.h"
 #include "ui/analyzer/AddressFilter.h"
 #include "ui/analyzer/MessageLine.h"
 

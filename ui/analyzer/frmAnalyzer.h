@@ -11,8 +11,8 @@
 // aktuallisiere timer moves that text into the box every 10 ms, keeping the per-datagram work
 // small and the box bounded.
 
-#include "ui/FormWindow.h"
-#include "ui/Timer.h"
+#include "toolkit/FormWindow.h"
+#include "toolkit/Timer.h"
 #include "ui/analyzer/AnalyzerContext.h"
 
 #include <string>

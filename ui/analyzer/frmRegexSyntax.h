@@ -1,7 +1,7 @@
 #pragma once
 // frmRegexSyntax ("Syntax"): the analyzer's short help on the filter's pattern syntax.
 
-#include "ui/FormWindow.h"
+#include "toolkit/FormWindow.h"
 
 class QLabel;
 

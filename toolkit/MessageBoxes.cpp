@@ -1,4 +1,4 @@
-#include "ui/MessageBoxes.h"
+#include "toolkit/MessageBoxes.h"
 
 #include "plugin/api/HostScripting.h"
 

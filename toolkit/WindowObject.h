@@ -8,7 +8,7 @@
 // hooks) derive from it and are registered with an object factory.
 
 #include "plugin/api/PlugInInterfaces.h"
-#include "ui/WindowRegistry.h"
+#include "toolkit/WindowRegistry.h"
 
 namespace tarvex {
 

@@ -3,10 +3,10 @@
 
 #include "core/VbError.h"
 #include "support/QtWait.h"
-#include "ui/MessageBoxes.h"
-#include "ui/Timer.h"
-#include "ui/WindowObject.h"
-#include "ui/WindowRegistry.h"
+#include "toolkit/MessageBoxes.h"
+#include "toolkit/Timer.h"
+#include "toolkit/WindowObject.h"
+#include "toolkit/WindowRegistry.h"
 
 #include <QElapsedTimer>
 

@@ -1,6 +1,6 @@
 // The rule for a typed port, shared by every place that binds one.
 
-#include "net/PortText.h"
+#include "toolkit/PortText.h"
 #include "core/VbError.h"
 
 #include <gtest/gtest.h>

@@ -12,7 +12,7 @@
 //   frmMainOSC &w = registry.window<frmMainOSC>(main);  // loaded now, Form_Load has run
 //   registry.unload(main);                         // the widget is gone, the object stays
 
-#include "ui/FormWindow.h"
+#include "toolkit/FormWindow.h"
 
 #include <functional>
 #include <memory>

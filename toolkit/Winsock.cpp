@@ -1,7 +1,7 @@
-#include "net/Winsock.h"
+#include "toolkit/Winsock.h"
 
 #include "core/VbError.h"
-#include "ui/EventEdge.h"
+#include "toolkit/EventEdge.h"
 
 #include <QMetaObject>
 

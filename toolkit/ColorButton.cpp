@@ -1,4 +1,4 @@
-#include "ui/ColorButton.h"
+#include "toolkit/ColorButton.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "ui/WindowObject.h"
+#include "toolkit/WindowObject.h"
 
 #include "core/VbError.h"
 

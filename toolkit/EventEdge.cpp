@@ -1,4 +1,4 @@
-#include "ui/EventEdge.h"
+#include "toolkit/EventEdge.h"
 
 #include <QtGlobal>
 

@@ -1,7 +1,7 @@
-#include "ui/WindowRegistry.h"
+#include "toolkit/WindowRegistry.h"
 
 #include "core/VbError.h"
-#include "ui/WindowObject.h"
+#include "toolkit/WindowObject.h"
 
 #include <QString>
 

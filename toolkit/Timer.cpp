@@ -1,6 +1,6 @@
-#include "ui/Timer.h"
+#include "toolkit/Timer.h"
 
-#include "ui/EventEdge.h"
+#include "toolkit/EventEdge.h"
 
 namespace tarvex {
 

@@ -1,7 +1,7 @@
 // The socket component on its own: every queued datagram is delivered per wake-up, in order and
 // one at a time, also when a handler runs a nested event loop, closes or destroys the socket.
 
-#include "net/Winsock.h"
+#include "toolkit/Winsock.h"
 #include "core/VbError.h"
 #include "support/QtWait.h"
 

@@ -1,4 +1,4 @@
-#include "net/PortText.h"
+#include "toolkit/PortText.h"
 
 #include "core/VbError.h"
 
