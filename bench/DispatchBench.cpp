@@ -43,11 +43,6 @@ public:
     void setActionListItemChecked(int, bool) override {}
     bool analyzerOpen() override { return false; }
     void analyze(const osc::OSCMessages &) override {}
-    std::string mainAddress() override { return {}; }
-    std::string mainPort() override { return {}; }
-    int16_t autostartValue() override { return 0; }
-    std::string editorAddress() override { return {}; }
-    std::string editorPort() override { return {}; }
 
 private:
     HostModulePtr m_cmp;
@@ -71,7 +66,7 @@ void dispatchRows(benchmark::State &bench)
     const auto rows = static_cast<int32_t>(bench.range(0));
     auto helper = std::make_shared<NullHelper>();
     ServerWindows windows(helper);
-    PluginState state(windows);
+    EngineState state(windows);
     state.hostHelper = helper;
 
     // The matching row stands last: a walk over the table would meet it after all the others.

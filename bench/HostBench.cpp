@@ -105,7 +105,7 @@ void datagram(benchmark::State &state, const ObjectPtr &helper)
 {
     test::FakeWindows windows;
     windows.cmp = std::dynamic_pointer_cast<IHostModule>(helper);
-    PluginState plugin(windows);
+    EngineState plugin(windows);
     plugin.hostHelper = helper;
     plugin.actionTable.replace(test::table({test::actionRow(
         "/fader1", {"f"},

@@ -11,7 +11,7 @@ namespace tarvex {
 
 namespace {
 
-OptionListPtr newOptionList(const PluginState &state)
+OptionListPtr newOptionList(const EngineState &state)
 {
     HostModulePtr host = typedView(state.hostHelper);
     if (!host)
@@ -47,7 +47,7 @@ void unloadIfLoadedSince(ProjectWindows &windows, bool wasLoaded)
 
 } // namespace
 
-OptionListPtr getFirstOptions(PluginState &state)
+OptionListPtr getFirstOptions(PlugInState &state)
 {
     loadSettings(state);
     OptionListPtr list = newOptionList(state);
@@ -61,7 +61,7 @@ OptionListPtr getFirstOptions(PluginState &state)
     return list;
 }
 
-OptionListPtr getSecondOptions(PluginState &state)
+OptionListPtr getSecondOptions(EngineState &state)
 {
     OptionListPtr list = newOptionList(state);
     list->AddEntry("Deaktivieren", std::string(command::Deactivate));
@@ -70,7 +70,7 @@ OptionListPtr getSecondOptions(PluginState &state)
     return list;
 }
 
-void executeCommand(PluginState &state, const Variant &firstSelection,
+void executeCommand(EngineState &state, const Variant &firstSelection,
                     const Variant &secondSelection)
 {
     const int32_t id = toLong(firstSelection);
@@ -82,13 +82,13 @@ void executeCommand(PluginState &state, const Variant &firstSelection,
         activateAction(state, id);
 }
 
-void loadProjectData(PluginState &state, ProjectWindows &windows)
+void loadProjectData(PlugInState &state, ProjectWindows &windows)
 {
     windows.unloadEditor();
     reloadActionTable(state);
 }
 
-bool hasUnsavedChanges(PluginState &state, SaveQuestionWindows &windows)
+bool hasUnsavedChanges(PlugInState &state, SaveQuestionWindows &windows)
 {
     if (!state.settingsLoaded)
         return false;
@@ -101,7 +101,7 @@ bool hasUnsavedChanges(PluginState &state, SaveQuestionWindows &windows)
     return table->isDimensioned() && !arrayFileHolds(actionsFilePath(state), *table);
 }
 
-void saveProjectData(PluginState &state, ProjectWindows &windows)
+void saveProjectData(PlugInState &state, ProjectWindows &windows)
 {
     const bool wasLoaded = windows.editorLoaded();
     try {

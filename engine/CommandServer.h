@@ -8,8 +8,8 @@
 // The window the host calls these through (the main window) stays thin: it forwards here, and
 // hands the project hooks the few editor operations they need as a ProjectWindows.
 
-#include "engine/PluginState.h"
 #include "store/OSCSaver.h"
+#include "store/PlugInState.h"
 
 #include <optional>
 #include <string_view>
@@ -28,15 +28,15 @@ inline constexpr std::string_view Toggle = "toggle";
 // Runs loadSettings, then lists every row as "n. address" valued by its actionId as decimal
 // text. A row whose entry cannot be made is left out and does not use up a number. The list is
 // created through the host helper's typed view (error 424 when the host offered none).
-OptionListPtr getFirstOptions(PluginState &state);
+OptionListPtr getFirstOptions(PlugInState &state);
 
 // "Deaktivieren"/"Deactivate", "Aktivieren"/"Activate", "Toggeln"/"toggle", in that order.
-OptionListPtr getSecondOptions(PluginState &state);
+OptionListPtr getSecondOptions(EngineState &state);
 
 // Switches the action whose number firstSelection holds as secondSelection says. A first
 // selection that is not a number raises error 13 before anything changes; a second selection
 // that is none of the three values (in their exact spelling) changes nothing.
-void executeCommand(PluginState &state, const Variant &firstSelection,
+void executeCommand(EngineState &state, const Variant &firstSelection,
                     const Variant &secondSelection);
 
 // The editor window as the project hooks need it; the main window implements it with the real
@@ -54,7 +54,7 @@ public:
 
 // The host opened a project: the editor goes, the table is erased and read from the new
 // project's actions file. The settings are not read again.
-void loadProjectData(PluginState &state, ProjectWindows &windows);
+void loadProjectData(PlugInState &state, ProjectWindows &windows);
 
 // What a project save would take from the windows, found without loading, rebuilding or
 // changing anything; the main window implements it with the real windows, tests with a fake.
@@ -74,7 +74,7 @@ public:
 // (the main window's address, port and autostart, the editor's address and port) or other
 // action rows. Asking reads the files and writes nothing. False while the settings have not
 // been loaded: nothing can have been changed then.
-bool hasUnsavedChanges(PluginState &state, SaveQuestionWindows &windows);
+bool hasUnsavedChanges(PlugInState &state, SaveQuestionWindows &windows);
 
 // The host is saving its project: the settings file is written, the table rebuilt from the
 // editor and written to the actions file when it has at least one dimension.
@@ -82,6 +82,6 @@ bool hasUnsavedChanges(PluginState &state, SaveQuestionWindows &windows);
 // Writing the settings reads the editor's address and port, which loads the editor window while
 // SavingSettings holds back its list fill. An editor loaded that way would show no rows, so it
 // is unloaded again before the rebuild, which then loads it properly.
-void saveProjectData(PluginState &state, ProjectWindows &windows);
+void saveProjectData(PlugInState &state, ProjectWindows &windows);
 
 } // namespace tarvex

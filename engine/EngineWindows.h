@@ -1,10 +1,9 @@
 #pragma once
-// What the engine asks of the windows. The window layer implements it with the real forms;
-// engine tests implement it with a recording fake. Each member names the control it stands for.
+// What the engine asks of the windows while it handles datagrams, learns and switches actions.
+// The plug-in implements it with the real forms; engine tests implement it with a recording
+// fake. Each member names the control it stands for.
 
 #include "plugin/api/HostInterfaces.h"
-
-#include <string>
 
 namespace tarvex::osc {
 class OSCMessages;
@@ -34,13 +33,6 @@ public:
     // Analyzer: AnalyzerOpen (creates the analyzer window, hidden), and Analyze.
     virtual bool analyzerOpen() = 0;
     virtual void analyze(const osc::OSCMessages &messages) = 0;
-
-    // The boxes the settings are read from when they are saved.
-    virtual std::string mainAddress() = 0;   // main window IP
-    virtual std::string mainPort() = 0;      // main window Port
-    virtual int16_t autostartValue() = 0;    // main window chkAutostart (0 or 1)
-    virtual std::string editorAddress() = 0; // editor IP (loads the editor window)
-    virtual std::string editorPort() = 0;    // editor Port
 };
 
 } // namespace tarvex

@@ -24,7 +24,7 @@ bool isText(const Variant *value, std::string_view text)
 // Works out which conditions a row runs for messages with this message's tags; false when the
 // row's signature differs from the message's or the row lacks an entry the walk needs (a damaged
 // row never matches, and nothing of it runs).
-bool planRow(PluginState &state, const OSCMessage &message, const VarArray &row,
+bool planRow(EngineState &state, const OSCMessage &message, const VarArray &row,
              uint64_t generation, std::vector<PlannedStep> &steps)
 {
     steps.clear();
@@ -65,7 +65,7 @@ bool planRow(PluginState &state, const OSCMessage &message, const VarArray &row,
 
 // The plan of a row for this message, made again when the message's tags differ from the
 // tags of the last plan.
-const RowPlan &planFor(PluginState &state, const OSCMessage &message, const VarArray &row,
+const RowPlan &planFor(EngineState &state, const OSCMessage &message, const VarArray &row,
                        uint64_t generation)
 {
     RowPlan &plan = state.preparedActions.planOf(row, generation);
@@ -79,7 +79,7 @@ const RowPlan &planFor(PluginState &state, const OSCMessage &message, const VarA
     return plan;
 }
 
-bool satisfied(PluginState &state, const PlannedStep &step, const Variant &value,
+bool satisfied(EngineState &state, const PlannedStep &step, const Variant &value,
                const Variant *activation)
 {
     static const Variant none;
@@ -92,7 +92,7 @@ bool satisfied(PluginState &state, const PlannedStep &step, const Variant &value
 
 // Runs the satisfied conditions of one matching row, in argument order. Returns false when a
 // host call changed the table under the row, so the datagram must not go on with it.
-bool runRow(PluginState &state, const OSCMessage &message, const VarArray &row)
+bool runRow(EngineState &state, const OSCMessage &message, const VarArray &row)
 {
     uint64_t generation = state.actionTable.generation();
     const RowPlan &plan = planFor(state, message, row, generation);
@@ -118,7 +118,7 @@ bool hasActionId(const VarArray &row, int32_t id)
 }
 
 // Sets the activation of every row with this id, and the check box of its list item.
-void setActivation(PluginState &state, int32_t id, std::string_view activation)
+void setActivation(EngineState &state, int32_t id, std::string_view activation)
 {
     const VarArray &rows = state.actionTable.rows();
     if (!rows.isDimensioned())
@@ -142,7 +142,7 @@ void setActivation(PluginState &state, int32_t id, std::string_view activation)
 
 // One datagram: decode, then learn mode or the actions. The decoded messages stay as they are
 // until it ends, since a datagram handed in meanwhile waits in the queue.
-static void handleOne(PluginState &state, std::span<const uint8_t> datagram)
+static void handleOne(EngineState &state, std::span<const uint8_t> datagram)
 {
     state.windows.signalReception();
     osc::OSCReader::readPacket(datagram, state.receivedMessages);
@@ -170,7 +170,7 @@ static void handleOne(PluginState &state, std::span<const uint8_t> datagram)
     }
 }
 
-void handleDatagram(PluginState &state, std::span<const uint8_t> datagram)
+void handleDatagram(EngineState &state, std::span<const uint8_t> datagram)
 {
     DatagramQueue &queue = state.incoming;
     if (queue.handling) {
@@ -205,7 +205,7 @@ void handleDatagram(PluginState &state, std::span<const uint8_t> datagram)
         std::rethrow_exception(firstFailure);
 }
 
-bool evaluateCondition(PluginState &state, std::string_view op, const Variant &compareValue,
+bool evaluateCondition(EngineState &state, std::string_view op, const Variant &compareValue,
                        const Variant &value, const Variant &activation)
 {
     if (!isText(&activation, Activated) || op == NeverOperator)
@@ -244,17 +244,17 @@ bool evaluateCondition(PluginState &state, std::string_view op, const Variant &c
     return beat || (c != Comparison::Equal && c != Comparison::Null);
 }
 
-void activateAction(PluginState &state, int32_t id)
+void activateAction(EngineState &state, int32_t id)
 {
     setActivation(state, id, Activated);
 }
 
-void deactivateAction(PluginState &state, int32_t id)
+void deactivateAction(EngineState &state, int32_t id)
 {
     setActivation(state, id, Deactivated);
 }
 
-bool isActionActivated(const PluginState &state, int32_t id)
+bool isActionActivated(const EngineState &state, int32_t id)
 {
     const VarArray &rows = state.actionTable.rows();
     if (!rows.isDimensioned())

@@ -4,7 +4,7 @@
 //   handleDatagram(state, bytes);   // decode, then learn or run every satisfied condition
 //   activateAction(state, 1234);    // from the host's cues
 
-#include "engine/PluginState.h"
+#include "engine/EngineState.h"
 
 #include <span>
 #include <string_view>
@@ -19,19 +19,19 @@ namespace tarvex {
 // a nested event loop) is copied into state.incoming and handled, in arrival order, right
 // after the current one, before this call returns. Each datagram's failure drops only that
 // datagram; the ones waiting are still handled, and then the first failure reaches the caller.
-void handleDatagram(PluginState &state, std::span<const uint8_t> datagram);
+void handleDatagram(EngineState &state, std::span<const uint8_t> datagram);
 
 // Decides one condition: `value` (the received argument, on the left) against `compareValue`
 // with `op`, for a row whose activation is `activation`. "NumarkBeat" as compareValue selects
 // the beat rule, which reads and updates state.lastBeatValue.
-bool evaluateCondition(PluginState &state, std::string_view op, const Variant &compareValue,
+bool evaluateCondition(EngineState &state, std::string_view op, const Variant &compareValue,
                        const Variant &value, const Variant &activation);
 
 // Switch every row with this actionId and tick or clear its list item.
-void activateAction(PluginState &state, int32_t id);
-void deactivateAction(PluginState &state, int32_t id);
+void activateAction(EngineState &state, int32_t id);
+void deactivateAction(EngineState &state, int32_t id);
 // Whether the first row with this id that is "Activated" or "Deactivated" is "Activated".
-bool isActionActivated(const PluginState &state, int32_t id);
+bool isActionActivated(const EngineState &state, int32_t id);
 // Whether the row carries this actionId, as the switches above compare it.
 bool rowHasActionId(const VarArray &row, int32_t id);
 

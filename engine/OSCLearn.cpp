@@ -77,7 +77,7 @@ Variant newEntry(const OSCMessage &message)
 
 } // namespace
 
-void learnMessages(PluginState &state, const osc::OSCMessages &messages)
+void learnMessages(EngineState &state, const osc::OSCMessages &messages)
 {
     state.windows.setReceived();
     for (osc::OSCMessages::Element element : messages.elements()) {

@@ -5,11 +5,11 @@
 // A learned entry is [address, typeTags (array of texts), groups], where groups(g)(k) is
 // [smallest, largest] for the k-th numeric argument of the g-th kind, [value] for a text.
 
-#include "engine/PluginState.h"
+#include "engine/EngineState.h"
 
 namespace tarvex {
 
-void learnMessages(PluginState &state, const osc::OSCMessages &messages);
+void learnMessages(EngineState &state, const osc::OSCMessages &messages);
 
 namespace learned {
 constexpr int32_t Address = 0;

@@ -13,7 +13,7 @@ namespace {
 
 constexpr int32_t ObjectVariableNotSet = 91;
 
-TargetFactoryPtr targetFactory(PluginState &state)
+TargetFactoryPtr targetFactory(EngineState &state)
 {
     HostModulePtr cmp = state.windows.mainWindowHostModule();
     if (!cmp)
@@ -162,7 +162,7 @@ void rethrowIf(const std::exception_ptr &error)
 // The steps of executeAction on a preparation. The condition's arrays are not read again, so
 // once the host has been called the table may be another one and this action still runs with
 // the values it started with.
-void execute(PluginState &state, const Variant &value, const PreparedAction &p)
+void execute(EngineState &state, const Variant &value, const PreparedAction &p)
 {
     Variant stream = callByName(Variant(state.hostHelper), "MyStream");
     callByName(stream, "UserInteraction");
@@ -192,7 +192,7 @@ void execute(PluginState &state, const Variant &value, const PreparedAction &p)
 
 } // namespace
 
-void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
+void executeAction(EngineState &state, const Variant &value, const VarArray &parameters,
                    const VarArray &target)
 {
     // The table's conditions were prepared when their row was planned; other arrays are
@@ -217,7 +217,7 @@ Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &in
     }
 }
 
-HostTargetPtr getTarget(PluginState &state, const PreparedTarget &target)
+HostTargetPtr getTarget(EngineState &state, const PreparedTarget &target)
 {
     rethrowIf(target.keyError);
     if (target.host && target.cacheGeneration == state.targetCache.generation())
@@ -241,7 +241,7 @@ std::string targetKey(const VarArray &target)
     return key;
 }
 
-void releaseUnusedTargets(PluginState &state)
+void releaseUnusedTargets(EngineState &state)
 {
     for (const std::string &key :
          state.targetCache.keysNotIn(keysInUse(state.actionTable.rows()))) {

@@ -1,7 +1,7 @@
 #pragma once
 // ObjectHandler: runs a satisfied condition's host target with a scaled value.
 
-#include "engine/PluginState.h"
+#include "engine/EngineState.h"
 
 namespace tarvex {
 
@@ -15,7 +15,7 @@ namespace tarvex {
 // arrays are not read after the first host call, so a host that replaces the table meanwhile
 // does not change what this action does. `value` must stay valid for the call: dispatch hands
 // in decoded arguments, which nothing changes while a datagram is handled.
-void executeAction(PluginState &state, const Variant &value, const VarArray &parameters,
+void executeAction(EngineState &state, const Variant &value, const VarArray &parameters,
                    const VarArray &target);
 
 // The linear map of value from [inMin, inMax] to [outMin, outMax] in exact decimals, rounded
@@ -28,10 +28,10 @@ Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &in
 // PreparedTarget), created through the host's target factory on first use and cached under the
 // text of the values joined together. The prepared target remembers what it found while the
 // cache is unchanged, so a prepared condition finds its host target without a lookup.
-HostTargetPtr getTarget(PluginState &state, const PreparedTarget &target);
+HostTargetPtr getTarget(EngineState &state, const PreparedTarget &target);
 
 // Releases, through the factory, every cached target that no condition of the table uses.
-void releaseUnusedTargets(PluginState &state);
+void releaseUnusedTargets(EngineState &state);
 
 // The cache key of a condition's target: the text of T0 to T4 joined without separator.
 std::string targetKey(const VarArray &target);

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static auto helper = std::make_shared<FakeHostHelper>();
     static FakeWindows windows;
-    static PluginState state(windows);
+    static EngineState state(windows);
     static bool ready = false;
     if (!ready) {
         windows.cmp = helper;

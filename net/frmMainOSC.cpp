@@ -100,7 +100,7 @@ void frmMainOSC::connectEvents()
 
 void frmMainOSC::Form_Load()
 {
-    PluginState &state = m_runtime.state();
+    PlugInState &state = m_runtime.state();
     loadSettings(state);
     CMP = typedView(state.hostHelper);
     IP->setText(QString::fromStdString(toText(settingValue(state, setting::MainAddress))));

@@ -151,7 +151,7 @@ void frmMainOSC::Winsock1_Error(int32_t, const std::string &)
 
 void frmMainOSC::Winsock1_DataArrival(int32_t)
 {
-    PluginState &state = m_runtime.state();
+    PlugInState &state = m_runtime.state();
     Winsock1->GetData(m_datagram);
     try {
         handleDatagram(state, m_datagram);

@@ -19,7 +19,7 @@ constexpr std::string_view Version2 = "Version 2";
 constexpr std::string_view Version3 = "Version 3";
 constexpr int32_t LastSettingsSlot = setting::Autostart;
 
-std::string projectFilePath(const PluginState &state, std::string_view fileName)
+std::string projectFilePath(const PlugInState &state, std::string_view fileName)
 {
     Variant project = callByName(Variant(state.hostHelper), "Project");
     std::string baseFilename = toText(callByName(project, "BaseFilename"));
@@ -76,7 +76,7 @@ std::optional<int32_t> idToDeactivate(const VarArray &rows, int32_t index)
     return actionIdOf(*row);
 }
 
-void deactivateRowsNotActivated(PluginState &state)
+void deactivateRowsNotActivated(PlugInState &state)
 {
     const VarArray &rows = state.actionTable.rows();
     if (rows.dimensionCount() != 1)
@@ -122,7 +122,7 @@ private:
 // only in part (cut short, a damaged row) or not at all: such a file stays on disk byte for
 // byte, and the rows that could be read are used. Only an absent file or one read whole is
 // written.
-void resaveActionTable(PluginState &state, ArrayFileRead actionsRead, LoaderWrites &writes)
+void resaveActionTable(PlugInState &state, ArrayFileRead actionsRead, LoaderWrites &writes)
 {
     if (actionsRead == ArrayFileRead::Absent || actionsRead == ArrayFileRead::Complete)
         writes.write(actionsFilePath(state), state.actionTable.rows());
@@ -131,7 +131,7 @@ void resaveActionTable(PluginState &state, ArrayFileRead actionsRead, LoaderWrit
 // Tells the host (when it listens, IHostNotices) what the user should know about the files. A
 // host that fails to listen changes nothing. The text is a copy: the host may run its event
 // loop, and a project load there replaces what the state holds.
-void tellHost(const PluginState &state, std::string text)
+void tellHost(const PlugInState &state, std::string text)
 {
     if (text.empty())
         return;
@@ -148,7 +148,7 @@ void tellHost(const PluginState &state, std::string text)
 // every row the table holds. The table is then 0-based without gaps. A file that had rows left
 // out counts as damaged. An absent or unreadable file, or one whose header is unusable, leaves
 // the table as it was. `notice` gets what the user should hear of a file that is not whole.
-ArrayFileRead readActionTable(PluginState &state, std::string &notice)
+ArrayFileRead readActionTable(PlugInState &state, std::string &notice)
 {
     const std::string path = actionsFilePath(state);
     VarArray read;
@@ -183,7 +183,7 @@ ArrayFileRead readActionTable(PluginState &state, std::string &notice)
 // defaults are written, so nothing of it is lost: an entry whose bytes cannot be read (no
 // access, a link to nowhere) is renamed as it is. When it cannot be moved, the loader leaves it
 // alone and keeps the defaults in memory only.
-void keepSettingsAside(PluginState &state, ArrayFileRead read, const std::string &why,
+void keepSettingsAside(PlugInState &state, ArrayFileRead read, const std::string &why,
                        LoaderWrites &writes, std::string &notice)
 {
     const std::string path = settingsFilePath(state);
@@ -200,7 +200,7 @@ void keepSettingsAside(PluginState &state, ArrayFileRead read, const std::string
              " and the default settings replace it.";
 }
 
-void migrate(PluginState &state, bool defaultsCreated, ArrayFileRead actionsRead,
+void migrate(PlugInState &state, bool defaultsCreated, ArrayFileRead actionsRead,
              LoaderWrites &writes)
 {
     if (hasVersion(state.settings, Version1) || defaultsCreated) {
@@ -218,17 +218,17 @@ void migrate(PluginState &state, bool defaultsCreated, ArrayFileRead actionsRead
 
 } // namespace
 
-std::string actionsFilePath(const PluginState &state)
+std::string actionsFilePath(const PlugInState &state)
 {
     return projectFilePath(state, ActionsFileName);
 }
 
-std::string settingsFilePath(const PluginState &state)
+std::string settingsFilePath(const PlugInState &state)
 {
     return projectFilePath(state, SettingsFileName);
 }
 
-void loadSettings(PluginState &state)
+void loadSettings(PlugInState &state)
 {
     if (state.settingsLoaded)
         return;
@@ -256,7 +256,7 @@ void loadSettings(PluginState &state)
     writes.reportFailure();
 }
 
-void saveSettings(PluginState &state)
+void saveSettings(PlugInState &state)
 {
     struct SavingFlag {
         bool &flag;
@@ -265,17 +265,18 @@ void saveSettings(PluginState &state)
     } saving(state.savingSettings);
 
     VarArray &settings = state.settings;
-    settingsSlot(settings, setting::MainAddress) = Variant(state.windows.mainAddress());
-    settingsSlot(settings, setting::MainPort) = Variant(state.windows.mainPort());
-    settingsSlot(settings, setting::Autostart) = Variant::integer(state.windows.autostartValue());
+    settingsSlot(settings, setting::MainAddress) = Variant(state.settingsBoxes.mainAddress());
+    settingsSlot(settings, setting::MainPort) = Variant(state.settingsBoxes.mainPort());
+    settingsSlot(settings, setting::Autostart) =
+        Variant::integer(state.settingsBoxes.autostartValue());
     // Reading the editor's boxes may load the editor window; the flag keeps it from filling
     // its list meanwhile.
-    settingsSlot(settings, setting::EditorAddress) = Variant(state.windows.editorAddress());
-    settingsSlot(settings, setting::EditorPort) = Variant(state.windows.editorPort());
+    settingsSlot(settings, setting::EditorAddress) = Variant(state.settingsBoxes.editorAddress());
+    settingsSlot(settings, setting::EditorPort) = Variant(state.settingsBoxes.editorPort());
     writeArrayFile(settingsFilePath(state), settings);
 }
 
-Variant settingValue(const PluginState &state, int32_t slot)
+Variant settingValue(const PlugInState &state, int32_t slot)
 {
     const Variant *value = state.settings.find(slot);
     return value ? *value : Variant();
@@ -302,7 +303,7 @@ WindowSettings shownSettings(const VarArray &settings)
             text(setting::EditorPort)};
 }
 
-bool settingsFileDiffers(const PluginState &state, const WindowSettings &values)
+bool settingsFileDiffers(const PlugInState &state, const WindowSettings &values)
 {
     VarArray stored;
     if (readArrayFile(settingsFilePath(state), stored) != ArrayFileRead::Complete)
@@ -314,13 +315,13 @@ bool settingsFileDiffers(const PluginState &state, const WindowSettings &values)
     }
 }
 
-void saveActionTable(PluginState &state)
+void saveActionTable(PlugInState &state)
 {
     if (state.actionTable.isDimensioned())
         writeArrayFile(actionsFilePath(state), state.actionTable.rows());
 }
 
-void reloadActionTable(PluginState &state)
+void reloadActionTable(PlugInState &state)
 {
     state.actionTable.erase();
     state.actionsNotice.clear();

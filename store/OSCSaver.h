@@ -3,7 +3,7 @@
 // action table) and "TarvexSettings.dat" (the six settings), and the settings' loading,
 // migration and saving.
 
-#include "engine/PluginState.h"
+#include "store/PlugInState.h"
 
 #include <string>
 
@@ -44,12 +44,12 @@ WindowSettings shownSettings(const VarArray &settings);
 // file's five values, as the windows would show them, differ, or the file is missing or
 // damaged. The version word and the stored types are not compared: a save only brings them up
 // to date. Reads only.
-bool settingsFileDiffers(const PluginState &state, const WindowSettings &values);
+bool settingsFileDiffers(const PlugInState &state, const WindowSettings &values);
 
 // The files' paths: the folder of the host project's BaseFilename (fetched by name from the
 // helper's Project each time) followed by the file name.
-std::string actionsFilePath(const PluginState &state);
-std::string settingsFilePath(const PluginState &state);
+std::string actionsFilePath(const PlugInState &state);
+std::string settingsFilePath(const PlugInState &state);
 
 // Runs once per plug-in life: reads the actions file, then the settings file, creates or
 // migrates the settings ("Version 1" -> "Version 2" -> "Version 3"), and deactivates every row
@@ -57,20 +57,20 @@ std::string settingsFilePath(const PluginState &state);
 // reach the table (isWholeRow). A settings file that gives no settings is kept aside as
 // "TarvexSettings.dat.damaged" before the defaults replace it; the host hears of that, and of
 // a damaged actions file, through IHostNotices when it offers it.
-void loadSettings(PluginState &state);
+void loadSettings(PlugInState &state);
 
 // Reads the windows' boxes into the settings and writes the settings file; SavingSettings is
 // set while it runs.
-void saveSettings(PluginState &state);
+void saveSettings(PlugInState &state);
 
 // The value of a settings slot, Empty when the settings (read from a damaged file) have none.
-Variant settingValue(const PluginState &state, int32_t slot);
+Variant settingValue(const PlugInState &state, int32_t slot);
 
 // Writes the action table to the actions file when it has at least one dimension.
-void saveActionTable(PluginState &state);
+void saveActionTable(PlugInState &state);
 
 // The host opened another project: the table is erased and read from its actions file (whole
 // rows only, as in loadSettings).
-void reloadActionTable(PluginState &state);
+void reloadActionTable(PlugInState &state);
 
 } // namespace tarvex

@@ -11,7 +11,7 @@
 //
 // A window is added by writing its class and registering it in the constructor.
 
-#include "engine/PluginState.h"
+#include "store/PlugInState.h"
 #include "toolkit/MessageBoxes.h"
 #include "toolkit/WindowObject.h"
 #include "toolkit/WindowRegistry.h"
@@ -28,14 +28,14 @@ class frmAnalyzer;
 class frmMainOSC;
 class frmSettings;
 
-class PlugInRuntime : public EngineWindows, public AnalyzerContext {
+class PlugInRuntime : public EngineWindows, public SettingsBoxes, public AnalyzerContext {
 public:
     explicit PlugInRuntime(std::unique_ptr<MessageBoxes> messageBoxes);
     ~PlugInRuntime() override;
     PlugInRuntime(const PlugInRuntime &) = delete;
     PlugInRuntime &operator=(const PlugInRuntime &) = delete;
 
-    PluginState &state() { return m_state; }
+    PlugInState &state() { return m_state; }
     MessageBoxes &messageBoxes() { return *m_messageBoxes; }
     WindowRegistry &windows() { return m_windows; }
 
@@ -73,6 +73,8 @@ public:
     void setActionListItemChecked(int position, bool checked) override;
     bool analyzerOpen() override;
     void analyze(const osc::OSCMessages &messages) override;
+
+    // SettingsBoxes.
     std::string mainAddress() override;
     std::string mainPort() override;
     int16_t autostartValue() override;
@@ -90,7 +92,7 @@ private:
     void unloadOnClose(WindowId id, FormWindow &window);
 
     std::unique_ptr<MessageBoxes> m_messageBoxes;
-    PluginState m_state{*this};
+    PlugInState m_state{*this, *this};
     // Declared last: the windows go first, while the state they use still exists.
     WindowRegistry m_windows;
     WindowId m_mainWindow;

@@ -180,7 +180,7 @@ void frmSettings::setUpList()
 
 void frmSettings::Form_Load()
 {
-    PluginState &state = m_runtime.state();
+    PlugInState &state = m_runtime.state();
     hostModule = typedView(state.hostHelper);
     m_editor = std::make_unique<ActionListEditor>(state, lvActions->list(), hostModule, [this] {
         return learnCaption() == CaptionLearnStop;

@@ -12,7 +12,7 @@ Variant switchableRow(const std::string &address, int32_t id, const std::string 
     return actionRow(address, {"f"}, {{condition("any", range("", "0", "1"), target(address))}}, id,
                      activation);
 }
-std::string activationOf(const PluginState &state, int32_t index)
+std::string activationOf(const EngineState &state, int32_t index)
 {
     return state.actionTable.rows()[index].array()[4].asString();
 }

@@ -1,11 +1,16 @@
 // The host's cues (listing and switching actions) and its project hooks, over real files.
 #include "engine/CommandServer.h"
 
-#include "EngineFixture.h"
 #include "core/VbError.h"
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
 #include "store/StoreTestSupport.h"
+#include "support/ActionRows.h"
+#include "support/FakeHost.h"
+#include "support/FakeWindows.h"
+#include "support/Printers.h"
+
+#include <gtest/gtest.h>
 
 using namespace tarvex;
 using namespace tarvex::test;
@@ -29,7 +34,7 @@ Variant switchable(const std::string &address, int32_t id, const std::string &ac
 // it, as the real window does; every step lands in one log.
 class ProjectFake : public ProjectWindows {
 public:
-    explicit ProjectFake(PluginState &s) : state(s) {}
+    explicit ProjectFake(PlugInState &s) : state(s) {}
     bool editorLoaded() override { return loaded; }
     void unloadEditor() override
     {
@@ -43,32 +48,41 @@ public:
         state.actionTable.replace(editorRows);
     }
 
-    PluginState &state;
+    PlugInState &state;
     bool loaded = false;
     VarArray editorRows;
     std::vector<std::string> log;
 };
 
-class CommandServer : public EngineTest {
+class CommandServer : public ::testing::Test {
 protected:
-    CommandServer() { helper->setBaseFilename(folder.path("show.zpr")); }
+    CommandServer()
+    {
+        state.hostHelper = helper;
+        helper->setBaseFilename(folder.path("show.zpr"));
+    }
 
+    void setTable(VarArray rows) { state.actionTable.replace(std::move(rows)); }
     std::string activation(int32_t index) const
     {
         return state.actionTable.rows()[index].array()[rowField::Activation].asString();
     }
 
     TempFolder folder;
+    std::shared_ptr<FakeHostHelper> helper = std::make_shared<FakeHostHelper>();
+    FakeWindows windows;
+    FakeSettingsBoxes boxes;
+    PlugInState state{windows, boxes};
 };
 
-class WindowsLoadingTheEditor : public FakeWindows {
+class BoxesLoadingTheEditor : public FakeSettingsBoxes {
 public:
     ProjectFake *project = nullptr;
     std::string editorAddress() override
     {
         project->log.push_back("editorAddress");
         project->loaded = true;
-        return FakeWindows::editorAddress();
+        return FakeSettingsBoxes::editorAddress();
     }
 };
 
@@ -78,15 +92,16 @@ protected:
     {
         state.hostHelper = helper;
         helper->setBaseFilename(folder.path("show.zpr"));
-        windows.project = &editor;
+        boxes.project = &editor;
     }
     std::string actionsFile() const { return folder.path(std::string(ActionsFileName)); }
     std::string settingsFile() const { return folder.path(std::string(SettingsFileName)); }
 
     TempFolder folder;
     std::shared_ptr<FakeHostHelper> helper = std::make_shared<FakeHostHelper>();
-    WindowsLoadingTheEditor windows;
-    PluginState state{windows};
+    FakeWindows windows;
+    BoxesLoadingTheEditor boxes;
+    PlugInState state{windows, boxes};
     ProjectFake editor{state};
 };
 
@@ -186,7 +201,7 @@ TEST_F(ProjectHooks, loadingAProjectWithoutActionsLeavesAnEmptyTable)
 
 TEST_F(ProjectHooks, savingWritesSettingsThenRebuildsThenWritesTheActions)
 {
-    windows.editorIpText = "10.0.0.7";
+    boxes.editorIpText = "10.0.0.7";
     editor.editorRows = table({switchable("/saved", 4, "Activated")});
     saveProjectData(state, editor);
     // The editor the settings writer loaded is unloaded before the rebuild loads it properly.

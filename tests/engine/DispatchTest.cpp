@@ -296,7 +296,7 @@ TEST_F(Takeover, anUndecodableDatagramRunsNothing)
 // A host that reloads the project from inside a target's execution.
 class ReloadingTarget : public IHostTarget {
 public:
-    explicit ReloadingTarget(PluginState &state) : m_state(state) {}
+    explicit ReloadingTarget(EngineState &state) : m_state(state) {}
     void Execute(int32_t &, int32_t &, int32_t &, const Variant &) override
     {
         ++executions;
@@ -310,7 +310,7 @@ public:
     int executions = 0;
 
 private:
-    PluginState &m_state;
+    EngineState &m_state;
 };
 
 TEST_F(Takeover, aTableReplacedByTheHostStopsTheDatagram)
@@ -347,7 +347,7 @@ TEST_F(Takeover, anActionUnderWayWhenTheHostReplacesTheTableRunsWithItsOwnValues
 // nested event loop in the host's windows can; it may then fail.
 class HandingInTarget : public IHostTarget {
 public:
-    HandingInTarget(PluginState &state, std::shared_ptr<HostLog> log, std::vector<uint8_t> datagram,
+    HandingInTarget(EngineState &state, std::shared_ptr<HostLog> log, std::vector<uint8_t> datagram,
                     bool failAfterwards)
         : m_state(state), m_log(std::move(log)), m_datagram(std::move(datagram)),
           m_fail(failAfterwards)
@@ -368,7 +368,7 @@ public:
     Variant T2() override { return {}; }
 
 private:
-    PluginState &m_state;
+    EngineState &m_state;
     std::shared_ptr<HostLog> m_log;
     std::vector<uint8_t> m_datagram;
     bool m_fail;

@@ -39,7 +39,7 @@ protected:
 
     std::shared_ptr<FakeHostHelper> helper = std::make_shared<FakeHostHelper>();
     FakeWindows windows;
-    PluginState state{windows};
+    EngineState state{windows};
 };
 
 using Calls = std::vector<std::string>;

@@ -43,7 +43,7 @@ protected:
     std::shared_ptr<HostEvents> events = std::make_shared<HostEvents>();
     std::shared_ptr<HostHelper> helper = std::make_shared<HostHelper>(universes, events);
     FakeWindows windows;
-    PluginState state{windows};
+    EngineState state{windows};
     std::vector<std::string> lines;
 };
 

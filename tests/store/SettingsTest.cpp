@@ -110,14 +110,14 @@ std::vector<std::pair<std::string, MakeEntry>> unreadableEntries()
     return entries;
 }
 
-class RecordingWindows : public test::FakeWindows {
+class RecordingBoxes : public test::FakeSettingsBoxes {
 public:
-    PluginState *state = nullptr;
+    PlugInState *state = nullptr;
     bool savingWhileEditorRead = false;
     std::string editorAddress() override
     {
         savingWhileEditorRead = state->savingSettings;
-        return FakeWindows::editorAddress();
+        return FakeSettingsBoxes::editorAddress();
     }
 };
 
@@ -125,7 +125,7 @@ class SettingsFiles : public ::testing::Test {
 protected:
     SettingsFiles()
     {
-        windows.state = &state;
+        boxes.state = &state;
         state.hostHelper = host;
         host->setBaseFilename(folder.path("show.zlm"));
     }
@@ -139,9 +139,10 @@ protected:
     }
 
     TempFolder folder;
-    RecordingWindows windows;
+    test::FakeWindows windows;
+    RecordingBoxes boxes;
     std::shared_ptr<NoticeHost> host = std::make_shared<NoticeHost>();
-    PluginState state{windows};
+    PlugInState state{windows, boxes};
 };
 
 ByteVector defaultSettingsBytes()
@@ -179,9 +180,9 @@ TEST_F(SettingsFiles, version2FileStaysUntilTheNextSaveWritesVersion3)
     EXPECT_EQ(slot(setting::MainPort), Variant("9000"));
     EXPECT_EQ(slot(setting::Autostart), Variant(0));
 
-    windows.ip = "192.168.1.2";
-    windows.autostart = 1;
-    windows.editorPortText = "9100";
+    boxes.ip = "192.168.1.2";
+    boxes.autostart = 1;
+    boxes.editorPortText = "9100";
     saveSettings(state);
     ByteVector version3 =
         settingsFile({"Version 3", "192.168.1.2", "12345", "127.0.0.1", "9100"}, 5)
@@ -189,7 +190,7 @@ TEST_F(SettingsFiles, version2FileStaysUntilTheNextSaveWritesVersion3)
             .u16(0x0001)
             .data;
     EXPECT_EQ(readFile(settingsPath()), version3);
-    EXPECT_TRUE(windows.savingWhileEditorRead);
+    EXPECT_TRUE(boxes.savingWhileEditorRead);
     EXPECT_FALSE(state.savingSettings);
 }
 
@@ -214,7 +215,7 @@ TEST_F(SettingsFiles, resaveNeverReplacesAnActionsFileThatCouldNotBeRead)
         TempFolder project;
         host->setBaseFilename(project.path("show.zlm"));
         writeFile(project.path("TarvexActions.dat"), unreadable);
-        PluginState fresh{windows};
+        PlugInState fresh{windows, boxes};
         fresh.hostHelper = host;
         loadSettings(fresh);
         EXPECT_EQ(readFile(project.path("TarvexActions.dat")), unreadable);
@@ -247,7 +248,7 @@ TEST_F(SettingsFiles, resaveKeepsAnActionsFileReadOnlyInPartAndUsesItsReadableRo
         // A "Version 1" file makes the loader re-save both files.
         writeFile(project.path("TarvexSettings.dat"),
                   settingsFile({"Version 1", "a", "b", "c", "d"}, 4).data);
-        PluginState fresh{windows};
+        PlugInState fresh{windows, boxes};
         fresh.hostHelper = host;
         loadSettings(fresh);
         EXPECT_EQ(readFile(project.path("TarvexActions.dat")), damaged);
@@ -295,7 +296,7 @@ TEST_F(SettingsFiles, settingsThatCannotBeReadAreKeptAsideBeforeTheDefaultsRepla
         const std::string entry = entryOf(path);
         auto listener = std::make_shared<NoticeHost>();
         listener->setBaseFilename(project.path("show.zlm"));
-        PluginState fresh{windows};
+        PlugInState fresh{windows, boxes};
         fresh.hostHelper = listener;
 
         loadSettings(fresh);
@@ -316,7 +317,7 @@ TEST_F(SettingsFiles, anActionsFileThatCannotBeReadStaysAsItIsAndIsTold)
         const std::string entry = entryOf(path);
         auto listener = std::make_shared<NoticeHost>();
         listener->setBaseFilename(project.path("show.zlm"));
-        PluginState fresh{windows};
+        PlugInState fresh{windows, boxes};
         fresh.hostHelper = listener;
 
         loadSettings(fresh); // the defaults' re-save would write the actions file

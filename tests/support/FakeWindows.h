@@ -1,8 +1,10 @@
 #pragma once
-// A recording fake of what the engine asks of the windows: plain fields a test sets and reads.
+// Recording fakes of what the engine asks of the windows and of the boxes a settings save reads:
+// plain fields a test sets and reads.
 
 #include "engine/EngineWindows.h"
 #include "osc/OSCMessages.h"
+#include "store/SettingsBoxes.h"
 
 #include <string>
 #include <vector>
@@ -15,14 +17,11 @@ public:
     int receptionSignals = 0;
     bool socketIsOpen = true;
     HostModulePtr cmp;
-    std::string ip = "127.0.0.1", port = "12345";
-    int16_t autostart = 0;
     // Editor.
     bool learning = false;
     bool received = false;
     int listItemCount = 0;
     std::vector<std::pair<int, bool>> checkedItems; // every check box change, in order
-    std::string editorIpText = "127.0.0.1", editorPortText = "12345";
     // Analyzer.
     bool analyzerIsOpen = false;
     std::vector<std::vector<std::string>> analyzed; // the addresses of every analyzed datagram
@@ -45,6 +44,14 @@ public:
             addresses.push_back(e.isMessage() ? e.message().address() : "(bundle)");
         analyzed.push_back(std::move(addresses));
     }
+};
+
+class FakeSettingsBoxes : public SettingsBoxes {
+public:
+    std::string ip = "127.0.0.1", port = "12345";
+    int16_t autostart = 0;
+    std::string editorIpText = "127.0.0.1", editorPortText = "12345";
+
     std::string mainAddress() override { return ip; }
     std::string mainPort() override { return port; }
     int16_t autostartValue() override { return autostart; }

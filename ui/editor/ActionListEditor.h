@@ -15,7 +15,7 @@
 // one host target per list row, the blank entry row included: element i belongs to row i + 1.
 // Filled row k stands for actionTable element k - 1 once the table has been rebuilt.
 
-#include "engine/PluginState.h"
+#include "engine/EngineState.h"
 #include "plugin/api/HostInterfaces.h"
 #include "plugin/api/ListWidget.h"
 
@@ -48,7 +48,7 @@ class ActionListEditor {
 public:
     // learnModeOn tells whether learn mode runs (the LearnButton caption reads "Stop").
     // hostModule gives the target factory, asked again for every use.
-    ActionListEditor(PluginState &state, ListWidgetPtr list, HostModulePtr hostModule,
+    ActionListEditor(EngineState &state, ListWidgetPtr list, HostModulePtr hostModule,
                      std::function<bool()> learnModeOn);
 
     // Row editing.
@@ -108,7 +108,7 @@ private:
     void resizeTargets(size_t count);
     void setTarget(size_t slot, HostTargetPtr target);
 
-    PluginState &m_state;
+    EngineState &m_state;
     ListWidgetPtr m_list;
     HostModulePtr m_hostModule;
     std::function<bool()> m_learnModeOn;

@@ -18,7 +18,7 @@ constexpr const char *AnyOperator = "any";
 constexpr const char *BeatRule = "NumarkBeat";
 } // namespace
 
-ActionListEditor::ActionListEditor(PluginState &state, ListWidgetPtr list, HostModulePtr hostModule,
+ActionListEditor::ActionListEditor(EngineState &state, ListWidgetPtr list, HostModulePtr hostModule,
                                    std::function<bool()> learnModeOn)
     : m_state(state), m_list(std::move(list)), m_hostModule(std::move(hostModule)),
       m_learnModeOn(std::move(learnModeOn))

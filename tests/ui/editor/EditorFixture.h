@@ -126,7 +126,7 @@ protected:
 
     std::shared_ptr<FakeHostHelper> helper = std::make_shared<FakeHostHelper>();
     FakeWindows windows;
-    PluginState state{windows};
+    EngineState state{windows};
     ActionListView view;
     ListWidgetPtr list = view.list();
     ActionListEditor editor{state, list, helper, [this] { return windows.learning; }};

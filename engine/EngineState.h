@@ -1,6 +1,10 @@
 #pragma once
-// PluginState: everything that lives for the plug-in's life, in one object owned by the plug-in
-// and passed by reference. A test makes a fresh one.
+// EngineState: what the engine keeps for the plug-in's life: the host's helper, the action table,
+// the datagrams under way and what learn mode saw. One object, owned by the plug-in as part of
+// its PlugInState (store/PlugInState.h) and passed by reference; a test makes a fresh one.
+//
+//   EngineState state(engineWindows);   // what the engine asks of the windows
+//   handleDatagram(state, bytes);
 
 #include "core/VarArray.h"
 #include "engine/ActionTable.h"
@@ -11,7 +15,6 @@
 
 #include <deque>
 #include <random>
-#include <string>
 #include <vector>
 
 namespace tarvex {
@@ -23,8 +26,8 @@ struct DatagramQueue {
     std::deque<std::vector<uint8_t>> waiting;
 };
 
-struct PluginState {
-    explicit PluginState(EngineWindows &windowsOfThePlugin) : windows(windowsOfThePlugin) {}
+struct EngineState {
+    explicit EngineState(EngineWindows &engineWindows) : windows(engineWindows) {}
 
     EngineWindows &windows; // borrowed: owned by the plug-in next to this state
     ObjectPtr hostHelper;   // the helper object the host passed to Init
@@ -36,13 +39,6 @@ struct PluginState {
     PreparedActions preparedActions;
     int32_t lastBeatValue = 0;
     DatagramQueue incoming;
-
-    VarArray settings;
-    bool settingsLoaded = false;
-    bool savingSettings = false;
-    // What the last project load told the host about the actions file (see OSCSaver): the
-    // host's start reads the file again right after, and the host hears of its damage once.
-    std::string actionsNotice;
 
     std::mt19937 random{std::random_device{}()};
 };
