@@ -6,7 +6,6 @@
 #include "core/Conversions.h"
 #include "store/OSCSaver.h"
 #include "toolkit/EventEdge.h"
-#include "ui/PlugInRuntime.h"
 
 #include <QHBoxLayout>
 
@@ -19,8 +18,9 @@ constexpr int IndicatorSize = 16;
 
 } // namespace
 
-frmMainOSC::frmMainOSC(PlugInRuntime &runtime, QWidget *parent)
-    : FormWindow(parent), m_runtime(runtime)
+frmMainOSC::frmMainOSC(PlugInState &state, MessageBoxes &messageBoxes, LearnModeQuery &learnMode,
+                       QWidget *parent)
+    : FormWindow(parent), m_state(state), m_messageBoxes(messageBoxes), m_learnMode(learnMode)
 {
     setWindowTitle(QStringLiteral("Tarvex"));
     buildControls();
@@ -100,7 +100,7 @@ void frmMainOSC::connectEvents()
 
 void frmMainOSC::Form_Load()
 {
-    PlugInState &state = m_runtime.state();
+    PlugInState &state = m_state;
     loadSettings(state);
     CMP = typedView(state.hostHelper);
     IP->setText(QString::fromStdString(toText(settingValue(state, setting::MainAddress))));

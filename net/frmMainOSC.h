@@ -6,13 +6,18 @@
 // The Start caption is the server state: "Start" (stopped), "Stop" (running) or
 // "Reconnecting in " and 3, 2, 1, 0 (waiting for the next attempt).
 //
-// Controls are public members and handlers public functions, so tests and the other windows
-// (learn mode borrows Winsock1 and gives it back) reach them directly; the handlers are
-// connected to Qt's signals.
+// Controls are public members and handlers public functions, so tests and the plug-in (learn
+// mode borrows Winsock1 and gives it back) reach them directly; the handlers are connected to
+// Qt's signals.
+//
+//   frmMainOSC window(state, messageBoxes, learnMode);   // what it uses, nothing more
+//   window.Form_Load();                                 // settings into the boxes, autostart
 
 #include "plugin/api/HostInterfaces.h"
+#include "store/PlugInState.h"
 #include "toolkit/ColorButton.h"
 #include "toolkit/FormWindow.h"
+#include "toolkit/MessageBoxes.h"
 #include "toolkit/Timer.h"
 #include "toolkit/Winsock.h"
 
@@ -26,16 +31,25 @@
 
 namespace tarvex {
 
-class PlugInRuntime;
-
 // The Start captions.
 inline constexpr std::string_view CaptionStart = "Start";
 inline constexpr std::string_view CaptionStop = "Stop";
 inline constexpr std::string_view CaptionReconnecting = "Reconnecting in ";
 
+// What the main window asks of the editor: whether learn mode has borrowed the socket. The
+// plug-in answers from the editor window without loading it.
+class LearnModeQuery {
+public:
+    virtual ~LearnModeQuery() = default;
+    virtual bool learnModeRunning() = 0;
+};
+
 class frmMainOSC : public FormWindow {
 public:
-    explicit frmMainOSC(PlugInRuntime &runtime, QWidget *parent = nullptr);
+    // The state, the boxes and the query are borrowed: the plug-in keeps them alive as long as
+    // the window.
+    frmMainOSC(PlugInState &state, MessageBoxes &messageBoxes, LearnModeQuery &learnMode,
+               QWidget *parent = nullptr);
     ~frmMainOSC() override;
 
     // Controls (owned by the window).
@@ -102,7 +116,9 @@ private:
     void scheduleReconnection();
     void setCaption(std::string_view caption);
 
-    PlugInRuntime &m_runtime;
+    PlugInState &m_state;
+    MessageBoxes &m_messageBoxes;
+    LearnModeQuery &m_learnMode;
     std::vector<uint8_t> m_datagram; // reused for every datagram
 };
 

@@ -5,7 +5,6 @@
 #include "engine/OSCHandler.h"
 #include "net/frmMainOSC.h"
 #include "toolkit/PortText.h"
-#include "ui/PlugInRuntime.h"
 
 #include <QPointer>
 
@@ -44,7 +43,7 @@ void frmMainOSC::listenOn(const std::string &address, const std::string &port)
                       "\"" + address +
                           "\" is no IPv4 address such as 127.0.0.1 (0.0.0.0 listens "
                           "on every interface)");
-    const bool learning = m_runtime.loadedActionsEditor() && m_runtime.learnModeOn();
+    const bool learning = m_learnMode.learnModeRunning();
     const bool moveServer = caption() == CaptionStop && !learning;
     IP->setText(QString::fromStdString(address));
     Port->setText(QString::fromStdString(port));
@@ -90,7 +89,7 @@ void frmMainOSC::startFailed(const std::string &description)
         return;
     }
     QPointer<frmMainOSC> self(this);
-    m_runtime.messageBoxes().show(startFailureText(description), MessageIcon::Critical);
+    m_messageBoxes.show(startFailureText(description), MessageIcon::Critical);
     // The box runs a nested event loop, in which the host may have unloaded this window.
     if (self)
         setCaption(CaptionStart);
@@ -151,10 +150,9 @@ void frmMainOSC::Winsock1_Error(int32_t, const std::string &)
 
 void frmMainOSC::Winsock1_DataArrival(int32_t)
 {
-    PlugInState &state = m_runtime.state();
     Winsock1->GetData(m_datagram);
     try {
-        handleDatagram(state, m_datagram);
+        handleDatagram(m_state, m_datagram);
     } catch (...) {
         // The datagram is lost; the server goes on with the next one. Nothing is shown.
     }

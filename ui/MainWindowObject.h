@@ -7,7 +7,7 @@
 //   auto server = std::dynamic_pointer_cast<ICommandServer>(runtime.mainWindowObject());
 //   server->ExecuteCommand(Variant("1234"), Variant("toggle"), {}, {}, {});
 
-#include "engine/CommandServer.h"
+#include "net/CommandServer.h"
 #include "plugin/api/HostScripting.h"
 #include "toolkit/WindowObject.h"
 

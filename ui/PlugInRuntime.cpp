@@ -40,7 +40,8 @@ PlugInRuntime::PlugInRuntime(std::unique_ptr<MessageBoxes> messageBoxes)
     : m_messageBoxes(std::move(messageBoxes))
 {
     m_mainWindow = m_windows.add(
-        "frmMainOSC", [this] { return std::make_unique<frmMainOSC>(*this); },
+        "frmMainOSC",
+        [this] { return std::make_unique<frmMainOSC>(m_state, *m_messageBoxes, *this); },
         [this](WindowRegistry &registry, WindowId id) {
             return std::make_shared<MainWindowObject>(*this, registry, id);
         });
@@ -223,6 +224,11 @@ void PlugInRuntime::showRegexSyntax()
 std::string PlugInRuntime::editorAddress()
 {
     return settingsWindow().IP->text().toStdString();
+}
+
+bool PlugInRuntime::learnModeRunning()
+{
+    return loadedActionsEditor() && learnModeOn();
 }
 
 std::string PlugInRuntime::editorPort()

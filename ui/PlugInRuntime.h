@@ -11,6 +11,7 @@
 //
 // A window is added by writing its class and registering it in the constructor.
 
+#include "net/frmMainOSC.h"
 #include "store/PlugInState.h"
 #include "toolkit/MessageBoxes.h"
 #include "toolkit/WindowObject.h"
@@ -25,10 +26,12 @@
 namespace tarvex {
 
 class frmAnalyzer;
-class frmMainOSC;
 class frmSettings;
 
-class PlugInRuntime : public EngineWindows, public SettingsBoxes, public AnalyzerContext {
+class PlugInRuntime : public EngineWindows,
+                      public SettingsBoxes,
+                      public AnalyzerContext,
+                      public LearnModeQuery {
 public:
     explicit PlugInRuntime(std::unique_ptr<MessageBoxes> messageBoxes);
     ~PlugInRuntime() override;
@@ -86,6 +89,9 @@ public:
     void closeMainSocket() override;
     void showWarning(const std::string &text) override;
     void showRegexSyntax() override;
+
+    // LearnModeQuery: learn mode runs in a loaded editor only.
+    bool learnModeRunning() override;
 
 private:
     // A window closed by its close box is unloaded once its close event is over.

@@ -1,8 +1,6 @@
 // Switching single actions by their number, as the host's cues do.
 #include "EngineFixture.h"
 
-#include "engine/CommandServer.h"
-
 using namespace tarvex;
 using namespace tarvex::test;
 
@@ -98,23 +96,4 @@ TEST_F(Activation, passesOverARowWithoutAnActivationSlotAndSwitchesTheOthers)
     EXPECT_EQ(state.actionTable.rows()[1].array(), damaged);
     EXPECT_EQ(activationOf(state, 2), "Deactivated");
     EXPECT_EQ(windows.checkedItems, (std::vector<std::pair<int, bool>>{{1, false}, {3, false}}));
-}
-
-TEST_F(Activation, anIdStoredAsTextOrAnyNumberIsSwitchedAsIts32BitNumber)
-{
-    for (const Variant &id : {Variant("42"), Variant(" 42 "), Variant("4.2e1"), Variant("42.4"),
-                              Variant::integer(42), Variant::fromDouble(42.0), Variant(42)}) {
-        SCOPED_TRACE(toText(id));
-        VarArray row = switchableRow("/a", 0, "Deactivated").array();
-        row[rowField::ActionId] = id;
-        setTable(table({Variant(row), switchableRow("/b", 43, "Deactivated")}));
-        executeCommand(state, Variant("42"), Variant("toggle"));
-        EXPECT_EQ(activationOf(state, 0), "Activated");
-        EXPECT_TRUE(isActionActivated(state, 42));
-        executeCommand(state, Variant("42"), Variant("Deactivate"));
-        EXPECT_EQ(activationOf(state, 0), "Deactivated");
-        executeCommand(state, Variant("42"), Variant("Activate"));
-        EXPECT_EQ(activationOf(state, 0), "Activated");
-        EXPECT_EQ(activationOf(state, 1), "Deactivated");
-    }
 }

@@ -2,8 +2,8 @@
 // real socket on 127.0.0.1, datagrams through the engine to the host, the receive indicator,
 // and the window as the host and the engine see it.
 
-#include "WindowFixture.h"
 #include "core/VbError.h"
+#include "support/WindowFixture.h"
 #include "toolkit/ColorButton.h"
 #include "toolkit/WindowObject.h"
 

@@ -1,7 +1,9 @@
 // The host's cues (listing and switching actions) and its project hooks, over real files.
-#include "engine/CommandServer.h"
+#include "net/CommandServer.h"
 
+#include "core/Conversions.h"
 #include "core/VbError.h"
+#include "engine/OSCHandler.h"
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
 #include "store/StoreTestSupport.h"
@@ -169,6 +171,25 @@ TEST_F(CommandServer, toggleTwiceReturnsAndOnlyTheChosenActionMoves)
     EXPECT_EQ(activation(1), "Activated");
     executeCommand(state, Variant(" 5 "), Variant("toggle"));
     EXPECT_EQ(activation(0), "Activated");
+}
+
+TEST_F(CommandServer, anIdStoredAsTextOrAnyNumberIsSwitchedAsIts32BitNumber)
+{
+    for (const Variant &id : {Variant("42"), Variant(" 42 "), Variant("4.2e1"), Variant("42.4"),
+                              Variant::integer(42), Variant::fromDouble(42.0), Variant(42)}) {
+        SCOPED_TRACE(toText(id));
+        VarArray row = switchable("/a", 0, "Deactivated").array();
+        row[rowField::ActionId] = id;
+        setTable(table({Variant(row), switchable("/b", 43, "Deactivated")}));
+        executeCommand(state, Variant("42"), Variant("toggle"));
+        EXPECT_EQ(activation(0), "Activated");
+        EXPECT_TRUE(isActionActivated(state, 42));
+        executeCommand(state, Variant("42"), Variant("Deactivate"));
+        EXPECT_EQ(activation(0), "Deactivated");
+        executeCommand(state, Variant("42"), Variant("Activate"));
+        EXPECT_EQ(activation(0), "Activated");
+        EXPECT_EQ(activation(1), "Deactivated");
+    }
 }
 
 TEST_F(CommandServer, aFirstSelectionThatIsNoNumberFailsAndChangesNothing)

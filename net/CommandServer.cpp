@@ -1,4 +1,4 @@
-#include "engine/CommandServer.h"
+#include "net/CommandServer.h"
 
 #include "core/Conversions.h"
 #include "core/VbError.h"
