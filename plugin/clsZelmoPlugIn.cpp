@@ -2,7 +2,7 @@
 
 #include "core/VbError.h"
 #include "net/frmMainOSC.h"
-#include "ui/PlugInRuntime.h"
+#include "plugin/PlugInRuntime.h"
 
 namespace tarvex {
 
@@ -34,7 +34,8 @@ VBool clsZelmoPlugIn::Enable()
 
 VBool clsZelmoPlugIn::Configure()
 {
-    m_runtime->windows().object(m_runtime->settingsWindowId())->showWindow();
+    PlugInWindows &windows = m_runtime->windows();
+    windows.show(windows.settingsWindowId());
     return VTrue;
 }
 
@@ -53,7 +54,7 @@ int32_t clsZelmoPlugIn::MessageHandle(int32_t, int32_t, int32_t)
 VBool clsZelmoPlugIn::Term()
 {
     try {
-        const std::vector<WindowId> order = m_runtime->windows().loadOrder();
+        const std::vector<WindowId> order = m_runtime->windows().registry().loadOrder();
         for (WindowId id : order)
             closeWindow(id);
     } catch (...) {
@@ -63,19 +64,18 @@ VBool clsZelmoPlugIn::Term()
 
 void clsZelmoPlugIn::closeWindow(WindowId id)
 {
-    PlugInRuntime &rt = *m_runtime;
-    WindowRegistry &windows = rt.windows();
-    if (id == rt.mainWindowId()) {
+    PlugInWindows &windows = m_runtime->windows();
+    if (id == windows.mainWindowId()) {
         try {
-            if (frmMainOSC *main = rt.loadedMainWindow())
+            if (frmMainOSC *main = windows.loadedMainWindow())
                 main->Winsock1->Close();
         } catch (...) {
         }
-    } else if (id != rt.settingsWindowId() && id != rt.analyzerWindowId()) {
+    } else if (id != windows.settingsWindowId() && id != windows.analyzerWindowId()) {
         return; // other windows are left to the registry's end
     }
     try {
-        windows.unload(id);
+        windows.registry().unload(id);
     } catch (...) {
     }
 }
@@ -88,7 +88,7 @@ ModuleInfoPtr clsZelmoPlugIn::ModuleInfo()
     ModuleInfoPtr info = host->NewModuleInfo();
     if (!info)
         raise(errc::ObjectRequired);
-    std::shared_ptr<WindowObject> window = m_runtime->mainWindowObject();
+    std::shared_ptr<WindowObject> window = m_runtime->windows().mainWindowObject();
     info->SetIdentifier(std::string(ModuleIdentifier));
     info->SetName(std::string(ModuleName));
     info->SetDescription(std::string(ModuleDescription));

@@ -48,9 +48,7 @@ VBool WindowObject::hideWindow()
 
 VBool WindowObject::showWindow()
 {
-    FormWindow &form = registry().load(m_id);
-    form.show();
-    form.raise();
+    registry().show(m_id);
     return VFalse;
 }
 

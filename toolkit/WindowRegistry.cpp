@@ -59,6 +59,14 @@ FormWindow &WindowRegistry::load(WindowId id)
     return form;
 }
 
+FormWindow &WindowRegistry::show(WindowId id)
+{
+    FormWindow &form = load(id);
+    form.show();
+    form.raise();
+    return form;
+}
+
 FormWindow *WindowRegistry::loaded(WindowId id) const
 {
     return entry(id).form.get();

@@ -55,6 +55,8 @@ public:
         return static_cast<Window *>(loaded(id));
     }
 
+    // Shows the window on top of the others, loading it first if needed.
+    FormWindow &show(WindowId id);
     // Runs Form_Unload and discards the widget; nothing when the window is not loaded.
     void unload(WindowId id);
 

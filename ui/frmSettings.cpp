@@ -7,7 +7,6 @@
 #include "core/VbError.h"
 #include "store/OSCSaver.h"
 #include "toolkit/EventEdge.h"
-#include "ui/PlugInRuntime.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,8 +36,8 @@ constexpr Column EditorColumns[] = {
 
 } // namespace
 
-frmSettings::frmSettings(PlugInRuntime &runtime, QWidget *parent)
-    : FormWindow(parent), m_runtime(runtime)
+frmSettings::frmSettings(EditorContext &context, QWidget *parent)
+    : FormWindow(parent), m_context(context)
 {
     setWindowTitle(QStringLiteral("Tarvex Einstellungen"));
     buildControls();
@@ -180,7 +179,7 @@ void frmSettings::setUpList()
 
 void frmSettings::Form_Load()
 {
-    PlugInState &state = m_runtime.state();
+    PlugInState &state = m_context.state();
     hostModule = typedView(state.hostHelper);
     m_editor = std::make_unique<ActionListEditor>(state, lvActions->list(), hostModule, [this] {
         return learnCaption() == CaptionLearnStop;
@@ -223,17 +222,17 @@ void frmSettings::Form_Resize()
 void frmSettings::Speichern_Click()
 {
     rebuildActionTable();
-    saveActionTable(m_runtime.state()); // nothing is written for an empty table
+    saveActionTable(m_context.state()); // nothing is written for an empty table
 }
 
 void frmSettings::Command1_Click()
 {
-    m_runtime.mainWindowObject()->showWindow();
+    m_context.showMainWindow();
 }
 
 void frmSettings::startAnalyzer_Click()
 {
-    m_runtime.showAnalyzer();
+    m_context.showAnalyzer();
 }
 
 void frmSettings::rebuildActionTable()

@@ -12,14 +12,17 @@
 // Timer1 (50 ms) turns the indicator green for one tick when something arrived and shows the
 // count of learned addresses.
 //
-// Controls are public members and handlers public functions, so tests and the other windows
-// reach them directly; the handlers are connected to Qt's signals.
+// Controls are public members and handlers public functions, so tests and the plug-in reach
+// them directly; the handlers are connected to Qt's signals.
+//
+//   frmSettings editor(context);   // the state, the boxes, the main socket, the two "show" calls
+//   editor.Form_Load();            // the list filled from the action table
 
 #include "plugin/api/HostInterfaces.h"
 #include "toolkit/ColorButton.h"
 #include "toolkit/FormWindow.h"
 #include "toolkit/Timer.h"
-#include "ui/ActionsEditor.h"
+#include "ui/EditorContext.h"
 #include "ui/editor/ActionListEditor.h"
 #include "ui/editor/ActionListView.h"
 
@@ -32,14 +35,13 @@
 
 namespace tarvex {
 
-class PlugInRuntime;
-
 inline constexpr std::string_view CaptionLearn = "Lernen";
 inline constexpr std::string_view CaptionLearnStop = "Stop";
 
-class frmSettings : public FormWindow, public ActionsEditor {
+class frmSettings : public FormWindow {
 public:
-    explicit frmSettings(PlugInRuntime &runtime, QWidget *parent = nullptr);
+    // `context` is borrowed: the plug-in keeps it alive as long as the window.
+    explicit frmSettings(EditorContext &context, QWidget *parent = nullptr);
     ~frmSettings() override;
 
     // Controls (owned by the window).
@@ -70,17 +72,17 @@ public:
 
     // Rebuilds the action table and writes the actions file when the table has rows.
     void Speichern_Click();
-    // Shows the main window.
     void Command1_Click();
-    // Shows the analyzer window.
     void startAnalyzer_Click();
     // The receive indicator's tick.
     void Timer1_Timer();
 
-    // ActionsEditor.
-    std::string learnCaption() const override;
-    void LearnButton_Click() override;
-    void rebuildActionTable() override;
+    // The LearnButton caption: "Lernen", or "Stop" while learn mode runs.
+    std::string learnCaption() const;
+    // Starts or stops learn mode.
+    void LearnButton_Click();
+    // Turns the list's rows back into the action table.
+    void rebuildActionTable();
 
     // The list's rules (exist while the window is loaded).
     VarArray getCommand(int16_t index);
@@ -103,7 +105,7 @@ private:
     void learnStartFailed(const std::string &description);
     void setLearnCaption(std::string_view caption);
 
-    PlugInRuntime &m_runtime;
+    EditorContext &m_context;
     std::unique_ptr<ActionListEditor> m_editor;
 };
 

@@ -3,26 +3,12 @@
 // a failed start) hands the socket back to the main window, whose server resumes.
 
 #include "core/VbError.h"
-#include "net/frmMainOSC.h"
 #include "toolkit/PortText.h"
-#include "ui/PlugInRuntime.h"
 #include "ui/frmSettings.h"
 
 #include <QPointer>
 
 namespace tarvex {
-namespace {
-
-// The attempt or the learning closed the main window's socket. Called last: the server's restart
-// may show a box, whose nested event loop may unload the editor. A main window unloaded
-// meanwhile took its socket with it, and a new one starts on its own.
-void giveSocketBack(PlugInRuntime &runtime)
-{
-    if (frmMainOSC *main = runtime.loadedMainWindow())
-        main->socketReturned();
-}
-
-} // namespace
 
 std::string frmSettings::learnCaption() const
 {
@@ -47,15 +33,13 @@ void frmSettings::startLearning()
     // The rebuild takes the type tags of new rows from the learned entries, so it runs before
     // they are cleared. Its failure is not a failed start: it goes to the caller.
     rebuildActionTable();
-    frmMainOSC &main = m_runtime.mainWindow();
-    main.lendSocket();
-    Winsock *socket = main.Winsock1;
+    Winsock *socket = &m_context.lendMainSocket();
     try {
         socket->Close();
         socket->setLocalPort(portFromText(Port->text().toStdString()));
         socket->setProtocol(Winsock::Protocol::Udp);
         OSCCount->setText(QStringLiteral("0"));
-        m_runtime.state().learnedMessages.erase();
+        m_context.state().learnedMessages.erase();
         socket->Bind(portFromText(Port->text().toStdString()), IP->text().toStdString());
         setLearnCaption(CaptionLearnStop);
         OSCCount->setText(QStringLiteral("0"));
@@ -68,14 +52,15 @@ void frmSettings::startLearning()
 void frmSettings::learnStartFailed(const std::string &description)
 {
     QPointer<frmSettings> self(this);
-    PlugInRuntime &runtime = m_runtime;
-    runtime.messageBoxes().show(description, MessageIcon::Critical);
+    EditorContext &context = m_context;
+    context.messageBoxes().show(description, MessageIcon::Critical);
     // The box runs a nested event loop, in which the host may have unloaded either window.
     if (self) {
         setLearnCaption(CaptionLearn);
         Timer1->setEnabled(false);
     }
-    giveSocketBack(runtime);
+    // Last: the server's restart may show a box, whose nested event loop may unload the editor.
+    context.returnMainSocket();
 }
 
 void frmSettings::stopLearning()
@@ -83,7 +68,7 @@ void frmSettings::stopLearning()
     Timer1->setEnabled(false);
     setLearnCaption(CaptionLearn);
     receiving->setBackColor(PureRed);
-    giveSocketBack(m_runtime);
+    m_context.returnMainSocket(); // last: a restart that fails shows a box
 }
 
 // Three datagrams within one tick make one green flash; the count is the number of distinct
@@ -95,7 +80,7 @@ void frmSettings::Timer1_Timer()
         return;
     }
     receiving->setBackColor(PureGreen);
-    const VarArray &learned = m_runtime.state().learnedMessages;
+    const VarArray &learned = m_context.state().learnedMessages;
     if (!learned.isDimensioned())
         return; // nothing to count yet: Received stays set and the next tick tries again
     OSCCount->setText(QString::number(learned.upperBound() + 1));

@@ -7,9 +7,9 @@
 #include "bench/BenchHost.h"
 
 #include "net/frmMainOSC.h"
+#include "plugin/PlugInRuntime.h"
 #include "support/ActionRows.h"
 #include "support/FreePort.h"
-#include "ui/PlugInRuntime.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -108,7 +108,7 @@ Result runTarvex(const ModeSettings &settings)
         PlugInRuntime runtime(std::make_unique<ConsoleMessageBoxes>(std::cerr));
         runtime.state().hostHelper =
             std::make_shared<BenchHelper<StampHandled>>(folder + "/show.zpr");
-        frmMainOSC &window = runtime.mainWindow();
+        frmMainOSC &window = runtime.windows().mainWindow();
         runtime.state().actionTable.replace(identityRow());
         uint16_t port = test::freeUdpPort();
         window.Port->setText(QString::number(port));

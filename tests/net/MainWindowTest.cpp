@@ -72,7 +72,7 @@ TEST_F(WindowTest, aDatagramReachesTheHostTargetAndLightsTheIndicator)
         }
     };
     // The dispatcher reads the editor's learn caption, which loads the editor with its list.
-    runtime.settingsWindow();
+    runtime.windows().settingsWindow();
     helper->log->clear();
     UdpSender(w.Winsock1->LocalPort()).send(fader(1.0f));
     ASSERT_TRUE(waitUntil([&] { return !executions().empty(); }));
@@ -236,7 +236,7 @@ TEST_F(WindowTest, theHostMayUnloadTheWindowWhileADatagramIsHandled)
     setFaderRow();
     uint16_t port = freeUdpPort();
     startOn(port);
-    std::shared_ptr<WindowObject> object = runtime.mainWindowObject();
+    std::shared_ptr<WindowObject> object = runtime.windows().mainWindowObject();
     helper->log->onCall = [&](const std::string &call) {
         if (call.rfind("Execute", 0) == 0)
             object->unloadWindow();
@@ -244,7 +244,7 @@ TEST_F(WindowTest, theHostMayUnloadTheWindowWhileADatagramIsHandled)
     UdpSender sender(port);
     sender.send(fader(1.0f));
     sender.send(fader(0.0f)); // dropped with the socket
-    ASSERT_TRUE(waitUntil([&] { return runtime.loadedMainWindow() == nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return runtime.windows().loadedMainWindow() == nullptr; }));
     processPendingEvents();
     EXPECT_EQ(executions(), Calls{"Execute Ch1 255 0 255"});
     EXPECT_EQ(object->isOpen(), VFalse);
@@ -255,20 +255,21 @@ TEST_F(WindowTest, theHostObjectSurvivesUnloadAndReloadsWithTheSettings)
 {
     uint16_t port = freeUdpPort();
     writeSettings("127.0.0.1", std::to_string(port), 1);
-    std::shared_ptr<WindowObject> object = runtime.mainWindowObject();
-    EXPECT_EQ(runtime.loadedMainWindow(), nullptr) << "the object alone loads nothing";
-    EXPECT_EQ(runtime.mainWindowHostModule(), nullptr) << "CMP is empty before the load";
+    std::shared_ptr<WindowObject> object = runtime.windows().mainWindowObject();
+    EXPECT_EQ(runtime.windows().loadedMainWindow(), nullptr) << "the object alone loads nothing";
+    EXPECT_EQ(runtime.state().windows.mainWindowHostModule(), nullptr)
+        << "CMP is empty before the load";
 
     object->showWindow();
-    ASSERT_NE(runtime.loadedMainWindow(), nullptr);
-    EXPECT_TRUE(runtime.loadedMainWindow()->isVisible());
-    EXPECT_EQ(runtime.mainWindowHostModule(), helper);
-    EXPECT_TRUE(runtime.socketOpen());
+    ASSERT_NE(runtime.windows().loadedMainWindow(), nullptr);
+    EXPECT_TRUE(runtime.windows().loadedMainWindow()->isVisible());
+    EXPECT_EQ(runtime.state().windows.mainWindowHostModule(), helper);
+    EXPECT_TRUE(runtime.state().windows.socketOpen());
     object->unloadWindow();
-    EXPECT_EQ(runtime.loadedMainWindow(), nullptr);
+    EXPECT_EQ(runtime.windows().loadedMainWindow(), nullptr);
 
     // Touching the window again loads a fresh one, which starts again (autostart).
-    EXPECT_EQ(runtime.mainPort(), std::to_string(port));
+    EXPECT_EQ(runtime.state().settingsBoxes.mainPort(), std::to_string(port));
     EXPECT_EQ(window().caption(), "Stop");
     EXPECT_EQ(object->isOpen(), VTrue);
 }

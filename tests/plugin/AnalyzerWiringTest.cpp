@@ -15,12 +15,12 @@ namespace {
 
 class AnalyzerWiringTest : public PlugInTest {
 protected:
-    frmAnalyzer *analyzer() { return runtime().loadedAnalyzer(); }
+    frmAnalyzer *analyzer() { return runtime().windows().loadedAnalyzer(); }
     // Starts the server and notes when the main window has handled a datagram.
     uint16_t startNoting()
     {
         const uint16_t port = startServer();
-        Winsock &socket = *runtime().mainWindow().Winsock1;
+        Winsock &socket = *runtime().windows().mainWindow().Winsock1;
         auto handle = socket.onDataArrival;
         socket.onDataArrival = [this, handle](int32_t bytes) {
             handle(bytes);
@@ -55,7 +55,7 @@ public:
 TEST_F(AnalyzerWiringTest, theEngineFeedsTheAnalyzerOnlyWhileLearnModeIsArmed)
 {
     const uint16_t port = startNoting();
-    runtime().showAnalyzer();
+    showAnalyzer();
     ASSERT_TRUE(analyzer() && analyzer()->isVisible() && analyzer()->AnalyzerOpen);
 
     deliver(port, "/quiet");
@@ -73,10 +73,11 @@ TEST_F(AnalyzerWiringTest, aClosedAnalyzerIsDiscardedAndLearnModeBringsAFreshHid
 {
     startNoting();
     const uint16_t port = armLearnMode();
-    runtime().showAnalyzer();
+    showAnalyzer();
     frmAnalyzer *first = analyzer();
     first->close();
-    EXPECT_FALSE(runtime().analyzerOpen()); // closed, not yet discarded: the engine feeds nothing
+    EXPECT_FALSE(runtime().state().windows.analyzerOpen()); // closed, not yet discarded: the engine
+                                                            // feeds nothing
     ASSERT_TRUE(waitUntil([&] { return analyzer() == nullptr; }));
 
     // The next datagram in learn mode asks for the analyzer again: a fresh one, hidden.
@@ -90,7 +91,7 @@ TEST_F(AnalyzerWiringTest, anInvalidPatternWarnsThenDisarmsLearnModeAndTheServer
 {
     const uint16_t serverPort = startNoting();
     const uint16_t port = armLearnMode();
-    runtime().showAnalyzer();
+    showAnalyzer();
     analyzer()->Filter->setText("(");
     analyzer()->refresh_Click();
     boxes->onShow = [this](const ShownBox &) {
@@ -106,8 +107,8 @@ TEST_F(AnalyzerWiringTest, anInvalidPatternWarnsThenDisarmsLearnModeAndTheServer
     // the server listens on its own port again.
     EXPECT_EQ(events, std::vector<std::string>{"box, socket open, learning"});
     EXPECT_FALSE(learning());
-    EXPECT_EQ(runtime().mainWindow().caption(), "Stop");
-    EXPECT_EQ(runtime().mainWindow().Winsock1->LocalPort(), serverPort);
+    EXPECT_EQ(runtime().windows().mainWindow().caption(), "Stop");
+    EXPECT_EQ(runtime().windows().mainWindow().Winsock1->LocalPort(), serverPort);
     deliver(serverPort, "/after");
 }
 
@@ -116,28 +117,31 @@ TEST_F(AnalyzerWiringTest, learnModeStoppedDuringTheWarningLeavesTheResumedServe
 {
     const uint16_t serverPort = startNoting();
     const uint16_t port = armLearnMode();
-    runtime().showAnalyzer();
+    showAnalyzer();
     analyzer()->Filter->setText("(");
     analyzer()->refresh_Click();
-    boxes->onShow = [this](const ShownBox &) { runtime().settingsWindow().LearnButton_Click(); };
+    boxes->onShow = [this](const ShownBox &) {
+        runtime().windows().settingsWindow().LearnButton_Click();
+    };
 
     deliver(port, "/x");
     EXPECT_FALSE(learning());
-    EXPECT_EQ(runtime().mainWindow().caption(), "Stop");
-    EXPECT_EQ(runtime().mainWindow().Winsock1->LocalPort(), serverPort);
+    EXPECT_EQ(runtime().windows().mainWindow().caption(), "Stop");
+    EXPECT_EQ(runtime().windows().mainWindow().Winsock1->LocalPort(), serverPort);
     EXPECT_TRUE(socketOpen());
 }
 
 TEST_F(AnalyzerWiringTest, syntaxHelpIsModelessAndClosingItDiscardsIt)
 {
-    runtime().showAnalyzer();
+    showAnalyzer();
     analyzer()->hilfe_Click();
-    FormWindow *help = windows().loaded(runtime().regexSyntaxWindowId());
+    FormWindow *help = windows().loaded(runtime().windows().regexSyntaxWindowId());
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_FALSE(help->isModal());
     help->close();
-    EXPECT_TRUE(waitUntil([&] { return !windows().loaded(runtime().regexSyntaxWindowId()); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return !windows().loaded(runtime().windows().regexSyntaxWindowId()); }));
     EXPECT_NE(analyzer(), nullptr);
 }
 
@@ -147,12 +151,12 @@ TEST_F(AnalyzerWiringTest, messageBoxesGoToTheHostFirst)
     ObjectPtr helperObject = taking;
     plugIn.plugin().Init("Host", "", helperObject);
 
-    runtime().showWarning("taken");
+    runtime().analyzerContext().showWarning("taken");
     EXPECT_EQ(taking->offered, std::vector<std::string>{"taken"});
     EXPECT_TRUE(boxes->boxes.empty());
 
     taking->take = false;
-    runtime().showWarning("left");
+    runtime().analyzerContext().showWarning("left");
     ASSERT_EQ(boxes->boxes.size(), 1u);
     EXPECT_EQ(boxes->boxes[0].text, "left");
     EXPECT_EQ(boxes->boxes[0].icon, MessageIcon::Exclamation);

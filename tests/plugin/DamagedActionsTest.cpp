@@ -95,7 +95,8 @@ private:
         EXPECT_EQ(scripting.learnCaption(), "Lernen");
         EXPECT_EQ(m_plugIn.plugin().Configure(), VTrue);
         outcome.tableRows = m_plugIn.runtime().state().actionTable.rows().size();
-        outcome.listRows = m_plugIn.runtime().settingsWindow().lvActions->list()->rowCount() - 1;
+        outcome.listRows =
+            m_plugIn.runtime().windows().settingsWindow().lvActions->list()->rowCount() - 1;
         TempFolder other(fastFolder());
         m_helper->setBaseFilename(other.path("show.tarvex"));
         tool().SaveProjectData();
@@ -111,7 +112,7 @@ private:
     ByteVector m_actions;
     std::shared_ptr<ModuleInfoHelper> m_helper = std::make_shared<ModuleInfoHelper>();
     clsZelmoPlugIn m_plugIn{std::make_unique<RecordingMessageBoxes>()};
-    std::shared_ptr<WindowObject> m_main = m_plugIn.runtime().mainWindowObject();
+    std::shared_ptr<WindowObject> m_main = m_plugIn.runtime().windows().mainWindowObject();
 };
 
 } // namespace

@@ -20,7 +20,7 @@ Variant switchable(const std::string &address, int32_t id, const std::string &ac
 
 class MainWindowObjectTest : public PlugInTest {
 protected:
-    std::shared_ptr<WindowObject> object() { return runtime().mainWindowObject(); }
+    std::shared_ptr<WindowObject> object() { return runtime().windows().mainWindowObject(); }
     ICommandServer &server() { return *std::dynamic_pointer_cast<ICommandServer>(object()); }
     IZelmoTool &tool() { return *std::dynamic_pointer_cast<IZelmoTool>(object()); }
     IHostScripting &scripting() { return *std::dynamic_pointer_cast<IHostScripting>(object()); }
@@ -57,7 +57,7 @@ TEST_F(MainWindowObjectTest, listsTheProjectsActionsWithoutLoadingTheMainWindow)
               (Entries{{"Deaktivieren", "Deactivate"},
                        {"Aktivieren", "Activate"},
                        {"Toggeln", "toggle"}}));
-    EXPECT_EQ(runtime().loadedMainWindow(), nullptr);
+    EXPECT_EQ(runtime().windows().loadedMainWindow(), nullptr);
 }
 
 TEST_F(MainWindowObjectTest, executeSwitchesByTheExactCommandAndFailsOnANonNumber)
@@ -83,7 +83,7 @@ TEST_F(MainWindowObjectTest, projectLoadClosesTheEditorAndRereadsTheFile)
     runtime().state().actionTable.replace(table({switchable("/old", 1, "Activated")}));
 
     tool().LoadProjectData();
-    EXPECT_EQ(runtime().loadedActionsEditor(), nullptr);
+    EXPECT_EQ(runtime().windows().loadedSettingsWindow(), nullptr);
     ASSERT_EQ(runtime().state().actionTable.rows().upperBound(), 0);
     EXPECT_EQ(address(0), "/new");
 }
@@ -95,7 +95,7 @@ TEST_F(MainWindowObjectTest, projectSaveWritesSettingsAndTheActionsOnlyForANonEm
     EXPECT_FALSE(fileExists(actionsFile()));
 
     // The editor's rows become the table: here the rows it was filled with when it loaded.
-    windows().unload(runtime().settingsWindowId());
+    windows().unload(runtime().windows().settingsWindowId());
     runtime().state().actionTable.replace(table({switchable("/saved", 4, "Activated")}));
     tool().SaveProjectData();
     VarArray actions;
@@ -125,8 +125,8 @@ TEST_F(MainWindowObjectTest, askToSaveAnswersWhetherAProjectSaveWouldChangeTheFi
     writeArrayFile(actionsFile(),
                    table({switchable("/a", 11, "Activated"), switchable("/b", 12, "Deactivated")}));
     object()->loadWindow(); // a new project: the settings file is created
-    frmMainOSC &main = runtime().mainWindow();
-    frmSettings &editor = runtime().settingsWindow();
+    frmMainOSC &main = runtime().windows().mainWindow();
+    frmSettings &editor = runtime().windows().settingsWindow();
     ListWidgetPtr list = editor.lvActions->list();
     auto unsaved = [&] { return tool().AskToSaveProjectData() == VTrue; };
     EXPECT_FALSE(unsaved());
@@ -182,18 +182,18 @@ TEST_F(MainWindowObjectTest, askToSaveAnswersWhetherAProjectSaveWouldChangeTheFi
     tool().SaveProjectData();
 
     // With the editor unloaded, its rows are the table's; asking does not load it.
-    windows().unload(runtime().settingsWindowId());
+    windows().unload(runtime().windows().settingsWindowId());
     EXPECT_FALSE(unsaved());
-    EXPECT_EQ(runtime().loadedSettingsWindow(), nullptr);
+    EXPECT_EQ(runtime().windows().loadedSettingsWindow(), nullptr);
     cue();
-    windows().unload(runtime().settingsWindowId());
+    windows().unload(runtime().windows().settingsWindowId());
     EXPECT_TRUE(unsaved());
 }
 
 TEST_F(MainWindowObjectTest, scriptingPressesTheTwoButtonsAndReadsTheirCaptions)
 {
-    runtime().mainWindow().IP->setText("127.0.0.1");
-    runtime().mainWindow().Port->setText(QString::number(freeUdpPort()));
+    runtime().windows().mainWindow().IP->setText("127.0.0.1");
+    runtime().windows().mainWindow().Port->setText(QString::number(freeUdpPort()));
     EXPECT_EQ(scripting().serverCaption(), "Start");
     scripting().pressStart();
     EXPECT_EQ(scripting().serverCaption(), "Stop");
@@ -202,7 +202,7 @@ TEST_F(MainWindowObjectTest, scriptingPressesTheTwoButtonsAndReadsTheirCaptions)
     EXPECT_EQ(scripting().serverCaption(), "Start");
 
     EXPECT_EQ(scripting().learnCaption(), "Lernen");
-    runtime().settingsWindow().Port->setText(QString::number(freeUdpPort()));
+    runtime().windows().settingsWindow().Port->setText(QString::number(freeUdpPort()));
     scripting().pressLearn();
     EXPECT_EQ(scripting().learnCaption(), "Stop");
 }

@@ -2,7 +2,7 @@
 #include "PlugInFixture.h"
 
 #include "core/VbError.h"
-#include "ui/MainWindowObject.h"
+#include "plugin/MainWindowObject.h"
 #include "ui/analyzer/frmAnalyzer.h"
 
 #include <regex>
@@ -52,11 +52,11 @@ TEST_F(PlugInTest, moduleInfoSetsItsFourteenValuesInOrderWithoutLoadingTheMainWi
         EXPECT_EQ(info->flag(flag), VTrue) << flag;
     EXPECT_EQ(info->setting(), 2);
     EXPECT_EQ(info->mainWindowName(), "frmMainOSC");
-    EXPECT_EQ(info->mainWindow(), runtime().mainWindowObject());
+    EXPECT_EQ(info->mainWindow(), runtime().windows().mainWindowObject());
     EXPECT_EQ(info->commandServer(), info->mainWindow());
     EXPECT_TRUE(std::dynamic_pointer_cast<ICommandServer>(info->commandServer()));
     EXPECT_EQ(info->codes(), (std::vector<int32_t>{3, 15, 9}));
-    EXPECT_EQ(runtime().loadedMainWindow(), nullptr);
+    EXPECT_EQ(runtime().windows().loadedMainWindow(), nullptr);
 }
 
 TEST_F(PlugInTest, moduleInfoTwiceGivesTwoObjectsWithTheSameContents)
@@ -82,12 +82,12 @@ TEST_F(PlugInTest, moduleInfoWithoutAHostThatMakesOneFails)
 TEST_F(PlugInTest, configureShowsTheEditorModeless)
 {
     EXPECT_EQ(plugIn.plugin().Configure(), VTrue);
-    FormWindow *editor = windows().loaded(runtime().settingsWindowId());
+    FormWindow *editor = windows().loaded(runtime().windows().settingsWindowId());
     ASSERT_NE(editor, nullptr);
     EXPECT_TRUE(editor->isVisible());
     EXPECT_FALSE(editor->isModal());
     EXPECT_EQ(plugIn.plugin().Configure(), VTrue); // once more: the same window
-    EXPECT_EQ(windows().loaded(runtime().settingsWindowId()), editor);
+    EXPECT_EQ(windows().loaded(runtime().windows().settingsWindowId()), editor);
 }
 
 TEST_F(PlugInTest, termWithNothingLoadedDoesNothing)
@@ -100,29 +100,30 @@ TEST_F(PlugInTest, termWithNothingLoadedDoesNothing)
 TEST_F(PlugInTest, termClosesTheSocketBeforeTheMainWindowGoes)
 {
     const uint16_t port = startServer();
-    runtime().mainWindowObject()->showWindow(); // only a shown window notes its hide
+    runtime().windows().mainWindowObject()->showWindow(); // only a shown window notes its hide
     ASSERT_TRUE(socketOpen());
-    watchHides(runtime().mainWindowId());
+    watchHides(runtime().windows().mainWindowId());
 
     EXPECT_EQ(plugIn.plugin().Term(), VTrue);
     EXPECT_EQ(events, std::vector<std::string>{"hide frmMainOSC (socket closed)"});
-    EXPECT_EQ(runtime().loadedMainWindow(), nullptr);
+    EXPECT_EQ(runtime().windows().loadedMainWindow(), nullptr);
     EXPECT_TRUE(canBindUdp(port));
 }
 
 TEST_F(PlugInTest, termUnloadsEditorMainWindowAndAnalyzerInLoadOrderAndLeavesTheHelp)
 {
-    runtime().showAnalyzer();
+    showAnalyzer();
     plugIn.plugin().Configure();
-    runtime().mainWindowObject()->showWindow();
-    runtime().showRegexSyntax();
+    runtime().windows().mainWindowObject()->showWindow();
+    runtime().analyzerContext().showRegexSyntax();
     for (WindowId id : windows().loadOrder())
         watchHides(id);
 
     EXPECT_EQ(plugIn.plugin().Term(), VTrue);
     EXPECT_EQ(events, (std::vector<std::string>{"hide frmAnalyzer", "hide frmSettings",
                                                 "hide frmMainOSC (socket closed)"}));
-    EXPECT_EQ(windows().loadOrder(), std::vector<WindowId>{runtime().regexSyntaxWindowId()});
+    EXPECT_EQ(windows().loadOrder(),
+              std::vector<WindowId>{runtime().windows().regexSyntaxWindowId()});
 }
 
 TEST_F(PlugInTest, theHostsWindowObjectFailsOnceThePlugInIsGone)
@@ -130,7 +131,7 @@ TEST_F(PlugInTest, theHostsWindowObjectFailsOnceThePlugInIsGone)
     std::shared_ptr<WindowObject> window;
     {
         clsZelmoPlugIn other{std::make_unique<RecordingMessageBoxes>()};
-        window = other.runtime().mainWindowObject();
+        window = other.runtime().windows().mainWindowObject();
     }
     auto server = std::dynamic_pointer_cast<ICommandServer>(window);
     ASSERT_TRUE(server);

@@ -5,6 +5,7 @@
 
 #include "host/HostModuleInfo.h"
 #include "net/frmMainOSC.h"
+#include "plugin/PlugInRuntime.h"
 #include "plugin/api/HostScripting.h"
 #include "plugin/clsZelmoPlugIn.h"
 #include "store/StoreTestSupport.h"
@@ -12,8 +13,6 @@
 #include "support/QtWait.h"
 #include "support/RecordingMessageBoxes.h"
 #include "toolkit/FormWindow.h"
-#include "ui/ActionsEditor.h"
-#include "ui/PlugInRuntime.h"
 #include "ui/frmSettings.h"
 
 #include <QEvent>
@@ -55,12 +54,16 @@ protected:
     }
 
     PlugInRuntime &runtime() { return plugIn.runtime(); }
-    WindowRegistry &windows() { return runtime().windows(); }
+    WindowRegistry &windows() { return runtime().windows().registry(); }
+    // What the editor's "Analyzer" button does.
+    void showAnalyzer() { runtime().windows().show(runtime().windows().analyzerWindowId()); }
     // Logs the hides of a loaded window.
     void watchHides(WindowId id)
     {
         FormWindow *window = windows().loaded(id);
-        frmMainOSC *main = id == runtime().mainWindowId() ? runtime().loadedMainWindow() : nullptr;
+        frmMainOSC *main = id == runtime().windows().mainWindowId()
+                               ? runtime().windows().loadedMainWindow()
+                               : nullptr;
         auto *log = new HideLog(events, [main] {
             if (!main)
                 return std::string();
@@ -75,7 +78,7 @@ protected:
     uint16_t armLearnMode()
     {
         const uint16_t port = freeUdpPort();
-        frmSettings &editor = runtime().settingsWindow();
+        frmSettings &editor = runtime().windows().settingsWindow();
         editor.IP->setText("127.0.0.1");
         editor.Port->setText(QString::number(port));
         editor.LearnButton_Click();
@@ -83,21 +86,21 @@ protected:
     }
     bool learning()
     {
-        const ActionsEditor *editor = runtime().loadedActionsEditor();
+        const frmSettings *editor = runtime().windows().loadedSettingsWindow();
         return editor && editor->learnCaption() == "Stop";
     }
     bool socketOpen()
     {
-        frmMainOSC *main = runtime().loadedMainWindow();
+        frmMainOSC *main = runtime().windows().loadedMainWindow();
         return main && main->Winsock1->State() != Winsock::sckClosed;
     }
     // Binds the main window's server to a free port on 127.0.0.1 and starts it.
     uint16_t startServer()
     {
         const uint16_t port = freeUdpPort();
-        runtime().mainWindow().IP->setText("127.0.0.1");
-        runtime().mainWindow().Port->setText(QString::number(port));
-        runtime().mainWindow().Start_Click();
+        runtime().windows().mainWindow().IP->setText("127.0.0.1");
+        runtime().windows().mainWindow().Port->setText(QString::number(port));
+        runtime().windows().mainWindow().Start_Click();
         return port;
     }
 

@@ -4,6 +4,7 @@
 
 #include "core/Conversions.h"
 #include "net/frmMainOSC.h"
+#include "plugin/PlugInRuntime.h"
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
 #include "store/StoreTestSupport.h"
@@ -12,7 +13,6 @@
 #include "support/OscBuilder.h"
 #include "support/QtWait.h"
 #include "support/RecordingMessageBoxes.h"
-#include "ui/PlugInRuntime.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ protected:
                                            Variant::integer(autostart)}));
     }
 
-    frmMainOSC &window() { return runtime.mainWindow(); }
+    frmMainOSC &window() { return runtime.windows().mainWindow(); }
     // One row: /fader1 with a float in 0..1 runs target Ch1 with 0..255.
     void setFaderRow()
     {

@@ -26,7 +26,7 @@ protected:
         helper->factory->drawTargets = true;
     }
 
-    frmSettings &editor() { return runtime.settingsWindow(); }
+    frmSettings &editor() { return runtime.windows().settingsWindow(); }
     ListWidgetPtr list() { return editor().lvActions->list(); }
     std::string cell(int position, int column)
     {
@@ -163,17 +163,17 @@ TEST_F(SettingsWindowTest, addressAndPortComeFromTheirSettingsSlots)
         folder.path("TarvexSettings.dat"),
         VarArray::ofValues({Variant("Version 3"), Variant("127.0.0.1"), Variant("9000"),
                             Variant("127.0.0.2"), Variant("9001"), Variant::integer(0)}));
-    EXPECT_EQ(runtime.editorAddress(), "127.0.0.2");
-    EXPECT_EQ(runtime.editorPort(), "9001");
+    EXPECT_EQ(runtime.state().settingsBoxes.editorAddress(), "127.0.0.2");
+    EXPECT_EQ(runtime.state().settingsBoxes.editorPort(), "9001");
 }
 
 TEST_F(SettingsWindowTest, whileTheSettingsAreSavedTheLoadLeavesTheListEmpty)
 {
     setFaderRow();
     runtime.state().savingSettings = true;
-    EXPECT_EQ(runtime.editorPort(), "12345");
+    EXPECT_EQ(runtime.state().settingsBoxes.editorPort(), "12345");
     EXPECT_EQ(list()->rowCount(), 0);
-    EXPECT_EQ(runtime.actionListItemCount(), 0);
+    EXPECT_EQ(runtime.state().windows.actionListItemCount(), 0);
 }
 
 TEST_F(SettingsWindowTest, learningCountsTheDistinctAddressesOnTheIndicatorTick)
@@ -181,7 +181,7 @@ TEST_F(SettingsWindowTest, learningCountsTheDistinctAddressesOnTheIndicatorTick)
     const uint16_t port = startLearning();
     frmSettings &w = editor();
     EXPECT_EQ(w.learnCaption(), "Stop");
-    EXPECT_TRUE(runtime.learnModeOn());
+    EXPECT_TRUE(runtime.state().windows.learnModeOn());
     EXPECT_TRUE(w.Timer1->enabled());
     EXPECT_EQ(window().Winsock1->LocalPort(), port);
     EXPECT_TRUE(socketOpen());
@@ -200,7 +200,7 @@ TEST_F(SettingsWindowTest, learningCountsTheDistinctAddressesOnTheIndicatorTick)
     w.Timer1_Timer();
     w.LearnButton_Click();
     EXPECT_EQ(w.learnCaption(), "Lernen");
-    EXPECT_FALSE(runtime.learnModeOn());
+    EXPECT_FALSE(runtime.state().windows.learnModeOn());
     EXPECT_FALSE(w.Timer1->enabled());
     EXPECT_EQ(w.receiving->backColor(), PureRed);
     EXPECT_FALSE(socketOpen());
@@ -255,10 +255,10 @@ TEST_F(SettingsWindowTest, endingLearnModeStartsARunningServerAgainOnItsOwnPort)
 TEST_F(SettingsWindowTest, unloadingWhileLearningLeavesTheSocketAndANewLoadStartsIdle)
 {
     const uint16_t port = startLearning();
-    runtime.windows().unload(runtime.settingsWindowId());
+    runtime.windows().registry().unload(runtime.windows().settingsWindowId());
     EXPECT_TRUE(socketOpen());
     EXPECT_EQ(window().Winsock1->LocalPort(), port);
-    EXPECT_FALSE(runtime.learnModeOn()); // loads a fresh editor
+    EXPECT_FALSE(runtime.state().windows.learnModeOn()); // loads a fresh editor
     EXPECT_EQ(editor().learnCaption(), "Lernen");
     EXPECT_FALSE(editor().Timer1->enabled());
 }
@@ -266,7 +266,7 @@ TEST_F(SettingsWindowTest, unloadingWhileLearningLeavesTheSocketAndANewLoadStart
 TEST_F(SettingsWindowTest, aTickWithNothingLearnedYetKeepsTheFlagAndTheCount)
 {
     frmSettings &w = editor();
-    runtime.setReceived();
+    runtime.state().windows.setReceived();
     EXPECT_TRUE(w.Received);
     w.Timer1_Timer();
     EXPECT_EQ(w.receiving->backColor(), PureGreen);
@@ -324,7 +324,7 @@ TEST_F(SettingsWindowTest, rowsBuiltInTheEditorAreSavedAndComeBackAfterAReload)
     ASSERT_EQ(list()->rowCount(), 3);
     EXPECT_EQ(cells(1, 0, 9),
               (Texts{"/fader1", "1. Float", "any", "-", "0.25", "0.75", "0", "255", "0", "255"}));
-    EXPECT_EQ(runtime.actionListItemCount(), 3);
+    EXPECT_EQ(runtime.state().windows.actionListItemCount(), 3);
     const std::vector<Texts> built = allRows();
 
     editor().Speichern_Click();
@@ -333,8 +333,8 @@ TEST_F(SettingsWindowTest, rowsBuiltInTheEditorAreSavedAndComeBackAfterAReload)
     EXPECT_EQ(saved, runtime.state().actionTable.rows());
     ASSERT_EQ(saved.size(), 2u);
 
-    runtime.windows().unload(runtime.settingsWindowId());
-    EXPECT_EQ(runtime.loadedSettingsWindow(), nullptr);
+    runtime.windows().registry().unload(runtime.windows().settingsWindowId());
+    EXPECT_EQ(runtime.windows().loadedSettingsWindow(), nullptr);
     EXPECT_EQ(allRows(), built);
 
     // A new plug-in life reads the file and shows the same rows.
@@ -344,7 +344,7 @@ TEST_F(SettingsWindowTest, rowsBuiltInTheEditorAreSavedAndComeBackAfterAReload)
     secondHelper->factory->drawTargets = true;
     PlugInRuntime second(std::make_unique<RecordingMessageBoxes>());
     second.state().hostHelper = secondHelper;
-    frmSettings &again = second.settingsWindow();
+    frmSettings &again = second.windows().settingsWindow();
     std::vector<Texts> reread;
     for (int position = 1; position <= again.lvActions->list()->rowCount(); ++position) {
         ListRowPtr row = again.lvActions->list()->row(position);
@@ -418,23 +418,24 @@ TEST_F(SettingsWindowTest, aRowBuiltAndSavedRunsWhenItsMessageArrives)
 TEST_F(SettingsWindowTest, theEngineSwitchesTheRowsCheckBoxes)
 {
     setFaderRow();
-    ASSERT_EQ(runtime.actionListItemCount(), 2);
-    runtime.setActionListItemChecked(1, false);
+    ASSERT_EQ(runtime.state().windows.actionListItemCount(), 2);
+    runtime.state().windows.setActionListItemChecked(1, false);
     EXPECT_FALSE(list()->row(1)->checked());
-    runtime.setActionListItemChecked(1, true);
+    runtime.state().windows.setActionListItemChecked(1, true);
     EXPECT_TRUE(list()->row(1)->checked());
 }
 
 TEST_F(SettingsWindowTest, theHostsWindowObjectLoadsShowsAndUnloadsTheEditor)
 {
-    std::shared_ptr<WindowObject> object = runtime.windows().object(runtime.settingsWindowId());
+    std::shared_ptr<WindowObject> object =
+        runtime.windows().registry().object(runtime.windows().settingsWindowId());
     EXPECT_EQ(object->isOpen(), VFalse);
     object->loadWindow();
     EXPECT_EQ(object->isOpen(), VTrue);
-    ASSERT_NE(runtime.loadedSettingsWindow(), nullptr);
-    EXPECT_FALSE(runtime.loadedSettingsWindow()->isVisible());
+    ASSERT_NE(runtime.windows().loadedSettingsWindow(), nullptr);
+    EXPECT_FALSE(runtime.windows().loadedSettingsWindow()->isVisible());
     object->showWindow();
-    EXPECT_TRUE(runtime.loadedSettingsWindow()->isVisible());
+    EXPECT_TRUE(runtime.windows().loadedSettingsWindow()->isVisible());
     object->unloadWindow();
     EXPECT_EQ(object->isOpen(), VFalse);
 }
@@ -455,8 +456,8 @@ TEST_F(SettingsWindowTest, theListFollowsTheWindowsSize)
 TEST_F(SettingsWindowTest, theMainWindowButtonShowsTheMainWindow)
 {
     editor().Command1_Click();
-    ASSERT_NE(runtime.loadedMainWindow(), nullptr);
-    EXPECT_TRUE(runtime.loadedMainWindow()->isVisible());
+    ASSERT_NE(runtime.windows().loadedMainWindow(), nullptr);
+    EXPECT_TRUE(runtime.windows().loadedMainWindow()->isVisible());
 }
 
 } // namespace

@@ -1,19 +1,18 @@
 #pragma once
 // MainWindowObject: the main window frmMainOSC as the host holds it. Besides the window itself it
 // is the plug-in's command server and project hooks, and the host program's scripting handle.
-// Each member forwards to the engine's command server or to the windows; a failure leaves the
-// member as an exception, which the host takes as the call's failure.
+// Each member forwards to the command server or to the windows; a failure leaves the member as
+// an exception, which the host takes as the call's failure.
 //
-//   auto server = std::dynamic_pointer_cast<ICommandServer>(runtime.mainWindowObject());
+//   auto server = std::dynamic_pointer_cast<ICommandServer>(windows.mainWindowObject());
 //   server->ExecuteCommand(Variant("1234"), Variant("toggle"), {}, {}, {});
 
 #include "net/CommandServer.h"
+#include "plugin/PlugInWindows.h"
 #include "plugin/api/HostScripting.h"
 #include "toolkit/WindowObject.h"
 
 namespace tarvex {
-
-class PlugInRuntime;
 
 class MainWindowObject : public WindowObject,
                          public ICommandServer,
@@ -21,7 +20,9 @@ class MainWindowObject : public WindowObject,
                          public IHostScripting,
                          public IHostListening {
 public:
-    MainWindowObject(PlugInRuntime &runtime, WindowRegistry &registry, WindowId id);
+    // The state and the windows are borrowed: valid while the registry is attached.
+    MainWindowObject(PlugInState &state, PlugInWindows &windows, WindowRegistry &registry,
+                     WindowId id);
 
     // ICommandServer, in slot order.
     std::string Name() override;
@@ -51,10 +52,13 @@ public:
     void listen(const std::string &address, const std::string &port) override;
 
 private:
-    // The runtime, or error 91 once the plug-in has ended (the host may hold the object longer).
-    PlugInRuntime &runtime();
+    // The state and the windows, or error 91 once the plug-in has ended (the host may hold the
+    // object longer).
+    PlugInState &state();
+    PlugInWindows &windows();
 
-    PlugInRuntime *m_runtime; // borrowed; valid while the registry is attached
+    PlugInState &m_state;
+    PlugInWindows &m_windows;
 };
 
 } // namespace tarvex

@@ -1,0 +1,154 @@
+#include "plugin/MainWindowObject.h"
+
+#include "net/frmMainOSC.h"
+#include "ui/frmSettings.h"
+
+namespace tarvex {
+namespace {
+
+// The editor as the project hooks need it.
+class EditorForProject : public ProjectWindows {
+public:
+    explicit EditorForProject(PlugInWindows &windows) : m_windows(windows) {}
+    bool editorLoaded() override { return m_windows.loadedSettingsWindow() != nullptr; }
+    void unloadEditor() override { m_windows.registry().unload(m_windows.settingsWindowId()); }
+    void rebuildActionTable() override { m_windows.settingsWindow().rebuildActionTable(); }
+
+private:
+    PlugInWindows &m_windows;
+};
+
+// What a save would take from the windows: only windows that are loaded are read, so asking
+// loads none.
+class WindowsForSaveQuestion : public SaveQuestionWindows {
+public:
+    WindowsForSaveQuestion(const PlugInState &state, PlugInWindows &windows)
+        : m_state(state), m_windows(windows)
+    {}
+    WindowSettings settingsToSave() override
+    {
+        WindowSettings values = shownSettings(m_state.settings);
+        if (const frmMainOSC *main = m_windows.loadedMainWindow()) {
+            values.mainAddress = main->IP->text().toStdString();
+            values.mainPort = main->Port->text().toStdString();
+            values.autostart = main->chkAutostart->isChecked();
+        }
+        if (const frmSettings *editor = m_windows.loadedSettingsWindow()) {
+            values.editorAddress = editor->IP->text().toStdString();
+            values.editorPort = editor->Port->text().toStdString();
+        }
+        return values;
+    }
+    std::optional<VarArray> tableToSave() override
+    {
+        frmSettings *editor = m_windows.loadedSettingsWindow();
+        if (!editor)
+            return m_state.actionTable.rows();
+        return editor->listEditor().tableToSave();
+    }
+
+private:
+    const PlugInState &m_state;
+    PlugInWindows &m_windows;
+};
+
+} // namespace
+
+MainWindowObject::MainWindowObject(PlugInState &state, PlugInWindows &windows,
+                                   WindowRegistry &registry, WindowId id)
+    : WindowObject(registry, id), m_state(state), m_windows(windows)
+{}
+
+PlugInState &MainWindowObject::state()
+{
+    registry(); // raises error 91 once the registry (and with it the plug-in) is gone
+    return m_state;
+}
+
+PlugInWindows &MainWindowObject::windows()
+{
+    registry();
+    return m_windows;
+}
+
+std::string MainWindowObject::Name()
+{
+    return std::string(CommandServerName);
+}
+
+OptionListPtr MainWindowObject::GetFirstOptions()
+{
+    return getFirstOptions(state());
+}
+
+OptionListPtr MainWindowObject::GetSecondOptions(const Variant &)
+{
+    return getSecondOptions(state());
+}
+
+Variant MainWindowObject::ExecuteCommand(const Variant &firstSelection,
+                                         const Variant &secondSelection, const Variant &,
+                                         const Variant &, const Variant &)
+{
+    executeCommand(state(), firstSelection, secondSelection);
+    return Variant();
+}
+
+void MainWindowObject::ClearProjectData() {}
+
+void MainWindowObject::LoadProjectData()
+{
+    EditorForProject editor(windows());
+    loadProjectData(state(), editor);
+}
+
+void MainWindowObject::SaveProjectData()
+{
+    EditorForProject editor(windows());
+    saveProjectData(state(), editor);
+}
+
+VBool MainWindowObject::AskToSaveProjectData()
+{
+    WindowsForSaveQuestion question(state(), windows());
+    return toVBool(hasUnsavedChanges(state(), question));
+}
+
+void MainWindowObject::SetViewMode(int32_t) {}
+
+void MainWindowObject::pressStart()
+{
+    windows().mainWindow().Start_Click();
+}
+
+void MainWindowObject::pressLearn()
+{
+    windows().settingsWindow().LearnButton_Click();
+}
+
+std::string MainWindowObject::serverCaption()
+{
+    return windows().mainWindow().caption();
+}
+
+std::string MainWindowObject::learnCaption()
+{
+    return windows().settingsWindow().learnCaption();
+}
+
+std::string MainWindowObject::serverAddress()
+{
+    return windows().mainWindow().IP->text().toStdString();
+}
+
+std::string MainWindowObject::serverPort()
+{
+    return windows().mainWindow().Port->text().toStdString();
+}
+
+void MainWindowObject::listen(const std::string &address, const std::string &port)
+{
+    windows().mainWindow().listenOn(address, port);
+}
+
+} // namespace tarvex
