@@ -1,4 +1,4 @@
-#include "Ansi.h"
+#include "core/Ansi.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "VbError.h"
+#include "core/VbError.h"
 
 namespace tarvex {
 

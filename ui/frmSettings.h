@@ -24,7 +24,7 @@
 #include "toolkit/Timer.h"
 #include "ui/EditorContext.h"
 #include "ui/editor/ActionListEditor.h"
-#include "ui/editor/ActionListView.h"
+#include "ui/editor/view/ActionListView.h"
 
 #include <QLabel>
 #include <QLineEdit>

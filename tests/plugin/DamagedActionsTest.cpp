@@ -5,7 +5,7 @@
 
 #include "store/ArrayCodec.h"
 #include "store/ArrayFile.h"
-#include "ui/editor/ActionListView.h"
+#include "ui/editor/view/ActionListView.h"
 
 using namespace tarvex;
 using namespace tarvex::test;

@@ -1,4 +1,4 @@
-#include "ArgumentLabel.h"
+#include "ui/editor/ArgumentLabel.h"
 
 #include "engine/ActionTable.h"
 #include "engine/Lib.h"

@@ -1,12 +1,12 @@
 // Editing the list cell by cell: which editor a cell opens, with which entries, and how a
 // committed edit changes the neighbouring cells and rows.
-#include "ActionListEditor.h"
+#include "ui/editor/ActionListEditor.h"
 
-#include "ArgumentLabel.h"
 #include "core/Conversions.h"
 #include "core/VbError.h"
 #include "engine/Lib.h"
 #include "engine/OSCLearn.h"
+#include "ui/editor/ArgumentLabel.h"
 
 namespace tarvex {
 

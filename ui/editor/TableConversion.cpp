@@ -1,8 +1,7 @@
 // Turning the action table into list rows when the window loads, and the rows back into the
 // table when the user saves, starts learn mode or the host saves its project.
-#include "ActionListEditor.h"
+#include "ui/editor/ActionListEditor.h"
 
-#include "ArgumentLabel.h"
 #include "core/Conversions.h"
 #include "core/VbError.h"
 #include "engine/ActionTable.h"
@@ -10,6 +9,7 @@
 #include "engine/OSCHandler.h"
 #include "engine/OSCLearn.h"
 #include "engine/ObjectHandler.h"
+#include "ui/editor/ArgumentLabel.h"
 
 #include <chrono>
 

@@ -11,7 +11,7 @@
 #include "support/OscBuilder.h"
 #include "support/Printers.h"
 #include "ui/editor/ActionListEditor.h"
-#include "ui/editor/ActionListView.h"
+#include "ui/editor/view/ActionListView.h"
 
 #include <QLineEdit>
 #include <QTest>

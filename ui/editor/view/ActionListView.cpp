@@ -1,7 +1,7 @@
-#include "ActionListView.h"
+#include "ui/editor/view/ActionListView.h"
 
-#include "ListHandles.h"
 #include "core/VbError.h"
+#include "ui/editor/view/ListHandles.h"
 
 #include <QComboBox>
 #include <QHeaderView>

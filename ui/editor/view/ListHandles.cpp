@@ -1,7 +1,7 @@
-#include "ListHandles.h"
+#include "ui/editor/view/ListHandles.h"
 
-#include "ActionListView.h"
 #include "core/VbError.h"
+#include "ui/editor/view/ActionListView.h"
 
 #include <QComboBox>
 #include <QLineEdit>
