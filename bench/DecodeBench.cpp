@@ -8,7 +8,7 @@
 
 #include "core/VbError.h"
 #include "osc/OSCReader.h"
-#include "support/OscBuilder.h"
+#include "tests/support/OscBuilder.h"
 
 #include <benchmark/benchmark.h>
 #include <lo/lo.h>

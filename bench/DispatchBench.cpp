@@ -9,8 +9,8 @@
 #include "bench/BenchHost.h"
 #include "engine/OSCHandler.h"
 #include "osc/OSCMessages.h"
-#include "support/ActionRows.h"
-#include "support/OscBuilder.h"
+#include "tests/support/ActionRows.h"
+#include "tests/support/OscBuilder.h"
 
 #include <benchmark/benchmark.h>
 #include <lo/lo.h>

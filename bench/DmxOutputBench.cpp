@@ -13,8 +13,8 @@
 //   dmx/universeChanged/hung   the same while the output is stuck in a write
 
 #include "host/dmx/DmxSender.h"
-#include "support/OlaDaemon.h"
-#include "support/RecordingDmxOutput.h"
+#include "tests/support/OlaDaemon.h"
+#include "tests/support/RecordingDmxOutput.h"
 
 #include <benchmark/benchmark.h>
 #include <ola/DmxBuffer.h>

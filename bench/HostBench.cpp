@@ -10,10 +10,10 @@
 
 #include "engine/OSCHandler.h"
 #include "host/HostHelper.h"
-#include "support/ActionRows.h"
-#include "support/FakeHost.h"
-#include "support/FakeWindows.h"
-#include "support/OscBuilder.h"
+#include "tests/support/ActionRows.h"
+#include "tests/support/FakeHost.h"
+#include "tests/support/FakeWindows.h"
+#include "tests/support/OscBuilder.h"
 
 #include <benchmark/benchmark.h>
 

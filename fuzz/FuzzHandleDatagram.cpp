@@ -4,9 +4,9 @@
 
 #include "core/VbError.h"
 #include "engine/OSCHandler.h"
-#include "support/ActionRows.h"
-#include "support/FakeHost.h"
-#include "support/FakeWindows.h"
+#include "tests/support/ActionRows.h"
+#include "tests/support/FakeHost.h"
+#include "tests/support/FakeWindows.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "EndToEnd.h"
+#include "bench/e2e/EndToEnd.h"
 
 #include <algorithm>
 #include <bit>

@@ -19,7 +19,7 @@
 //   tarvex-bench-e2e [--quick] [--only tarvex|liblo|recvfrom] [--mode burst|paced|...]
 //   (--quick: a tenth of every stream; --only, --mode: one implementation or mode, for profiling)
 
-#include "Receivers.h"
+#include "bench/e2e/Receivers.h"
 
 #include <QApplication>
 

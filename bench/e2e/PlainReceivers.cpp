@@ -1,6 +1,6 @@
 // The baselines: a plain recvfrom loop, and a liblo server with one method.
 
-#include "Receivers.h"
+#include "bench/e2e/Receivers.h"
 
 #include <lo/lo.h>
 

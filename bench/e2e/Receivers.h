@@ -4,7 +4,7 @@
 // 127.0.0.1 (liblo to its only interface: the benchmark runs in a private network namespace),
 // starts the sender in the mode given and returns when the stream has been handled.
 
-#include "EndToEnd.h"
+#include "bench/e2e/EndToEnd.h"
 
 namespace tarvex::bench {
 

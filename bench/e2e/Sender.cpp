@@ -2,7 +2,7 @@
 // send time in the shared record. Bursts go out in sendmmsg batches at full speed; paced sends
 // keep a fixed rate; ping-pong sends the next datagram once the last one has been handled.
 
-#include "EndToEnd.h"
+#include "bench/e2e/EndToEnd.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -2,14 +2,14 @@
 // /fader1 whose range maps the number onto itself, and a host target that stamps the time of
 // its execute. Everything runs in Qt's event loop.
 
-#include "Receivers.h"
+#include "bench/e2e/Receivers.h"
 
 #include "bench/BenchHost.h"
 
 #include "net/frmMainOSC.h"
 #include "plugin/PlugInRuntime.h"
-#include "support/ActionRows.h"
-#include "support/FreePort.h"
+#include "tests/support/ActionRows.h"
+#include "tests/support/FreePort.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
-#include "BenchShow.h"
+#include "bench/host/BenchShow.h"
 
-#include "host/e2e/RealShow.h"
+#include "tests/host/e2e/RealShow.h"
 
 #include <cstdlib>
 #include <stdexcept>

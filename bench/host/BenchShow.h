@@ -1,7 +1,7 @@
 #pragma once
 // The benchmarks' show: a folder with the plug-in's files, a free UDP port on 127.0.0.1.
 
-#include "support/FreePort.h"
+#include "tests/support/FreePort.h"
 
 #include <cstdint>
 #include <string>

@@ -5,10 +5,10 @@
 // Two modes: datagrams spaced 30 ms (every change is a frame of its own) and back to back
 // (bursts of datagrams the output merges into frames). Prints one JSON line per mode.
 
-#include "BenchShow.h"
-#include "HostProcess.h"
-#include "support/OlaDaemon.h"
-#include "support/OscBuilder.h"
+#include "bench/host/BenchShow.h"
+#include "bench/host/HostProcess.h"
+#include "tests/support/OlaDaemon.h"
+#include "tests/support/OscBuilder.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -2,8 +2,8 @@
 // idle for ten seconds and resident size, beside Qt's own start (the host with --help, which
 // makes the application object and exits) measured in the same run.
 
-#include "BenchShow.h"
-#include "HostProcess.h"
+#include "bench/host/BenchShow.h"
+#include "bench/host/HostProcess.h"
 
 #include <algorithm>
 #include <cstdio>

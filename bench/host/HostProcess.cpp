@@ -1,4 +1,4 @@
-#include "HostProcess.h"
+#include "bench/host/HostProcess.h"
 
 #include <csignal>
 #include <cstdlib>

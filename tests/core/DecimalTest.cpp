@@ -1,7 +1,7 @@
 // Decimal: rounding, errors, ordering, parsing and the conversions from doubles.
 #include "core/Decimal.h"
-#include "DecimalText.h"
 #include "core/VbError.h"
+#include "tests/core/DecimalText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The one read of a whole file: what a path may name instead of a regular file, and the bound.
 #include "core/RegularFile.h"
 
-#include "store/StoreTestSupport.h"
+#include "tests/store/StoreTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The golden vectors of the tagged value (tests/data/variant_vectors.tsv): every row is checked
 // through the program's own conversion, or excluded with the reason why, and a row of a function
 // that nothing checks fails the run.
-#include "DecimalText.h"
 #include "core/Conversions.h"
 #include "core/VbError.h"
+#include "tests/core/DecimalText.h"
 
 #include <gtest/gtest.h>
 

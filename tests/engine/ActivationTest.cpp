@@ -1,5 +1,5 @@
 // Switching single actions by their number, as the host's cues do.
-#include "EngineFixture.h"
+#include "tests/engine/EngineFixture.h"
 
 using namespace tarvex;
 using namespace tarvex::test;

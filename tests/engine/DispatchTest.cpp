@@ -1,5 +1,5 @@
 // From datagram to host calls: matching, operators, the beat rule, and who takes the datagram.
-#include "EngineFixture.h"
+#include "tests/engine/EngineFixture.h"
 
 #include "core/VbError.h"
 #include "engine/ObjectHandler.h"

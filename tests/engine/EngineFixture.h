@@ -2,11 +2,11 @@
 // A fresh plug-in state wired to recording fakes of the host and the windows.
 
 #include "engine/OSCHandler.h"
-#include "support/ActionRows.h"
-#include "support/FakeHost.h"
-#include "support/FakeWindows.h"
-#include "support/OscBuilder.h"
-#include "support/Printers.h"
+#include "tests/support/ActionRows.h"
+#include "tests/support/FakeHost.h"
+#include "tests/support/FakeWindows.h"
+#include "tests/support/OscBuilder.h"
+#include "tests/support/Printers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Executing a satisfied condition: scaling, defaults, limits, and the cache of host targets.
-#include "EngineFixture.h"
+#include "tests/engine/EngineFixture.h"
 
 #include "core/VbError.h"
 #include "engine/ObjectHandler.h"

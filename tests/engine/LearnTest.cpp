@@ -1,5 +1,5 @@
 // Learn mode: each address once, with its tags and the range of every numeric argument.
-#include "EngineFixture.h"
+#include "tests/engine/EngineFixture.h"
 
 #include "engine/OSCLearn.h"
 

@@ -3,10 +3,10 @@
 #include "host/HostHelper.h"
 
 #include "engine/OSCHandler.h"
-#include "support/ActionRows.h"
-#include "support/FakeListWidget.h"
-#include "support/FakeWindows.h"
-#include "support/OscBuilder.h"
+#include "tests/support/ActionRows.h"
+#include "tests/support/FakeListWidget.h"
+#include "tests/support/FakeWindows.h"
+#include "tests/support/OscBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "host/DmxTargetFactory.h"
 
-#include "support/FakeListWidget.h"
+#include "tests/support/FakeListWidget.h"
 
 #include <gtest/gtest.h>
 

@@ -6,11 +6,11 @@
 #include "engine/OSCHandler.h"
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
-#include "store/StoreTestSupport.h"
-#include "support/ActionRows.h"
-#include "support/FakeHost.h"
-#include "support/FakeWindows.h"
-#include "support/Printers.h"
+#include "tests/store/StoreTestSupport.h"
+#include "tests/support/ActionRows.h"
+#include "tests/support/FakeHost.h"
+#include "tests/support/FakeWindows.h"
+#include "tests/support/Printers.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // and the window as the host and the engine see it.
 
 #include "core/VbError.h"
-#include "support/WindowFixture.h"
+#include "tests/support/WindowFixture.h"
 #include "toolkit/ColorButton.h"
 #include "toolkit/WindowObject.h"
 

@@ -2,7 +2,7 @@
 // three seconds, again and again until it binds or the user stops it. The countdown's handler
 // is driven directly, one call per second.
 
-#include "support/WindowFixture.h"
+#include "tests/support/WindowFixture.h"
 
 namespace tarvex::test {
 namespace {

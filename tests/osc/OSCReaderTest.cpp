@@ -2,8 +2,8 @@
 #include "osc/OSCReader.h"
 
 #include "core/VbError.h"
-#include "support/OscBuilder.h"
-#include "support/Printers.h"
+#include "tests/support/OscBuilder.h"
+#include "tests/support/Printers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The analyzer inside the plug-in: fed by the engine while learn mode is armed, its error path
 // through the other windows, its help window, closing it, and where message boxes go.
-#include "PlugInFixture.h"
+#include "tests/plugin/PlugInFixture.h"
 
 #include "plugin/api/HostScripting.h"
-#include "support/OscBuilder.h"
+#include "tests/support/OscBuilder.h"
 #include "ui/analyzer/frmAnalyzer.h"
 
 #include <QPlainTextEdit>

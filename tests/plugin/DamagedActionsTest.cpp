@@ -1,7 +1,7 @@
 // An actions file cut short or with a bit flipped, met as the host meets it: the plug-in starts,
 // answers, opens its editor and saves into another project, with the rows it could read whole;
 // the damaged file stays as it was.
-#include "PlugInFixture.h"
+#include "tests/plugin/PlugInFixture.h"
 
 #include "store/ArrayCodec.h"
 #include "store/ArrayFile.h"

@@ -7,7 +7,7 @@
 #include "plugin/api/PlugInEntry.h"
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
-#include "support/QtWait.h"
+#include "tests/support/QtWait.h"
 
 #include <QLibrary>
 #include <QTemporaryDir>

@@ -1,11 +1,11 @@
 // The main window object as the host's command server, project hooks and scripting handle.
-#include "PlugInFixture.h"
+#include "tests/plugin/PlugInFixture.h"
 
 #include "core/VbError.h"
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
-#include "support/ActionRows.h"
-#include "support/OscBuilder.h"
+#include "tests/support/ActionRows.h"
+#include "tests/support/OscBuilder.h"
 
 using namespace tarvex;
 using namespace tarvex::test;

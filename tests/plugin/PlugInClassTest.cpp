@@ -1,5 +1,5 @@
 // The plug-in class as the host drives it: names, module information, Configure and Term.
-#include "PlugInFixture.h"
+#include "tests/plugin/PlugInFixture.h"
 
 #include "core/VbError.h"
 #include "plugin/MainWindowObject.h"

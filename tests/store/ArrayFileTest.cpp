@@ -2,10 +2,10 @@
 // and hostile files, and writes that fail without harming the file they were to replace.
 #include "store/ArrayFile.h"
 
-#include "StoreTestSupport.h"
 #include "core/Object.h"
 #include "core/VbError.h"
 #include "engine/ActionTable.h"
+#include "tests/store/StoreTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // deactivation, saving, and the user's files that must survive a re-save.
 #include "store/OSCSaver.h"
 
-#include "StoreTestSupport.h"
 #include "core/VbError.h"
 #include "engine/ActionTable.h"
 #include "plugin/api/HostScripting.h"
 #include "store/ArrayFile.h"
-#include "support/FakeHost.h"
-#include "support/FakeWindows.h"
+#include "tests/store/StoreTestSupport.h"
+#include "tests/support/FakeHost.h"
+#include "tests/support/FakeWindows.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "support/OlaDaemon.h"
+#include "tests/support/OlaDaemon.h"
 
 #include <ola/Callback.h>
 #include <ola/DmxBuffer.h>

@@ -7,7 +7,7 @@
 #include <QDeadlineTimer>
 #include <QTimer>
 
-#include "support/FreePort.h"
+#include "tests/support/FreePort.h"
 
 #include <arpa/inet.h>
 #include <cstdint>

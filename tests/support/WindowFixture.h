@@ -7,12 +7,12 @@
 #include "plugin/PlugInRuntime.h"
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
-#include "store/StoreTestSupport.h"
-#include "support/ActionRows.h"
-#include "support/FakeHost.h"
-#include "support/OscBuilder.h"
-#include "support/QtWait.h"
-#include "support/RecordingMessageBoxes.h"
+#include "tests/store/StoreTestSupport.h"
+#include "tests/support/ActionRows.h"
+#include "tests/support/FakeHost.h"
+#include "tests/support/OscBuilder.h"
+#include "tests/support/QtWait.h"
+#include "tests/support/RecordingMessageBoxes.h"
 
 #include <gtest/gtest.h>
 

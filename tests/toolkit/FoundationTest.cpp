@@ -2,7 +2,7 @@
 // Timer, the edge that keeps failures out of Qt's event loop, and the message-box services.
 
 #include "core/VbError.h"
-#include "support/QtWait.h"
+#include "tests/support/QtWait.h"
 #include "toolkit/MessageBoxes.h"
 #include "toolkit/Timer.h"
 #include "toolkit/WindowObject.h"

@@ -3,7 +3,7 @@
 
 #include "toolkit/Winsock.h"
 #include "core/VbError.h"
-#include "support/QtWait.h"
+#include "tests/support/QtWait.h"
 
 #include <gtest/gtest.h>
 

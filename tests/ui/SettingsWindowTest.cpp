@@ -2,7 +2,7 @@
 // real socket on 127.0.0.1 with its indicator, rows built through the list's editors, saving
 // and reloading, and the window as the host and the engine see it.
 
-#include "support/WindowFixture.h"
+#include "tests/support/WindowFixture.h"
 #include "toolkit/WindowObject.h"
 #include "ui/frmSettings.h"
 

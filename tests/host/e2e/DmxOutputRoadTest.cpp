@@ -2,8 +2,8 @@
 // to a private olad, reports the output's state as it comes and goes, and keeps handling the
 // plug-in's calls while olad is away.
 
-#include "HeadlessProcess.h"
-#include "support/OlaDaemon.h"
+#include "tests/host/e2e/HeadlessProcess.h"
+#include "tests/support/OlaDaemon.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 // the fader, and universe 1 read back from olad carries the scaled level; with olad gone the
 // host goes on handling OSC, and once olad is back the latest level arrives.
 
-#include "HeadlessProcess.h"
-#include "RealShow.h"
-#include "support/OlaDaemon.h"
-#include "support/QtWait.h"
+#include "tests/host/e2e/HeadlessProcess.h"
+#include "tests/host/e2e/RealShow.h"
+#include "tests/support/OlaDaemon.h"
+#include "tests/support/QtWait.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The headless host's contract, end to end: a real tarvex-host process, commands on its standard
 // input, JSON lines on its standard output. These tests hold for any plug-in (TARVEX_E2E_PLUGIN).
 
-#include "HeadlessProcess.h"
+#include "tests/host/e2e/HeadlessProcess.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "HeadlessProcess.h"
+#include "tests/host/e2e/HeadlessProcess.h"
 
 #include <QDeadlineTimer>
 #include <QJsonDocument>

@@ -2,11 +2,11 @@
 // and its rows come back as the host's execute events. A "nothing happens" check sends a marker
 // datagram afterwards and looks at what arrived before the marker's execute.
 
-#include "HeadlessProcess.h"
-#include "RealShow.h"
 #include "store/ArrayCodec.h"
-#include "support/OscBuilder.h"
-#include "support/QtWait.h"
+#include "tests/host/e2e/HeadlessProcess.h"
+#include "tests/host/e2e/RealShow.h"
+#include "tests/support/OscBuilder.h"
+#include "tests/support/QtWait.h"
 
 #include <QDir>
 #include <QFile>

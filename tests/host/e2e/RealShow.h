@@ -8,7 +8,7 @@
 
 #include "core/VarArray.h"
 #include "store/ArrayFile.h"
-#include "support/ActionRows.h"
+#include "tests/support/ActionRows.h"
 
 #include <cstdint>
 #include <string>

@@ -2,7 +2,7 @@
 // message boxes become events, the buttons are pressed, the plug-in's files follow the project,
 // and quitting ends the plug-in before the library goes.
 
-#include "HeadlessProcess.h"
+#include "tests/host/e2e/HeadlessProcess.h"
 
 #include <QDir>
 #include <QFile>

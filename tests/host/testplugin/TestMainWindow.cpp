@@ -1,4 +1,4 @@
-#include "TestMainWindow.h"
+#include "tests/host/testplugin/TestMainWindow.h"
 
 #include "core/Conversions.h"
 #include "core/VbError.h"

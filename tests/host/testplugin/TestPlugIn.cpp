@@ -2,7 +2,7 @@
 // TestMainWindow and notes every call, so that the host's loading, scripting and ending can be
 // checked against any plug-in that follows the interfaces.
 
-#include "TestMainWindow.h"
+#include "tests/host/testplugin/TestMainWindow.h"
 
 #include "plugin/api/PlugInEntry.h"
 

@@ -3,7 +3,7 @@
 
 #include "osc/OSCMessages.h"
 #include "osc/OSCReader.h"
-#include "support/OscBuilder.h"
+#include "tests/support/OscBuilder.h"
 
 #include <clocale>
 #include <string>

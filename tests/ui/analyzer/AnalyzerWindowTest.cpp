@@ -3,9 +3,9 @@
 #include "ui/analyzer/frmAnalyzer.h"
 #include "ui/analyzer/frmRegexSyntax.h"
 
-#include "AnalyzerSupport.h"
-#include "support/FakeAnalyzerContext.h"
-#include "support/QtWait.h"
+#include "tests/support/FakeAnalyzerContext.h"
+#include "tests/support/QtWait.h"
+#include "tests/ui/analyzer/AnalyzerSupport.h"
 
 #include <QLabel>
 #include <QLineEdit>

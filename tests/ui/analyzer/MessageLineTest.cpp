@@ -1,7 +1,7 @@
 // The analyzer's text line of one message: tags, values from the right lists, tab and CR LF.
 #include "ui/analyzer/MessageLine.h"
 
-#include "AnalyzerSupport.h"
+#include "tests/ui/analyzer/AnalyzerSupport.h"
 
 #include <gtest/gtest.h>
 

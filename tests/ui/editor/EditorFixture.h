@@ -5,11 +5,11 @@
 // Enter.
 
 #include "engine/OSCHandler.h"
-#include "support/ActionRows.h"
-#include "support/FakeHost.h"
-#include "support/FakeWindows.h"
-#include "support/OscBuilder.h"
-#include "support/Printers.h"
+#include "tests/support/ActionRows.h"
+#include "tests/support/FakeHost.h"
+#include "tests/support/FakeWindows.h"
+#include "tests/support/OscBuilder.h"
+#include "tests/support/Printers.h"
 #include "ui/editor/ActionListEditor.h"
 #include "ui/editor/view/ActionListView.h"
 

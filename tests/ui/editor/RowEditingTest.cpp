@@ -1,6 +1,6 @@
 // Editing the list as a user does: which cell opens which editor with which entries, and what
 // a committed edit does to the neighbouring cells, the rows and their host targets.
-#include "EditorFixture.h"
+#include "tests/ui/editor/EditorFixture.h"
 
 using namespace tarvex;
 using namespace tarvex::test;

@@ -1,6 +1,6 @@
 // The list filled from the action table and rebuilt into it: the layout of the stored rows,
 // kept numbers and activations, and removals that keep list, targets and table in step.
-#include "EditorFixture.h"
+#include "tests/ui/editor/EditorFixture.h"
 
 #include "engine/Lib.h"
 #include "engine/ObjectHandler.h"

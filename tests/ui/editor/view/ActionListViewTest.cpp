@@ -1,7 +1,7 @@
 // The list widget on its own: headers, rows and their handles, check boxes, and the edit
 // events a user's double-click, keys and choices raise.
 #include "ui/editor/view/ActionListView.h"
-#include "support/Printers.h"
+#include "tests/support/Printers.h"
 
 #include "core/VbError.h"
 

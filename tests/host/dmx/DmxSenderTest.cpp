@@ -2,7 +2,7 @@
 // clock of their own; the threaded ones bound every wait.
 
 #include "host/dmx/DmxSender.h"
-#include "support/RecordingDmxOutput.h"
+#include "tests/support/RecordingDmxOutput.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "host/dmx/OlaOutput.h"
 #include "host/dmx/DmxSender.h"
-#include "support/OlaDaemon.h"
+#include "tests/support/OlaDaemon.h"
 
 #include <gtest/gtest.h>
 
