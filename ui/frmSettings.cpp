@@ -169,12 +169,7 @@ void frmSettings::setUpList()
     list->setCheckBoxes(true);
     for (const Column &column : EditorColumns)
         list->addColumn(column.header, column.widthTwips);
-    if (!hostModule)
-        tarvex::raise(errc::ObjectVariableNotSet);
-    TargetFactoryPtr factory = hostModule->GetTargetFactory();
-    if (!factory)
-        tarvex::raise(errc::ObjectVariableNotSet);
-    factory->SetupList(list);
+    targetFactoryOf(hostModule)->SetupList(list);
 }
 
 void frmSettings::Form_Load()
