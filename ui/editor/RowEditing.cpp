@@ -28,6 +28,14 @@ TargetFactoryPtr ActionListEditor::factory()
     return targetFactoryOf(m_hostModule);
 }
 
+void setUpList(const ListWidgetPtr &list, const HostModulePtr &hostModule)
+{
+    list->setCheckBoxes(true);
+    for (const ListColumn &column : EditorColumns)
+        list->addColumn(column.header, column.widthTwips);
+    targetFactoryOf(hostModule)->SetupList(list);
+}
+
 HostTargetPtr ActionListEditor::blankTarget()
 {
     return factory()->CreateTarget(Variant(""), Variant(""), Variant(""), 0, 0);
