@@ -233,10 +233,34 @@ QDir installedExample()
     return QDir(QCoreApplication::applicationDirPath() + "/../share/tarvex/examples/show");
 }
 
+std::runtime_error exampleFailure(const QString &text)
+{
+    return std::runtime_error(text.toStdString());
+}
+
+// Copies each file of `from` that `to` lacks, `last` after the others; a file already in `to` is
+// never replaced. Throws std::runtime_error when one cannot be copied.
+void copyMissingFiles(const QDir &from, const QDir &to, const QString &last)
+{
+    QStringList files = from.entryList(QDir::Files, QDir::Name);
+    files.removeOne(last);
+    files.append(last);
+    for (const QString &file : files) {
+        const QString target = to.filePath(file);
+        if (QFileInfo::exists(target))
+            continue;
+        if (!QFile::copy(from.filePath(file), target))
+            throw exampleFailure(QStringLiteral("cannot copy the example show to %1").arg(target));
+        // The installed files are read-only; the user's copy is theirs to save.
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                          QFile::ReadOther);
+    }
+}
+
 // The user's own copy of the installed example show, made on first use; a copy that exists is
-// the user's and opens as it is. Files already there are never replaced, and the project file
-// comes last, so a copy cut short is completed on the next start. Throws std::runtime_error when
-// no example is installed or a file cannot be copied.
+// the user's and opens as it is. The project file is copied last, so a copy cut short is
+// completed on the next start. Throws std::runtime_error when no example is installed or the
+// copy cannot be made.
 QString exampleShowCopy()
 {
     const QString projectName = QStringLiteral("show.tarvex");
@@ -246,26 +270,11 @@ QString exampleShowCopy()
         return project;
     const QDir installed = installedExample();
     if (!QFileInfo::exists(installed.filePath(projectName)))
-        throw std::runtime_error(QStringLiteral("there is no example show installed at %1")
-                                     .arg(QDir::cleanPath(installed.path()))
-                                     .toStdString());
+        throw exampleFailure(QStringLiteral("there is no example show installed at %1")
+                                 .arg(QDir::cleanPath(installed.path())));
     if (!copy.mkpath("."))
-        throw std::runtime_error(
-            QStringLiteral("cannot make the folder %1").arg(copy.path()).toStdString());
-    QStringList files = installed.entryList(QDir::Files, QDir::Name);
-    files.removeOne(projectName);
-    files.append(projectName);
-    for (const QString &file : files) {
-        const QString target = copy.filePath(file);
-        if (QFileInfo::exists(target))
-            continue;
-        if (!QFile::copy(installed.filePath(file), target))
-            throw std::runtime_error(
-                QStringLiteral("cannot copy the example show to %1").arg(target).toStdString());
-        // The installed files are read-only; the user's copy is theirs to save.
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                          QFile::ReadOther);
-    }
+        throw exampleFailure(QStringLiteral("cannot make the folder %1").arg(copy.path()));
+    copyMissingFiles(installed, copy, projectName);
     return project;
 }
 
@@ -278,7 +287,9 @@ std::optional<QString> exampleProject(bool headless)
         std::cerr << "tarvex-host: " << e.what() << "\n";
         // Started from the desktop's menu, the window is the one place the user would look.
         if (!headless)
-            QMessageBox::critical(nullptr, "Tarvex Host", QString::fromStdString(e.what()));
+            QMessageBox::critical(nullptr, "Tarvex Host",
+                                  QStringLiteral("Tarvex cannot open the example show: %1")
+                                      .arg(QString::fromStdString(e.what())));
         return std::nullopt;
     }
 }
