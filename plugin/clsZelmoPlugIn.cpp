@@ -39,9 +39,9 @@ VBool clsZelmoPlugIn::Configure()
     return VTrue;
 }
 
-VBool clsZelmoPlugIn::Init(const std::string &, const std::string &, ObjectPtr &zelmoPluginHelper)
+VBool clsZelmoPlugIn::Init(const std::string &, const std::string &, ObjectPtr &plugInHelper)
 {
-    m_runtime->state().hostHelper = zelmoPluginHelper;
+    m_runtime->state().hostHelper = plugInHelper;
     return VTrue;
 }
 

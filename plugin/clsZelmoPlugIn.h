@@ -38,7 +38,7 @@ public:
     VBool Enable() override;
     VBool Configure() override;
     VBool Init(const std::string &callingAppTitle, const std::string &myFilename,
-               ObjectPtr &zelmoPluginHelper) override;
+               ObjectPtr &plugInHelper) override;
     int32_t MessageHandle(int32_t msg, int32_t arg1, int32_t arg2) override;
     VBool Term() override;
 

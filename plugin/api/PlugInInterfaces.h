@@ -13,7 +13,7 @@ public:
     virtual VBool Enable() = 0;
     virtual VBool Configure() = 0;
     virtual VBool Init(const std::string &callingAppTitle, const std::string &myFilename,
-                       ObjectPtr &zelmoPluginHelper) = 0;
+                       ObjectPtr &plugInHelper) = 0;
     virtual int32_t MessageHandle(int32_t msg, int32_t arg1, int32_t arg2) = 0;
     virtual std::string PluginName() = 0;
     virtual VBool Term() = 0;
