@@ -32,14 +32,15 @@ DmxTarget::DmxTarget(TargetValues values, std::shared_ptr<const TargetContext> c
 
 void DmxTarget::Execute(int32_t &value, int32_t &min, int32_t &max, const Variant &)
 {
-    takePendingEdit();
+    const Resolved &target = resolved();
     std::optional<uint32_t> level;
-    if (const std::optional<ChannelSlot> slot = channelSlot()) {
-        const TargetOptions options = targetOptionsOf(m_values.t2);
-        level = curvedLevel(options.curve, positionOf(value, min, max), slot->fullLevel());
-        m_context->fades->moveTo(*slot, *level, std::chrono::milliseconds(options.fadeMs));
+    if (target.slot) {
+        level = curvedLevel(target.options.curve, positionOf(value, min, max),
+                            target.slot->fullLevel());
+        m_context->fades->moveTo(*target.slot, *level,
+                                 std::chrono::milliseconds(target.options.fadeMs));
     }
-    m_context->hits->record(m_values, value, min, max, level);
+    m_context->hits->record(*target.hit, value, min, max, level);
     if (m_context->events && m_context->events->executed)
         m_context->events->executed(m_values, value, min, max);
 }
@@ -75,14 +76,20 @@ const TargetValues &DmxTarget::values()
     return m_values;
 }
 
-std::optional<ChannelSlot> DmxTarget::channelSlot()
+const DmxTarget::Resolved &DmxTarget::resolved()
 {
-    return channelSlotOf(values(), *m_context->universes);
+    takePendingEdit();
+    if (!m_resolved) {
+        m_resolved = Resolved{channelSlotOf(m_values, *m_context->universes),
+                              targetOptionsOf(m_values.t2), &m_context->hits->entry(m_values)};
+    }
+    return *m_resolved;
 }
 
 const TargetHit *DmxTarget::hit()
 {
-    return m_context->hits->find(values());
+    const TargetHit *hit = resolved().hit;
+    return hit->count > 0 ? hit : nullptr;
 }
 
 void DmxTarget::setPendingEdit(ListRowPtr row, int cellColumn, TargetColumn column)
@@ -96,6 +103,7 @@ void DmxTarget::takePendingEdit()
         return;
     PendingEdit edit = std::move(*m_pending);
     m_pending.reset();
+    m_resolved.reset();
     try {
         takeTargetCellText(m_values, edit.column, edit.row->subItem(edit.cellColumn));
     } catch (const VbError &) {

@@ -16,6 +16,7 @@
 #include "host/HostEvents.h"
 #include "host/TargetColumns.h"
 #include "host/TargetHits.h"
+#include "host/TargetOptions.h"
 #include "host/Universes.h"
 #include "plugin/api/HostInterfaces.h"
 #include "plugin/api/ListWidget.h"
@@ -58,7 +59,7 @@ public:
     // The current values, with a pending edit taken first.
     const TargetValues &values();
     // Where the target writes its level: its kind is "DMX" or "DMX16" and its channels exist.
-    std::optional<ChannelSlot> channelSlot();
+    std::optional<ChannelSlot> channelSlot() { return resolved().slot; }
     // What it did so far; nullptr before its first execute.
     const TargetHit *hit();
 
@@ -75,9 +76,18 @@ private:
         TargetColumn column;
     };
 
+    // What the values mean, worked out again only when they change (an edit taken).
+    struct Resolved {
+        std::optional<ChannelSlot> slot;
+        TargetOptions options;
+        TargetHit *hit = nullptr; // in m_context->hits, which outlives us
+    };
+    const Resolved &resolved();
+
     TargetValues m_values;
     std::shared_ptr<const TargetContext> m_context;
     std::optional<PendingEdit> m_pending;
+    std::optional<Resolved> m_resolved;
 };
 using DmxTargetPtr = std::shared_ptr<DmxTarget>;
 

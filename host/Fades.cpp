@@ -52,14 +52,15 @@ void Fades::write(const ChannelSlot &slot, uint32_t level)
 
 void Fades::moveTo(const ChannelSlot &slot, uint32_t level, Clock::duration duration)
 {
-    const Clock::time_point now = m_now();
-    const auto running = m_fades.find(keyOf(slot));
+    // A jump, the common case, neither reads the clock nor looks for a fade while none runs.
     if (duration <= Clock::duration::zero()) {
-        if (running != m_fades.end())
-            m_fades.erase(running);
+        if (!m_fades.empty())
+            m_fades.erase(keyOf(slot));
         write(slot, level);
         return;
     }
+    const Clock::time_point now = m_now();
+    const auto running = m_fades.find(keyOf(slot));
     uint32_t from = level;
     if (running != m_fades.end() && running->second.slot.wide == slot.wide) {
         if (running->second.to == level)

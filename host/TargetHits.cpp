@@ -3,6 +3,8 @@
 #include "core/Conversions.h"
 #include "core/VbError.h"
 
+#include <ctime>
+
 namespace tarvex::host {
 namespace {
 
@@ -27,10 +29,23 @@ std::string targetKey(const TargetValues &values)
     return key;
 }
 
-void TargetHits::record(const TargetValues &values, int32_t value, int32_t min, int32_t max,
+std::chrono::system_clock::time_point TargetHits::coarseNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec)));
+}
+
+TargetHit &TargetHits::entry(const TargetValues &values)
+{
+    return m_hits[targetKey(values)];
+}
+
+void TargetHits::record(TargetHit &hit, int32_t value, int32_t min, int32_t max,
                         std::optional<uint32_t> level)
 {
-    TargetHit &hit = m_hits[targetKey(values)];
     ++hit.count;
     hit.value = value;
     hit.min = min;
@@ -45,13 +60,7 @@ void TargetHits::record(const TargetValues &values, int32_t value, int32_t min, 
 const TargetHit *TargetHits::find(const TargetValues &values) const
 {
     const auto hit = m_hits.find(targetKey(values));
-    return hit == m_hits.end() ? nullptr : &hit->second;
-}
-
-void TargetHits::clear()
-{
-    m_hits.clear();
-    ++m_changes;
+    return hit == m_hits.end() || hit->second.count == 0 ? nullptr : &hit->second;
 }
 
 } // namespace tarvex::host
