@@ -105,6 +105,14 @@ void RowsPanel::refresh()
                      (blocked ? tr(", %1 cannot fire as they stand").arg(blocked) : QString()));
     refreshHits();
     m_table->resizeColumnsToContents();
+    // The hit columns fill in later: room for what they will show.
+    const QFontMetrics metrics = m_table->fontMetrics();
+    for (auto [column, sample] : {std::pair{Hits, "000000"}, std::pair{LastLevel, "65535"},
+                                  std::pair{LastHit, "00:00:00.000"}}) {
+        const int wanted = metrics.horizontalAdvance(QString::fromLatin1(sample)) + 16;
+        if (m_table->columnWidth(column) < wanted)
+            m_table->setColumnWidth(column, wanted);
+    }
 }
 
 void RowsPanel::refreshHits()
