@@ -1,6 +1,8 @@
 #include "host/DmxTarget.h"
 
 #include "core/VbError.h"
+#include "host/Levels.h"
+#include "host/TargetOptions.h"
 
 #include <algorithm>
 
@@ -8,36 +10,39 @@ namespace tarvex::host {
 
 uint8_t dmxLevel(int32_t value, int32_t min, int32_t max)
 {
-    if (min == max)
-        return value >= min ? 255 : 0;
-    const int64_t low = std::min(min, max), high = std::max(min, max);
-    const int64_t v = std::clamp<int64_t>(value, low, high);
-    // |v - min| * 255 < 2^41 and |max - min| < 2^33: exact in 64 bits.
-    int64_t numerator = (v - min) * 255;
-    int64_t denominator = int64_t{max} - min;
-    if (denominator < 0) {
-        numerator = -numerator;
-        denominator = -denominator;
-    }
-    int64_t level = numerator / denominator; // numerator >= 0 here
-    const int64_t twiceRemainder = 2 * (numerator % denominator);
-    if (twiceRemainder > denominator || (twiceRemainder == denominator && level % 2 != 0))
-        ++level;
-    return static_cast<uint8_t>(level);
+    return static_cast<uint8_t>(curvedLevel(Curve::Linear, positionOf(value, min, max), 255));
 }
 
-DmxTarget::DmxTarget(TargetValues values, std::shared_ptr<Universes> universes,
-                     std::shared_ptr<const HostEvents> events)
-    : m_values(std::move(values)), m_universes(std::move(universes)), m_events(std::move(events))
+std::optional<ChannelSlot> channelSlotOf(const TargetValues &values, const Universes &universes)
+{
+    if (!values.t0.isString() || !universes.isUniverse(values.t3))
+        return std::nullopt;
+    const std::string &kind = values.t0.asString();
+    const bool wide = kind == Dmx16Kind;
+    if (!wide && kind != DmxKind)
+        return std::nullopt;
+    if (!Universes::isChannel(values.t4) || (wide && !Universes::isChannel(values.t4 + 1)))
+        return std::nullopt;
+    return ChannelSlot{values.t3, values.t4, wide};
+}
+
+DmxTarget::DmxTarget(TargetValues values, std::shared_ptr<const TargetContext> context)
+    : m_values(std::move(values)), m_context(std::move(context))
 {}
 
 void DmxTarget::Execute(int32_t &value, int32_t &min, int32_t &max, const Variant &)
 {
-    takePendingEdit();
-    if (isDmxChannel())
-        m_universes->set(m_values.t3, m_values.t4, dmxLevel(value, min, max));
-    if (m_events && m_events->executed)
-        m_events->executed(m_values, value, min, max);
+    const Resolved &target = resolved();
+    std::optional<uint32_t> level;
+    if (target.slot) {
+        level = curvedLevel(target.options.curve, positionOf(value, min, max),
+                            target.slot->fullLevel());
+        m_context->fades->moveTo(*target.slot, *level,
+                                 std::chrono::milliseconds(target.options.fadeMs));
+    }
+    m_context->hits->record(*target.hit, value, min, max, level);
+    if (m_context->events && m_context->events->executed)
+        m_context->events->executed(m_values, value, min, max);
 }
 
 Variant DmxTarget::T1()
@@ -71,11 +76,20 @@ const TargetValues &DmxTarget::values()
     return m_values;
 }
 
-bool DmxTarget::isDmxChannel()
+const DmxTarget::Resolved &DmxTarget::resolved()
 {
-    const TargetValues &v = values();
-    return v.t0.isString() && v.t0.asString() == DmxKind && m_universes &&
-           m_universes->isUniverse(v.t3) && Universes::isChannel(v.t4);
+    takePendingEdit();
+    if (!m_resolved) {
+        m_resolved = Resolved{channelSlotOf(m_values, *m_context->universes),
+                              targetOptionsOf(m_values.t2), &m_context->hits->entry(m_values)};
+    }
+    return *m_resolved;
+}
+
+const TargetHit *DmxTarget::hit()
+{
+    const TargetHit *hit = resolved().hit;
+    return hit->count > 0 ? hit : nullptr;
 }
 
 void DmxTarget::setPendingEdit(ListRowPtr row, int cellColumn, TargetColumn column)
@@ -89,6 +103,7 @@ void DmxTarget::takePendingEdit()
         return;
     PendingEdit edit = std::move(*m_pending);
     m_pending.reset();
+    m_resolved.reset();
     try {
         takeTargetCellText(m_values, edit.column, edit.row->subItem(edit.cellColumn));
     } catch (const VbError &) {

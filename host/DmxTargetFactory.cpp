@@ -1,6 +1,7 @@
 #include "host/DmxTargetFactory.h"
 
 #include "core/VbError.h"
+#include "host/Levels.h"
 
 #include <string>
 
@@ -35,12 +36,21 @@ void fillDropDown(IListWidget &list, int first, int last)
         list.addDropDownEntry(std::to_string(n));
 }
 
+std::string hitText(DmxTarget &target)
+{
+    const TargetHit *hit = target.hit();
+    return std::to_string(hit ? hit->count : 0);
+}
+
 } // namespace
 
 DmxTargetFactory::DmxTargetFactory(std::shared_ptr<Universes> universes,
                                    std::shared_ptr<const HostEvents> events)
-    : m_universes(std::move(universes)), m_events(std::move(events))
-{}
+{
+    auto fades = std::make_shared<Fades>(universes);
+    m_context = std::make_shared<TargetContext>(TargetContext{
+        std::move(universes), std::move(events), std::move(fades), std::make_shared<TargetHits>()});
+}
 
 void DmxTargetFactory::SetupList(const ObjectPtr &listWidget)
 {
@@ -71,8 +81,11 @@ void DmxTargetFactory::BeginCellEdit(const HostTargetPtr &target, const ObjectPt
 
 void DmxTargetFactory::openEditor(DmxTarget &target, IListWidget &list, TargetColumn column)
 {
+    // The count is the host's to keep.
+    if (column == TargetColumn::Hits)
+        return;
     const std::string current = targetCellText(target.values(), column);
-    if (column == TargetColumn::Label) {
+    if (column == TargetColumn::Label || column == TargetColumn::FadeMs) {
         list.openTextEditor();
         list.setTextEditorText(current);
         return;
@@ -81,11 +94,18 @@ void DmxTargetFactory::openEditor(DmxTarget &target, IListWidget &list, TargetCo
     switch (column) {
     case TargetColumn::Kind:
         list.addDropDownEntry(std::string(DmxKind));
+        list.addDropDownEntry(std::string(Dmx16Kind));
         list.addDropDownEntry(std::string(DisabledKind));
         break;
-    case TargetColumn::Universe: fillDropDown(list, 1, m_universes->count()); break;
+    case TargetColumn::Universe: fillDropDown(list, 1, universes()->count()); break;
     case TargetColumn::Channel: fillDropDown(list, 1, Universes::ChannelCount); break;
-    case TargetColumn::Label: break;
+    case TargetColumn::Curve:
+        for (Curve curve : Curves)
+            list.addDropDownEntry(std::string(curveName(curve)));
+        break;
+    case TargetColumn::Label:
+    case TargetColumn::Hits:
+    case TargetColumn::FadeMs: break;
     }
     list.openDropDown();
     list.setDropDownText(current);
@@ -109,7 +129,7 @@ HostTargetPtr DmxTargetFactory::CreateTarget(const Variant &t0, const Variant &t
                                              const Variant &t2, uint8_t t3, int32_t t4)
 {
     takePendingEdits();
-    return std::make_shared<DmxTarget>(TargetValues{t0, t1, t2, t3, t4}, m_universes, m_events);
+    return std::make_shared<DmxTarget>(TargetValues{t0, t1, t2, t3, t4}, m_context);
 }
 
 ObjectPtr DmxTargetFactory::ShowTargetInRow(const HostTargetPtr &target, const ObjectPtr &row,
@@ -118,12 +138,49 @@ ObjectPtr DmxTargetFactory::ShowTargetInRow(const HostTargetPtr &target, const O
     takePendingEdits();
     checkedFirstColumn(firstColumn);
     auto listRow = required<IListRow>(row);
-    const TargetValues &values = required<DmxTarget>(target)->values();
+    auto dmx = required<DmxTarget>(target);
+    const TargetValues &values = dmx->values();
     for (int offset = 0; offset < TargetColumnCount; ++offset) {
         listRow->setSubItem(firstColumn + offset,
                             targetCellText(values, static_cast<TargetColumn>(offset)));
     }
+    std::string hits = hitText(*dmx);
+    listRow->setSubItem(firstColumn + static_cast<int>(TargetColumn::Hits), hits);
+    rememberShownRow(listRow, dmx, firstColumn, std::move(hits));
     return row;
+}
+
+void DmxTargetFactory::rememberShownRow(const ListRowPtr &row,
+                                        const std::shared_ptr<DmxTarget> &target, int firstColumn,
+                                        std::string hits)
+{
+    // A row shows one target: a new one takes its place.
+    m_shownRows[row.get()] = ShownRow{row, target, firstColumn, std::move(hits)};
+}
+
+void DmxTargetFactory::refreshHitCells()
+{
+    takePendingEdits();
+    for (auto entry = m_shownRows.begin(); entry != m_shownRows.end();)
+        entry = refreshHitCell(entry->second) ? std::next(entry) : m_shownRows.erase(entry);
+}
+
+bool DmxTargetFactory::refreshHitCell(ShownRow &shown)
+{
+    ListRowPtr row = shown.row.lock();
+    std::shared_ptr<DmxTarget> target = shown.target.lock();
+    if (!row || !target)
+        return false;
+    std::string hits = hitText(*target);
+    if (hits == shown.hits)
+        return true;
+    try {
+        row->setSubItem(shown.firstColumn + static_cast<int>(TargetColumn::Hits), hits);
+    } catch (const VbError &) {
+        return false; // the row has left the list
+    }
+    shown.hits = std::move(hits);
+    return true;
 }
 
 void DmxTargetFactory::takePendingEdits()

@@ -8,16 +8,13 @@
 // T0..T2 are written as strings (a value without a text form as ""), T3, T4 and the numbers as
 // JSON numbers.
 
+#include "core/Json.h"
 #include "host/HostEvents.h"
 
 #include <string>
 #include <string_view>
 
 namespace tarvex::host {
-
-// A JSON string literal of UTF-8 text, quotes included. Control characters are escaped, and
-// bytes that are not UTF-8 become U+FFFD, so every line is valid JSON.
-std::string jsonString(std::string_view text);
 
 std::string executeEventJson(const TargetValues &target, int32_t value, int32_t min, int32_t max);
 std::string userInteractionEventJson();

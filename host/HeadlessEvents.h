@@ -12,7 +12,11 @@
 //   {"event":"error","command":"load","message":"..."}
 //   {"event":"dmxOutput","state":"off","reason":"no olad on 127.0.0.1:9010 (is olad running?)"}
 //   {"event":"notice","text":"Cannot read /shows/club/TarvexSettings.dat (...). It was kept..."}
+//   {"event":"rows","rows":[{"row":1,"address":"/fader1",...,"hits":3,...,"cannotFire":[]}]}
+//   {"event":"actionsExported","file":"/tmp/actions.json"}
+//   {"event":"actionsImported","file":"/tmp/actions.json","actions":5}
 
+#include "host/ActionRows.h"
 #include "host/HostOptionList.h"
 
 #include <optional>
@@ -40,5 +44,8 @@ std::string loadedEventJson(const std::string &project);
 std::string errorEventJson(const std::string &command, const std::string &message);
 std::string dmxOutputEventJson(bool on, const std::string &reason);
 std::string noticeEventJson(const std::string &text);
+std::string rowsEventJson(const std::vector<RowStatus> &rows);
+std::string actionsExportedEventJson(const std::string &file);
+std::string actionsImportedEventJson(const std::string &file, size_t actions);
 
 } // namespace tarvex::host

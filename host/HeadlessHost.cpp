@@ -4,6 +4,7 @@
 #include "host/HeadlessEvents.h"
 #include "host/HostSession.h"
 
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -211,6 +212,10 @@ void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
         listening().listen(endpoint[0], endpoint[1]);
         return;
     }
+    if (verb == "actions") {
+        actionsCommand(rest);
+        return;
+    }
     if (verb == "load") {
         if (rest.empty())
             throw std::runtime_error("usage: load PROJECT_FILE");
@@ -232,12 +237,32 @@ void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
         m_session.configure();
     } else if (verb == "state") {
         printState();
+    } else if (verb == "rows") {
+        m_output(rowsEventJson(m_session.rows()));
     } else if (verb == "quit") {
         quitCommand();
     } else {
         throw std::runtime_error("unknown command (options, command FIRST SECOND, save, load "
                                  "PROJECT_FILE, start, listen ADDRESS PORT, learn, configure, "
-                                 "state, quit)");
+                                 "state, rows, actions export FILE, actions import FILE, quit)");
+    }
+}
+
+// "export FILE" or "import FILE"; the rest of the line is the path (blanks allowed).
+void HeadlessHost::actionsCommand(const std::string &rest)
+{
+    const size_t split = rest.find_first_of(" \t");
+    const std::string what = rest.substr(0, split);
+    const std::string file = split == std::string::npos ? "" : trimmed(rest.substr(split));
+    if ((what != "export" && what != "import") || file.empty())
+        throw std::runtime_error("usage: actions export FILE | actions import FILE");
+    const QString path = QFileInfo(QString::fromStdString(file)).absoluteFilePath();
+    if (what == "export") {
+        m_session.exportActions(path);
+        m_output(actionsExportedEventJson(path.toStdString()));
+    } else {
+        m_session.importActions(path);
+        m_output(actionsImportedEventJson(path.toStdString(), m_session.rows().size()));
     }
 }
 

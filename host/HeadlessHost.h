@@ -4,7 +4,7 @@
 // session and writes every event as one JSON line to its output. End of input is "quit".
 //
 //   options | command FIRST SECOND | save | load PROJECT_FILE | start | listen ADDRESS PORT |
-//   learn | configure | state | quit
+//   learn | configure | state | rows | actions export FILE | actions import FILE | quit
 //
 // A command that fails writes {"event":"error","command":LINE,"message":TEXT} and the host
 // goes on. "quit" with changes a project save would write prints {"event":"unsavedChanges"}
@@ -65,6 +65,7 @@ private:
     void quit();
     void quitCommand();
     void dispatch(const std::string &verb, const std::string &rest);
+    void actionsCommand(const std::string &rest);
     void printOptions();
     void printState();
     IHostListening &listening();

@@ -1,8 +1,11 @@
 #include "host/HostSession.h"
 
+#include "core/RegularFile.h"
 #include "host/ProjectFile.h"
+#include "host/dmx/DmxSender.h"
 
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -39,7 +42,10 @@ QString projectPathOf(const QString &path)
 HostSession::HostSession(int universeCount)
     : m_universes(std::make_shared<Universes>(universeCount)),
       m_events(std::make_shared<HostEvents>()),
-      m_helper(std::make_shared<HostHelper>(m_universes, m_events))
+      m_helper(std::make_shared<HostHelper>(m_universes, m_events)),
+      m_targetTimers(std::make_unique<TargetTimers>(
+          *m_helper->factory(), std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    dmx::DmxSender::Timing{}.framePeriod)))
 {}
 
 HostSession::~HostSession()
@@ -187,6 +193,51 @@ IHostScripting &HostSession::scripting()
         throw std::runtime_error(m_plugIn.isLoaded() ? "the plug-in offers no scripting interface"
                                                      : "no plug-in is loaded");
     return *m_plugIn.scripting();
+}
+
+IHostActions &HostSession::actions()
+{
+    if (!m_plugIn.actions())
+        throw std::runtime_error(m_plugIn.isLoaded() ? "the plug-in offers no actions as text"
+                                                     : "no plug-in is loaded");
+    return *m_plugIn.actions();
+}
+
+void HostSession::exportActions(const QString &path)
+{
+    const std::string text = actions().exportActions();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit())
+        throw std::runtime_error("cannot write " + path.toStdString() + ": " +
+                                 file.errorString().toStdString());
+}
+
+void HostSession::importActions(const QString &path)
+{
+    // Far beyond the actions file's own bound (about 100 000 rows).
+    constexpr size_t MaxActionsJsonBytes = 64 << 20;
+    IHostActions &plugIn = actions();
+    const RegularFile file = readRegularFile(path.toStdString(), MaxActionsJsonBytes);
+    if (file.status != RegularFile::Read)
+        throw std::runtime_error(
+            "cannot read " + path.toStdString() + ": " +
+            (file.status == RegularFile::Absent ? "no such file" : file.reason));
+    const std::vector<std::string> errors =
+        plugIn.importActions(std::string(file.bytes.begin(), file.bytes.end()));
+    if (errors.empty())
+        return;
+    std::string message = path.toStdString() + " was not imported:";
+    for (const std::string &error : errors)
+        message += "\n" + error;
+    throw std::runtime_error(message);
+}
+
+std::vector<RowStatus> HostSession::rows()
+{
+    return rowStatuses(readActionRows(actions().exportActions()), *m_universes, *targets().hits());
 }
 
 } // namespace tarvex::host

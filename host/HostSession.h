@@ -12,10 +12,13 @@
 //
 // Failing operations throw std::exception with a text for the user; the session stays usable.
 
+#include "host/ActionRows.h"
 #include "host/DmxLink.h"
 #include "host/HostHelper.h"
 #include "host/HostOptionList.h"
 #include "host/PlugInLoader.h"
+
+#include "host/TargetTimers.h"
 
 #include <QString>
 
@@ -37,6 +40,9 @@ public:
     HostEvents &events() { return *m_events; }
     const std::shared_ptr<Universes> &universes() const { return m_universes; }
     const std::shared_ptr<HostHelper> &helper() const { return m_helper; }
+    DmxTargetFactory &targets() const { return *m_helper->factory(); }
+    // The fades' frame clock and the hit cells' refresh (set hitsShown to follow the counts).
+    TargetTimers &targetTimers() const { return *m_targetTimers; }
 
     // Loads the plug-in, opens the project and loads the main window, showing it or not. On
     // failure the plug-in is unloaded again and the error thrown.
@@ -78,8 +84,18 @@ public:
     // The main window's address and port; nullptr when the plug-in does not offer them.
     IHostListening *listening() { return m_plugIn.listening(); }
 
+    // The plug-in's actions as JSON text (docs/actions-json.md), written to a file; the old file
+    // is replaced only once the new one is complete.
+    void exportActions(const QString &path);
+    // Replaces the plug-in's actions with those of a file. Throws with every error the plug-in
+    // found (one a line, naming row and field) and then nothing has changed.
+    void importActions(const QString &path);
+    // Every action with what its target did and why it cannot fire.
+    std::vector<RowStatus> rows();
+
 private:
     ICommandServer &commandServer();
+    IHostActions &actions();
     void setProject(const QString &path);
     void startPlugIn(const QString &plugInPath, Show show);
 
@@ -87,6 +103,7 @@ private:
     std::shared_ptr<HostEvents> m_events;
     std::shared_ptr<HostHelper> m_helper;
     PlugInLoader m_plugIn;
+    std::unique_ptr<TargetTimers> m_targetTimers;
     std::unique_ptr<DmxLink> m_dmx;
     QString m_projectPath;
 };

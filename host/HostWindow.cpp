@@ -3,10 +3,12 @@
 #include "host/ChannelView.h"
 #include "host/CuePanel.h"
 #include "host/HostSession.h"
+#include "host/RowsPanel.h"
 #include "host/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -22,15 +24,16 @@ namespace tarvex::host {
 namespace {
 
 const QString ProjectFilter = QStringLiteral("Tarvex host projects (*.tarvex);;All files (*)");
+const QString ActionsFilter = QStringLiteral("Actions as JSON (*.json);;All files (*)");
 constexpr int StatusMessageMs = 5000;
 
 } // namespace
 
 HostWindow::HostWindow(HostSession &session, QWidget *parent)
     : QMainWindow(parent), m_session(session), m_cues(new CuePanel(session)),
-      m_channels(new ChannelView(session.universes())), m_universe(new QSpinBox),
-      m_plugInState(new QLabel), m_dmxState(new QLabel(tr("DMX output: starting"))),
-      m_notice(new QLabel)
+      m_channels(new ChannelView(session.universes())), m_rows(new RowsPanel(session)),
+      m_universe(new QSpinBox), m_plugInState(new QLabel),
+      m_dmxState(new QLabel(tr("DMX output: starting"))), m_notice(new QLabel)
 {
     buildMenus();
     auto *central = new QWidget;
@@ -38,6 +41,12 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
     layout->addWidget(m_cues);
     layout->addWidget(buildLevels(), 1);
     setCentralWidget(central);
+    auto *rowsDock = new QDockWidget(tr("Rows"));
+    rowsDock->setObjectName(QStringLiteral("rows"));
+    rowsDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    rowsDock->setWidget(m_rows);
+    addDockWidget(Qt::BottomDockWidgetArea, rowsDock);
+    m_session.targetTimers().hitsShown = [this] { m_rows->refreshHits(); };
     statusBar()->addWidget(m_notice, 1);
     statusBar()->addPermanentWidget(m_dmxState);
     statusBar()->addPermanentWidget(m_plugInState);
@@ -63,6 +72,11 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
     projectChanged();
 }
 
+HostWindow::~HostWindow()
+{
+    m_session.targetTimers().hitsShown = nullptr;
+}
+
 void HostWindow::buildMenus()
 {
     QMenu *project = menuBar()->addMenu(tr("&Project"));
@@ -70,12 +84,17 @@ void HostWindow::buildMenus()
     project->addAction(tr("&Save"), QKeySequence::Save, this, &HostWindow::saveProject);
     project->addAction(tr("Save &As…"), QKeySequence::SaveAs, this, &HostWindow::saveProjectAs);
     project->addSeparator();
+    QAction *exportActions =
+        project->addAction(tr("&Export actions…"), this, &HostWindow::exportActions);
+    QAction *importActions =
+        project->addAction(tr("&Import actions…"), this, &HostWindow::importActions);
+    project->addSeparator();
     project->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
 
     QMenu *plugIn = menuBar()->addMenu(tr("P&lug-in"));
     QAction *main = plugIn->addAction(tr("&Main window"), this, &HostWindow::showPlugInWindow);
     QAction *editor = plugIn->addAction(tr("&Configure…"), this, &HostWindow::configurePlugIn);
-    m_plugInActions = {main, editor};
+    m_plugInActions = {main, editor, exportActions, importActions};
 
     QToolBar *bar = addToolBar(tr("Plug-in"));
     bar->setMovable(false);
@@ -107,6 +126,7 @@ void HostWindow::plugInStarted()
     for (QAction *action : m_plugInActions)
         action->setEnabled(true);
     m_cues->refresh();
+    m_rows->refresh();
 }
 
 void HostWindow::plugInMissing(const QString &why)
@@ -117,6 +137,7 @@ void HostWindow::plugInMissing(const QString &why)
     for (QAction *action : m_plugInActions)
         action->setEnabled(false);
     m_cues->refresh();
+    m_rows->refresh();
 }
 
 void HostWindow::projectChanged()
@@ -153,6 +174,7 @@ void HostWindow::openProject()
         m_session.openProject(path);
         projectChanged();
         m_cues->refresh();
+        m_rows->refresh();
         report(tr("Opened %1").arg(path));
     } catch (const std::exception &e) {
         warn(tr("The project could not be opened: %1").arg(e.what()));
@@ -186,6 +208,37 @@ void HostWindow::saveProjectAs()
     } catch (const std::exception &e) {
         warn(tr("The project could not be saved: %1").arg(e.what()));
     }
+}
+
+void HostWindow::exportActions()
+{
+    const QString folder = QFileInfo(m_session.projectPath()).path();
+    QString path = QFileDialog::getSaveFileName(
+        this, tr("Export actions"), folder + QStringLiteral("/actions.json"), ActionsFilter);
+    if (path.isEmpty())
+        return;
+    try {
+        m_session.exportActions(path);
+        report(tr("Exported the actions to %1").arg(path));
+    } catch (const std::exception &e) {
+        warn(tr("The actions could not be exported: %1").arg(e.what()));
+    }
+}
+
+void HostWindow::importActions()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Import actions"), QFileInfo(m_session.projectPath()).path(), ActionsFilter);
+    if (path.isEmpty())
+        return;
+    try {
+        m_session.importActions(path);
+        report(tr("Imported the actions of %1; saving the project keeps them").arg(path));
+    } catch (const std::exception &e) {
+        warn(tr("The actions could not be imported: %1").arg(e.what()));
+    }
+    m_cues->refresh();
+    m_rows->refresh();
 }
 
 void HostWindow::showPlugInWindow()

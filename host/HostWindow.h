@@ -1,7 +1,8 @@
 #pragma once
 // HostWindow: tarvex-host's window. A project menu (open, save, save as), the plug-in's windows
 // (its main window and its editor), the cue panel, the live channel levels of one universe and
-// a status line saying which plug-in runs on which project, with the plug-in's last notice. Before
+// a status line saying which plug-in runs on which project, with the plug-in's last notice, and the
+// rows view (a panel below: every action, what it did and why it cannot fire). Before
 // Open, Quit or closing the window, changes the plug-in has not saved are the user's to save,
 // discard or keep working on.
 
@@ -18,11 +19,13 @@ class HostSession;
 
 class ChannelView;
 class CuePanel;
+class RowsPanel;
 
 class HostWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit HostWindow(HostSession &session, QWidget *parent = nullptr);
+    ~HostWindow() override;
 
     // Shows what is loaded: call after the session started, or failed to (why).
     void plugInStarted();
@@ -32,6 +35,9 @@ public:
     // False when the save failed (the user has been told why).
     bool saveProject();
     void saveProjectAs();
+    // The plug-in's actions as JSON text: to a file the user picks, and back.
+    void exportActions();
+    void importActions();
     void showPlugInWindow();
     void configurePlugIn();
     // SIGINT or SIGTERM: the one way a signal ends the windowed host. It leaves every event loop,
@@ -40,6 +46,7 @@ public:
 
     CuePanel *cuePanel() const { return m_cues; }
     ChannelView *channelView() const { return m_channels; }
+    RowsPanel *rowsPanel() const { return m_rows; }
     QSpinBox *universePicker() const { return m_universe; }
     QLabel *plugInState() const { return m_plugInState; }
     QLabel *dmxOutputState() const { return m_dmxState; }
@@ -61,6 +68,7 @@ private:
     HostSession &m_session;
     CuePanel *m_cues;
     ChannelView *m_channels;
+    RowsPanel *m_rows;
     QSpinBox *m_universe;
     QLabel *m_plugInState;
     QLabel *m_dmxState;

@@ -2,6 +2,7 @@
 
 #include "core/Conversions.h"
 #include "core/VbError.h"
+#include "host/TargetOptions.h"
 
 #include <charconv>
 #include <limits>
@@ -61,6 +62,9 @@ std::string targetCellText(const TargetValues &values, TargetColumn column)
     case TargetColumn::Universe: return numberOrEmpty(values.t3);
     case TargetColumn::Channel: return numberOrEmpty(values.t4);
     case TargetColumn::Label: return displayText(values.t1);
+    case TargetColumn::Hits: return "";
+    case TargetColumn::Curve: return std::string(curveName(targetOptionsOf(values.t2).curve));
+    case TargetColumn::FadeMs: return std::to_string(targetOptionsOf(values.t2).fadeMs);
     }
     return "";
 }
@@ -79,6 +83,21 @@ void takeTargetCellText(TargetValues &values, TargetColumn column, const std::st
             values.t4 = static_cast<int32_t>(*n);
         break;
     case TargetColumn::Label: values.t1 = Variant(text); break;
+    case TargetColumn::Hits: break;
+    case TargetColumn::Curve:
+        if (auto curve = curveNamed(trimmed(text))) {
+            TargetOptions options = targetOptionsOf(values.t2);
+            options.curve = *curve;
+            values.t2 = Variant(optionsText(options));
+        }
+        break;
+    case TargetColumn::FadeMs:
+        if (auto ms = fadeMsOf(text)) {
+            TargetOptions options = targetOptionsOf(values.t2);
+            options.fadeMs = *ms;
+            values.t2 = Variant(optionsText(options));
+        }
+        break;
     }
 }
 

@@ -32,6 +32,20 @@ bool Universes::set(int universe, int channel, uint8_t level)
     return true;
 }
 
+bool Universes::setPair(int universe, int channel, uint8_t first, uint8_t second)
+{
+    index(universe, channel + 1);
+    Frame &frame = m_frames[index(universe, channel)];
+    uint8_t &a = frame[static_cast<size_t>(channel - 1)];
+    uint8_t &b = frame[static_cast<size_t>(channel)];
+    if (a == first && b == second)
+        return false;
+    a = first;
+    b = second;
+    notify(static_cast<uint8_t>(universe), frame);
+    return true;
+}
+
 void Universes::notify(uint8_t universe, const Frame &frame)
 {
     // Counts the walks in progress, also when a listener throws, so that unsubscribing from

@@ -36,6 +36,9 @@ public:
     // Sets one level; returns whether it changed. A universe or channel out of range raises
     // std::out_of_range.
     bool set(int universe, int channel, uint8_t level);
+    // Sets a channel and the next one with one notification, so that no listener (and no frame
+    // sent out) ever sees one without the other: the coarse and fine bytes of a 16-bit level.
+    bool setPair(int universe, int channel, uint8_t first, uint8_t second);
     uint8_t level(int universe, int channel) const;
     const Frame &frame(int universe) const;
 

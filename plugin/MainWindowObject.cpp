@@ -1,6 +1,8 @@
 #include "plugin/MainWindowObject.h"
 
+#include "engine/ObjectHandler.h"
 #include "net/frmMainOSC.h"
+#include "ui/editor/ActionsJson.h"
 #include "ui/frmSettings.h"
 
 namespace tarvex {
@@ -149,6 +151,28 @@ std::string MainWindowObject::serverPort()
 void MainWindowObject::listen(const std::string &address, const std::string &port)
 {
     windows().mainWindow().listenOn(address, port);
+}
+
+std::string MainWindowObject::exportActions()
+{
+    return exportActionsJson(state().actionTable.rows());
+}
+
+std::vector<std::string> MainWindowObject::importActions(const std::string &json)
+{
+    PlugInState &plugInState = state();
+    const frmSettings *editor = windows().loadedSettingsWindow();
+    if (editor && editor->learnCaption() == CaptionLearnStop)
+        return {"learn mode is running: stop it before importing actions"};
+    ActionsImport read = importActionsJson(json);
+    if (!read.table)
+        return read.errors;
+    plugInState.actionTable.replace(std::move(*read.table));
+    // Host calls follow (releasing and creating targets): the editor is looked up afresh.
+    releaseUnusedTargets(plugInState);
+    if (frmSettings *loaded = windows().loadedSettingsWindow())
+        loaded->refillList();
+    return {};
 }
 
 } // namespace tarvex

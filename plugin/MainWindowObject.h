@@ -2,13 +2,15 @@
 // MainWindowObject: the main window frmMainOSC as the host holds it. Besides the window itself it
 // is the plug-in's command server and project hooks, and the host program's scripting handle.
 // Each member forwards to the command server or to the windows; a failure leaves the member as
-// an exception, which the host takes as the call's failure.
+// an exception, which the host takes as the call's failure. It also hands the host the action
+// table as JSON text and takes one back (IHostActions).
 //
 //   auto server = std::dynamic_pointer_cast<ICommandServer>(windows.mainWindowObject());
 //   server->ExecuteCommand(Variant("1234"), Variant("toggle"), {}, {}, {});
 
 #include "net/CommandServer.h"
 #include "plugin/PlugInWindows.h"
+#include "plugin/api/HostActions.h"
 #include "plugin/api/HostScripting.h"
 #include "toolkit/WindowObject.h"
 
@@ -18,7 +20,8 @@ class MainWindowObject : public WindowObject,
                          public ICommandServer,
                          public IZelmoTool,
                          public IHostScripting,
-                         public IHostListening {
+                         public IHostListening,
+                         public IHostActions {
 public:
     // The state and the windows are borrowed: valid while the registry is attached.
     MainWindowObject(PlugInState &state, PlugInWindows &windows, WindowRegistry &registry,
@@ -50,6 +53,10 @@ public:
     std::string serverAddress() override;
     std::string serverPort() override;
     void listen(const std::string &address, const std::string &port) override;
+
+    // IHostActions. An import is refused while learn mode runs (no row can be edited then).
+    std::string exportActions() override;
+    std::vector<std::string> importActions(const std::string &json) override;
 
 private:
     // The state and the windows, or error 91 once the plug-in has ended (the host may hold the

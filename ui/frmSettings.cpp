@@ -139,9 +139,7 @@ void frmSettings::Form_Load()
 {
     PlugInState &state = m_context.state();
     hostModule = typedView(state.hostHelper);
-    m_editor = std::make_unique<ActionListEditor>(state, lvActions->list(), hostModule, [this] {
-        return learnCaption() == CaptionLearnStop;
-    });
+    makeListEditor();
     wireList(*lvActions, [this]() -> ActionListEditor & { return listEditor(); });
     setUpList(lvActions->list(), hostModule);
     loadSettings(state);
@@ -150,6 +148,24 @@ void frmSettings::Form_Load()
     if (state.savingSettings)
         return; // the settings writer only reads the boxes
     if (state.actionTable.rows().isDimensioned())
+        m_editor->fillRows();
+    m_editor->addBlankRow();
+}
+
+void frmSettings::makeListEditor()
+{
+    m_editor =
+        std::make_unique<ActionListEditor>(m_context.state(), lvActions->list(), hostModule,
+                                           [this] { return learnCaption() == CaptionLearnStop; });
+}
+
+void frmSettings::refillList()
+{
+    ListWidgetPtr list = lvActions->list();
+    while (list->rowCount() > 0)
+        list->removeRow(list->rowCount());
+    makeListEditor();
+    if (m_context.state().actionTable.rows().isDimensioned())
         m_editor->fillRows();
     m_editor->addBlankRow();
 }

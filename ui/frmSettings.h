@@ -83,6 +83,9 @@ public:
     void LearnButton_Click();
     // Turns the list's rows back into the action table.
     void rebuildActionTable();
+    // Shows the action table again, as loading the window does: the rows and their targets
+    // are made anew, and edits not saved into the table are gone.
+    void refillList();
 
     // The list's rules (exist while the window is loaded).
     VarArray getCommand(int16_t index);
@@ -97,6 +100,7 @@ private:
     void buildControls();
     void layOutControls();
     void connectEvents();
+    void makeListEditor();
 
     void startLearning();
     void stopLearning();

@@ -3,10 +3,12 @@
 //
 //   tarvex-make-example examples/show
 //
-// The folder gets "TarvexActions.dat" (four actions on universe 1) and "TarvexSettings.dat"
+// The folder gets "TarvexActions.dat" (six actions on universe 1) and "TarvexSettings.dat"
 // (listening on 127.0.0.1:12345, autostart on). Channels: /fader1 f scaled to channel 7,
-// /button i (1 = pressed) to channel 12, /level f above one half to channel 8, and every beat
-// on /beat f (a value smaller than the one before) to channel 9.
+// /button i (1 = pressed) to channel 12, /level f above one half to channel 8, every beat
+// on /beat f (a value smaller than the one before) to channel 9, /dimmer f to channel 13 on a
+// square (dimmer) curve that glides over 300 ms, and /pan f as a 16-bit level on channels 14
+// (coarse) and 15 (fine).
 
 #include "core/VarArray.h"
 #include "core/VbError.h"
@@ -27,11 +29,12 @@ VarArray texts(const std::vector<std::string> &values)
     return VarArray::ofValues(std::vector<Variant>(values.begin(), values.end()));
 }
 
-// A DMX channel of the host (docs/host.md): kind, label, note, universe, channel.
-VarArray channel(const std::string &label, int32_t number)
+// A DMX channel of the host (docs/host.md): kind, label, options, universe, channel.
+VarArray channel(const std::string &label, int32_t number, const std::string &kind = "DMX",
+                 const std::string &options = "")
 {
     return VarArray::ofValues(
-        {Variant("DMX"), Variant(label), Variant(""), Variant::byte(1), Variant(number)});
+        {Variant(kind), Variant(label), Variant(options), Variant::byte(1), Variant(number)});
 }
 
 // A row with one argument of one kind, as the editor stores it: that argument's condition is
@@ -59,6 +62,11 @@ VarArray exampleActions()
                channel("Level above half", 8), 1003),
         action("/beat", "f", "=", {"NumarkBeat", "-", "-", "-", "-", "-", "-"}, channel("Beat", 9),
                1004),
+        action("/dimmer", "f", "any", {"-", "0", "1", "0", "255", "0", "255"},
+               channel("Dimmer", 13, "DMX", "curve=square;fade=300"), 1005),
+        // Min and Max span the whole output range, so the pan keeps its 16-bit steps.
+        action("/pan", "f", "any", {"-", "0", "1", "0", "65535", "0", "65535"},
+               channel("Pan", 14, "DMX16"), 1006),
     });
 }
 

@@ -114,6 +114,7 @@ TEST_F(DmxTargetTest, writesNothingForAnythingButAValidDmxChannel)
         {"Deaktiviert", "", "", 1, 1}, {"", "", "", 1, 1},      {"dmx", "", "", 1, 1},
         {Variant(), "", "", 1, 1},     {"DMX", "", "", 0, 1},   {"DMX", "", "", 5, 1},
         {"DMX", "", "", 1, 0},         {"DMX", "", "", 1, 513}, {"DMX", "", "", 1, -1},
+        {"DMX16", "", "", 1, 512}, // its fine byte would have no channel
     };
     int changes = 0;
     universes->subscribe([&](uint8_t, const Universes::Frame &) { ++changes; });
@@ -122,6 +123,53 @@ TEST_F(DmxTargetTest, writesNothingForAnythingButAValidDmxChannel)
 
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(executed.size(), cases.size()); // still reported, for the log
+}
+
+// The kind sets the width, T2's options the curve; a T2 that is no options is a note.
+TEST_F(DmxTargetTest, sendsTheLevelItsKindAndOptionsSay)
+{
+    const struct {
+        TargetValues target;
+        int32_t value, max;
+        uint8_t coarse, fine;
+    } cases[] = {
+        {{"DMX16", "Pan", "", 1, 20}, 32768, 65535, 128, 0},
+        {{"DMX16", "Pan", "", 1, 20}, 1, 255, 1, 1}, // 257: 8-bit limits give coarse steps
+        {{"DMX", "Dimmer", "curve=square", 1, 20}, 128, 255, 64, 0},
+        {{"DMX", "Dimmer", "dim it softly", 1, 20}, 128, 255, 128, 0},
+    };
+    for (const auto &c : cases) {
+        universes->set(1, 21, 0);
+        execute(
+            factory.CreateTarget(c.target.t0, c.target.t1, c.target.t2, c.target.t3, c.target.t4),
+            c.value, 0, c.max);
+        EXPECT_EQ(universes->level(1, 20), c.coarse) << c.target.t2.asString();
+        EXPECT_EQ(universes->level(1, 21), c.fine) << c.target.t2.asString();
+    }
+}
+
+// Targets made from the same values share their count, as they share their channel; a target
+// that writes no level still counts, without a level.
+TEST_F(DmxTargetTest, countsEveryExecuteByTheTargetsValues)
+{
+    HostTargetPtr engines = factory.CreateTarget("DMX", "Spot", "", 1, 7);
+    HostTargetPtr editors = factory.CreateTarget("DMX", "Spot", "", 1, 7);
+    HostTargetPtr nowhere = factory.CreateTarget("DMX", "Spot", "", 9, 7);
+    execute(engines, 100);
+    execute(editors, 50, 0, 100);
+    execute(nowhere, 3);
+
+    const TargetHit *spot = factory.hits()->find({"DMX", "Spot", "", 1, 7});
+    ASSERT_NE(spot, nullptr);
+    EXPECT_EQ(spot->count, 2u);
+    EXPECT_EQ(spot->value, 50);
+    EXPECT_EQ(spot->max, 100);
+    EXPECT_EQ(spot->level, 128u);
+    const TargetHit *lost = factory.hits()->find({"DMX", "Spot", "", 9, 7});
+    ASSERT_NE(lost, nullptr);
+    EXPECT_EQ(lost->count, 1u);
+    EXPECT_EQ(lost->level, std::nullopt);
+    EXPECT_EQ(factory.hits()->find({"DMX", "Spot", "", 1, 8}), nullptr);
 }
 
 TEST_F(DmxTargetTest, executesWithoutAnyoneListening)

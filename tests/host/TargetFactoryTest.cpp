@@ -77,23 +77,26 @@ protected:
     }
 };
 
-TEST_F(TargetFactoryTest, addsItsFourColumnsAfterTheEditorsTen)
+TEST_F(TargetFactoryTest, addsItsSevenColumnsAfterTheEditorsTen)
 {
-    ASSERT_EQ(list->columnCount(), 14);
+    ASSERT_EQ(list->columnCount(), 17);
     EXPECT_EQ(list->headers[10], "Ziel");
     EXPECT_EQ(list->headers[11], "Universum");
     EXPECT_EQ(list->headers[12], "Kanal");
     EXPECT_EQ(list->headers[13], "Name");
+    EXPECT_EQ(list->headers[14], "Treffer");
+    EXPECT_EQ(list->headers[15], "Kurve");
+    EXPECT_EQ(list->headers[16], "Fade ms");
     EXPECT_THROW(factory->SetupList(std::make_shared<Object>()), VbError);
 }
 
 TEST_F(TargetFactoryTest, opensADropDownOrTextEditorWithTheTargetsValue)
 {
     ListRowPtr row = addFilledRow("/fader1");
-    HostTargetPtr target = factory->CreateTarget("DMX", "Spot", "", 3, 17);
+    HostTargetPtr target = factory->CreateTarget("DMX", "Spot", "fade=300", 3, 17);
 
     beginEdit(target, row, 10);
-    EXPECT_EQ(list->dropDownEntries, (std::vector<std::string>{"DMX", "Deaktiviert"}));
+    EXPECT_EQ(list->dropDownEntries, (std::vector<std::string>{"DMX", "DMX16", "Deaktiviert"}));
     EXPECT_EQ(list->calls.back(), "setDropDownText DMX");
 
     beginEdit(target, row, 11);
@@ -109,6 +112,19 @@ TEST_F(TargetFactoryTest, opensADropDownOrTextEditorWithTheTargetsValue)
     list->calls.clear();
     beginEdit(target, row, 13);
     EXPECT_EQ(list->calls, (std::vector<std::string>{"openTextEditor", "setTextEditorText Spot"}));
+
+    list->calls.clear();
+    beginEdit(target, row, 14); // the hit count is never edited
+    EXPECT_TRUE(list->calls.empty());
+
+    beginEdit(target, row, 15);
+    EXPECT_EQ(list->dropDownEntries,
+              (std::vector<std::string>{"linear", "square", "root", "s-curve"}));
+    EXPECT_EQ(list->calls.back(), "setDropDownText linear");
+
+    list->calls.clear();
+    beginEdit(target, row, 16);
+    EXPECT_EQ(list->calls, (std::vector<std::string>{"openTextEditor", "setTextEditorText 300"}));
 }
 
 TEST_F(TargetFactoryTest, leavesTheEditorsOwnColumnsAlone)
@@ -133,11 +149,44 @@ TEST_F(TargetFactoryTest, theChosenTextsBecomeTheTargetsValues)
     edit(target, row, 11, "2");
     edit(target, row, 12, "7");
     edit(target, row, 13, "Spot links");
+    edit(target, row, 15, "square");
+    edit(target, row, 16, " 300 ");
+    edit(target, row, 16, "soon"); // no fade time: T2 stays
 
-    EXPECT_EQ(readBack(target), (TargetValues{"DMX", "Spot links", "", 2, 7}));
+    EXPECT_EQ(readBack(target), (TargetValues{"DMX", "Spot links", "curve=square;fade=300", 2, 7}));
+    edit(target, row, 15, "linear");
+    edit(target, row, 16, "0");
+    EXPECT_EQ(target->T2(), Variant(""));
     int32_t value = 200, min = 0, max = 255;
     target->Execute(value, min, max, Variant());
     EXPECT_EQ(universes->level(2, 7), 200);
+}
+
+// The count is written to every row showing a target with those values, only when it changed,
+// and a row that has left the list is forgotten.
+TEST_F(TargetFactoryTest, hitCellsFollowTheCountsOfTheirTargets)
+{
+    ListRowPtr first = addFilledRow("/fader1");
+    ListRowPtr second = addFilledRow("/fader2");
+    HostTargetPtr shown = factory->CreateTarget("DMX", "Spot", "", 1, 7);
+    factory->ShowTargetInRow(shown, first, FirstTargetColumn);
+    factory->ShowTargetInRow(factory->CreateTarget("DMX", "Wash", "", 1, 8), second,
+                             FirstTargetColumn);
+    EXPECT_EQ(first->subItem(14), "0");
+
+    // The engine executes a target of its own, made from the same values.
+    HostTargetPtr engines = factory->CreateTarget("DMX", "Spot", "", 1, 7);
+    int32_t value = 10, min = 0, max = 255;
+    engines->Execute(value, min, max, Variant());
+    engines->Execute(value, min, max, Variant());
+    second->setSubItem(14, "untouched");
+    factory->refreshHitCells();
+    EXPECT_EQ(first->subItem(14), "2");
+    EXPECT_EQ(second->subItem(14), "untouched") << "only a changed count is written";
+
+    list->removeRow(1);
+    engines->Execute(value, min, max, Variant());
+    EXPECT_NO_THROW(factory->refreshHitCells());
 }
 
 TEST_F(TargetFactoryTest, aLastEditIsTakenByTheNextCallOfAnyKind)
@@ -194,7 +243,7 @@ TEST_F(TargetFactoryTest, anEditOfARowRemovedBeforeItIsTakenIsVoid)
     EXPECT_NO_THROW(factory->CreateTarget("", "", "", 0, 0));
 }
 
-TEST_F(TargetFactoryTest, showsTheTargetInItsFourCells)
+TEST_F(TargetFactoryTest, showsTheTargetInItsCells)
 {
     ListRowPtr row = addFilledRow("/fader1");
     ObjectPtr shown =
@@ -205,6 +254,9 @@ TEST_F(TargetFactoryTest, showsTheTargetInItsFourCells)
     EXPECT_EQ(row->subItem(11), "2");
     EXPECT_EQ(row->subItem(12), "300");
     EXPECT_EQ(row->subItem(13), "Spot");
+    EXPECT_EQ(row->subItem(14), "0");
+    EXPECT_EQ(row->subItem(15), "linear"); // a note in T2 means the defaults
+    EXPECT_EQ(row->subItem(16), "0");
 
     factory->ShowTargetInRow(factory->CreateTarget(Variant::null(), 7, "", 0, 0), row, 10);
     EXPECT_EQ(row->subItem(10), "");

@@ -2,6 +2,7 @@
 #include "tests/plugin/PlugInFixture.h"
 
 #include "core/VbError.h"
+#include "plugin/api/HostActions.h"
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
 #include "tests/support/ActionRows.h"
@@ -24,6 +25,7 @@ protected:
     ICommandServer &server() { return *std::dynamic_pointer_cast<ICommandServer>(object()); }
     IZelmoTool &tool() { return *std::dynamic_pointer_cast<IZelmoTool>(object()); }
     IHostScripting &scripting() { return *std::dynamic_pointer_cast<IHostScripting>(object()); }
+    IHostActions &actions() { return *std::dynamic_pointer_cast<IHostActions>(object()); }
     std::string actionsFile() const { return folder.path(std::string(ActionsFileName)); }
     std::string settingsFile() const { return folder.path(std::string(SettingsFileName)); }
     std::string activation(int32_t index)
@@ -205,4 +207,53 @@ TEST_F(MainWindowObjectTest, scriptingPressesTheTwoButtonsAndReadsTheirCaptions)
     runtime().windows().settingsWindow().Port->setText(QString::number(freeUdpPort()));
     scripting().pressLearn();
     EXPECT_EQ(scripting().learnCaption(), "Stop");
+}
+
+// The example show's actions, exported and imported over other rows: the table is theirs, the
+// open editor shows them, and the project save that is now due writes the example's own file,
+// byte for byte, from the editor's rows.
+TEST_F(MainWindowObjectTest, anImportReplacesTheTableAndIsSavedAsTheEditorWouldSaveIt)
+{
+    const std::string example = TARVEX_EXAMPLE_SHOW "/TarvexActions.dat";
+    VarArray exampleRows;
+    ASSERT_EQ(readArrayFile(example, exampleRows), ArrayFileRead::Complete);
+    runtime().state().actionTable.replace(exampleRows);
+    const std::string text = actions().exportActions();
+
+    writeArrayFile(actionsFile(), table({switchable("/old", 1, "Activated")}));
+    object()->loadWindow();
+    runtime().state().actionTable.replace(table({switchable("/old", 1, "Activated")}));
+    plugIn.plugin().Configure();
+    ListWidgetPtr list = runtime().windows().settingsWindow().lvActions->list();
+    ASSERT_EQ(list->rowCount(), 2);
+
+    EXPECT_EQ(actions().importActions(text), std::vector<std::string>{});
+    ASSERT_EQ(list->rowCount(), exampleRows.size() + 1);
+    EXPECT_EQ(list->row(1)->text(), "/fader1");
+    EXPECT_EQ(tool().AskToSaveProjectData(), VTrue);
+    tool().SaveProjectData();
+    EXPECT_EQ(readFile(actionsFile()), readFile(example));
+    EXPECT_EQ(tool().AskToSaveProjectData(), VFalse);
+    EXPECT_EQ(actions().exportActions(), text);
+}
+
+TEST_F(MainWindowObjectTest, aFailedImportChangesNothingAndNoneRunsDuringLearnMode)
+{
+    writeArrayFile(actionsFile(), table({switchable("/kept", 1, "Activated")}));
+    object()->loadWindow();
+    const ByteVector before = readFile(actionsFile());
+    const std::string text = actions().exportActions();
+    std::string broken = text;
+    broken.replace(broken.find("\"id\": 1"), 7, "\"id\": \"one\"");
+
+    EXPECT_EQ(actions().importActions(broken),
+              std::vector<std::string>{
+                  "row 1, id: must be a whole number from -2147483648 to 2147483647"});
+    EXPECT_EQ(address(0), "/kept");
+    tool().SaveProjectData();
+    EXPECT_EQ(readFile(actionsFile()), before);
+
+    armLearnMode();
+    EXPECT_EQ(actions().importActions(text),
+              std::vector<std::string>{"learn mode is running: stop it before importing actions"});
 }

@@ -19,7 +19,9 @@
 #include "engine/EngineState.h"
 #include "plugin/api/HostInterfaces.h"
 #include "plugin/api/ListWidget.h"
+#include "ui/editor/ArgumentLabel.h"
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -135,6 +137,29 @@ private:
     std::vector<std::optional<VarArray>> m_storedTargets;
     std::function<uint32_t()> m_seedSource;
 };
+
+// The texts of a condition as the editor's cells hold them: the operator, then the comparison
+// value, inMin, inMax, outMin, outMax, Min and Max.
+struct ConditionCells {
+    std::string op;
+    std::array<std::string, 7> parameters;
+};
+
+// A row's conditions for its type tags when the argument named by `chosen` (a "Wert" label
+// split) gets the cells and the target (asked for only then): a text argument keeps only the
+// comparison value; every other argument gets the "never" marker, an argument-less kind nothing.
+// This is how every row the editor saves is made.
+VarArray composeConditions(const VarArray &tags, const LabelParts &chosen,
+                           const ConditionCells &cells, const std::function<VarArray()> &target);
+
+// The condition the editor shows for an action and saves back: the last one that is not
+// "never", with its argument's "Wert" label. Nothing when every argument is "never" (no
+// argument chosen). The action must be a whole row (isWholeRow).
+struct ShownCondition {
+    std::string label;
+    const VarArray *condition; // into the action
+};
+std::optional<ShownCondition> shownCondition(const VarArray &action);
 
 // Sets columns first..last of the row to text.
 void setCells(IListRow &row, int first, int last, const std::string &text);

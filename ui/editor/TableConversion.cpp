@@ -51,13 +51,21 @@ void ActionListEditor::fillRow(const VarArray &action)
     ListRowPtr row = m_list->addRow(toText(action[rowField::Address]));
     resizeTargets(static_cast<size_t>(m_list->rowCount()));
     row->setChecked(toText(action[rowField::Activation]) == Activated);
+    if (const std::optional<ShownCondition> shown = shownCondition(action))
+        showCondition(row, shown->label, *shown->condition);
+}
+
+std::optional<ShownCondition> shownCondition(const VarArray &action)
+{
+    std::optional<ShownCondition> shown;
     const VarArray &conditions = arrayAt(action, rowField::Conditions);
     forEachTaggedArgument(
         arrayAt(action, rowField::TypeTags), [&](const std::string &tag, int slot, int ordinal) {
             const VarArray &condition = arrayAt(arrayAt(conditions, slot), ordinal - 1);
             if (toText(condition[conditionField::Operator]) != NeverOperator)
-                showCondition(row, argumentLabel(ordinal, tag), condition);
+                shown = ShownCondition{argumentLabel(ordinal, tag), &condition};
         });
+    return shown;
 }
 
 void ActionListEditor::showCondition(ListRowPtr &row, const std::string &label,
@@ -218,32 +226,40 @@ void ActionListEditor::composeAction(IListRow &row, VarArray &action)
             action[rowField::TypeTags] = (*entry)[learned::TypeTags];
     }
 
-    const LabelParts chosen = splitLabel(row.subItem(c::Wert));
+    ConditionCells cells{row.subItem(c::Operator), {}};
+    for (int i = 0; i < ParameterCount; ++i)
+        cells.parameters[static_cast<size_t>(i)] = row.subItem(c::CompareValue + i);
     const auto targetIndex = static_cast<int16_t>(row.position() - 1);
+    action[rowField::Conditions] = Variant(
+        composeConditions(action[rowField::TypeTags].array(), splitLabel(row.subItem(c::Wert)),
+                          cells, [&] { return getCommand(targetIndex); }));
+    action[rowField::Activation] = Variant(row.checked() ? Activated : Deactivated);
+}
+
+VarArray composeConditions(const VarArray &tags, const LabelParts &chosen,
+                           const ConditionCells &cells, const std::function<VarArray()> &target)
+{
     std::vector<VarArray> lists;
-    forEachTaggedArgument(
-        action[rowField::TypeTags].array(), [&](const std::string &tag, int slot, int ordinal) {
-            if (static_cast<size_t>(slot) >= lists.size())
-                lists.resize(static_cast<size_t>(slot) + 1);
-            if (keywordOfTag(tag) == chosen.keyword && std::to_string(ordinal) == chosen.ordinal) {
-                std::vector<Variant> parameters;
-                const int count = tag == "s" ? 1 : ParameterCount;
-                for (int i = 0; i < count; ++i)
-                    parameters.emplace_back(row.subItem(c::CompareValue + i));
-                lists[static_cast<size_t>(slot)].append(
-                    Variant(VarArray::ofValues({Variant(row.subItem(c::Operator)),
-                                                Variant(VarArray::ofValues(std::move(parameters))),
-                                                Variant(getCommand(targetIndex))})));
-            } else if (tag != "Empty") {
-                lists[static_cast<size_t>(slot)].append(
-                    Variant(VarArray::ofValues({Variant(NeverOperator)})));
-            }
-        });
+    forEachTaggedArgument(tags, [&](const std::string &tag, int slot, int ordinal) {
+        if (static_cast<size_t>(slot) >= lists.size())
+            lists.resize(static_cast<size_t>(slot) + 1);
+        if (keywordOfTag(tag) == chosen.keyword && std::to_string(ordinal) == chosen.ordinal) {
+            std::vector<Variant> parameters;
+            const int count = tag == "s" ? 1 : ParameterCount;
+            for (int i = 0; i < count; ++i)
+                parameters.emplace_back(cells.parameters[static_cast<size_t>(i)]);
+            lists[static_cast<size_t>(slot)].append(Variant(VarArray::ofValues(
+                {Variant(cells.op), Variant(VarArray::ofValues(std::move(parameters))),
+                 Variant(target())})));
+        } else if (tag != "Empty") {
+            lists[static_cast<size_t>(slot)].append(
+                Variant(VarArray::ofValues({Variant(NeverOperator)})));
+        }
+    });
     std::vector<Variant> conditions;
     for (VarArray &list : lists)
         conditions.emplace_back(std::move(list));
-    action[rowField::Conditions] = Variant(VarArray::ofValues(std::move(conditions)));
-    action[rowField::Activation] = Variant(row.checked() ? Activated : Deactivated);
+    return VarArray::ofValues(std::move(conditions));
 }
 
 // A new action's number differs from every number the table already carries, so that the

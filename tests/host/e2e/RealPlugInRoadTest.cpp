@@ -192,6 +192,47 @@ TEST_F(RealPlugInRoad, cuesDeactivateAndActivateAndTheOptionsListTheActions)
     quit();
 }
 
+// Headless, the rows say what each did and why one cannot fire; the actions go out as JSON and
+// come back in, and a broken file changes nothing and says where it is broken.
+TEST_F(RealPlugInRoad, rowsCountHitsAndTheActionsTravelAsText)
+{
+    startShow();
+    send(floatMessage("/fader1", 0.5f));
+    ASSERT_TRUE(host.waitFor("execute"));
+    host.send("rows");
+    std::optional<QJsonObject> rows = host.waitFor("rows");
+    ASSERT_TRUE(rows);
+    const QJsonArray list = rows->value("rows").toArray();
+    ASSERT_EQ(list.size(), 5);
+    EXPECT_EQ(list[0].toObject().value("hits").toInt(), 1);
+    EXPECT_EQ(list[0].toObject().value("lastLevel").toInt(), 128);
+    EXPECT_EQ(list[1].toObject().value("hits").toInt(), 0);
+    EXPECT_EQ(list[3].toObject().value("cannotFire").toArray(), QJsonArray{})
+        << "a message without arguments runs its row while it is deactivated";
+
+    host.send("actions export " + path("actions.json"));
+    ASSERT_TRUE(host.waitFor("actionsExported"));
+    QFile exported(path("actions.json"));
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    QByteArray text = exported.readAll();
+    QFile broken(path("broken.json"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray(text).replace("\"/level\"", "\"\""));
+    broken.close();
+
+    host.send("actions import " + path("broken.json"));
+    const std::optional<QJsonObject> error = host.waitFor("error");
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->value("message").toString().contains("row 2, address: must not be empty"));
+    host.send("actions import " + path("actions.json"));
+    const std::optional<QJsonObject> imported = host.waitFor("actionsImported");
+    ASSERT_TRUE(imported);
+    EXPECT_EQ(imported->value("actions").toInt(), 5);
+    send(floatMessage("/level", 0.8f));
+    EXPECT_EQ(nextExecute().first, "Level");
+    quit();
+}
+
 TEST_F(RealPlugInRoad, saveWritesBothFilesAndLoadReadsTheOtherProjectsRows)
 {
     startShow();

@@ -1,0 +1,30 @@
+#pragma once
+// IHostActions: offered by the plug-in's main-window object (the one its module information
+// names), beside IHostScripting. The host reads the action table as JSON text and replaces it
+// with one (docs/actions-json.md): its Project menu and the headless "actions export FILE",
+// "actions import FILE" and "rows" go through it. An interface of its own, so that a plug-in
+// built without it keeps working (those commands then fail with an error).
+//
+//   if (auto actions = std::dynamic_pointer_cast<IHostActions>(moduleInfo->mainWindow())) {
+//       std::string text = actions->exportActions();
+//       std::vector<std::string> errors = actions->importActions(text); // empty: imported
+//   }
+
+#include <string>
+#include <vector>
+
+namespace tarvex {
+
+class IHostActions {
+public:
+    virtual ~IHostActions() = default;
+    // The action table as JSON text: the rows a project save would store from it (edits in an
+    // open editor count once saved there).
+    virtual std::string exportActions() = 0;
+    // Checks every row and field of the text. With no error the text's rows replace the table,
+    // an open editor shows them, and the next save stores them; the result is empty. Otherwise
+    // nothing changes and the result holds the errors, each naming the row and the field.
+    virtual std::vector<std::string> importActions(const std::string &json) = 0;
+};
+
+} // namespace tarvex
