@@ -55,8 +55,9 @@ private:
 } // namespace
 
 MainWindowObject::MainWindowObject(PlugInState &state, PlugInWindows &windows,
-                                   WindowRegistry &registry, WindowId id)
-    : WindowObject(registry, id), m_state(state), m_windows(windows)
+                                   PlugInControllers &controllers, WindowRegistry &registry,
+                                   WindowId id)
+    : WindowObject(registry, id), m_state(state), m_windows(windows), m_controllers(controllers)
 {}
 
 PlugInState &MainWindowObject::state()
@@ -69,6 +70,12 @@ PlugInWindows &MainWindowObject::windows()
 {
     registry();
     return m_windows;
+}
+
+PlugInControllers &MainWindowObject::controllers()
+{
+    registry();
+    return m_controllers;
 }
 
 std::string MainWindowObject::Name()
@@ -149,6 +156,22 @@ std::string MainWindowObject::serverPort()
 void MainWindowObject::listen(const std::string &address, const std::string &port)
 {
     windows().mainWindow().listenOn(address, port);
+}
+
+ControllerTables MainWindowObject::controllerTables()
+{
+    return controllers().tables();
+}
+
+FeedbackSettings MainWindowObject::feedback()
+{
+    loadSettings(state()); // the project's file, when nothing has read it yet
+    return state().feedback;
+}
+
+void MainWindowObject::setFeedback(const FeedbackSettings &settings)
+{
+    controllers().setFeedback(settings);
 }
 
 } // namespace tarvex
