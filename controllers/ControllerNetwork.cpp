@@ -2,6 +2,7 @@
 
 #include "osc/OSCWriter.h"
 
+#include <cstdlib>
 #include <ctime>
 
 namespace tarvex {
@@ -103,8 +104,12 @@ void ControllerNetwork::changed()
 ControllerTables ControllerNetwork::tables(int64_t wallNowMs)
 {
     m_changeAnnounced = false;
-    const int64_t now = m_clock();
-    auto wall = [&](int64_t steady) { return wallNowMs - (now - steady); };
+    // One offset between the clocks, so times read twice read the same; renewed when the wall
+    // clock was set (a jump of more than a second).
+    const int64_t offset = wallNowMs - m_clock();
+    if (m_wallOffset == 0 || std::abs(offset - m_wallOffset) > 1000)
+        m_wallOffset = offset;
+    auto wall = [&](int64_t steady) { return steady + m_wallOffset; };
     ControllerTables t;
     m_traffic.endpoints().forEach([&](uint64_t key, const EndpointTraffic &e) {
         t.controllers.push_back({TrafficTables::endpointOf(key).text(), wall(e.firstSeen),

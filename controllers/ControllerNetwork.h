@@ -69,6 +69,7 @@ private:
     TrafficTables m_traffic;
     Feedback m_feedback;
     std::vector<uint8_t> m_message; // the message being sent on; reused
+    int64_t m_wallOffset = 0;       // the Unix time of the steady clock's zero, in milliseconds
     bool m_changeAnnounced = false;
     bool m_expiryAsked = false;
 };

@@ -77,6 +77,8 @@ public:
     IHostScripting &scripting();
     // The main window's address and port; nullptr when the plug-in does not offer them.
     IHostListening *listening() { return m_plugIn.listening(); }
+    // The controllers on the network; nullptr when the plug-in does not offer them.
+    IHostControllers *controllers() { return m_plugIn.controllers(); }
 
 private:
     ICommandServer &commandServer();

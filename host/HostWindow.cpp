@@ -1,12 +1,14 @@
 #include "host/HostWindow.h"
 
 #include "host/ChannelView.h"
+#include "host/ControllersPanel.h"
 #include "host/CuePanel.h"
 #include "host/HostSession.h"
 #include "host/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -58,6 +60,7 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
         m_notice->setToolTip(earlier.isEmpty() ? notice : earlier + "\n" + notice);
         report(notice);
     };
+    addControllersDock();
     connect(m_cues, &CuePanel::failed, this, &HostWindow::warn);
     connect(m_cues, &CuePanel::executed, this, &HostWindow::report);
     projectChanged();
@@ -81,6 +84,19 @@ void HostWindow::buildMenus()
     bar->setMovable(false);
     bar->addAction(main);
     bar->addAction(editor);
+}
+
+// The controllers on the network, in a dock of their own that the user can move or close.
+void HostWindow::addControllersDock()
+{
+    m_controllers = new ControllersPanel(m_session);
+    auto *dock = new QDockWidget(tr("Controllers"), this);
+    dock->setObjectName(QStringLiteral("Controllers"));
+    dock->setWidget(m_controllers);
+    addDockWidget(Qt::RightDockWidgetArea, dock);
+    menuBar()->addMenu(tr("&View"))->addAction(dock->toggleViewAction());
+    m_session.events().controllersChanged = [this] { m_controllers->refreshSoon(); };
+    connect(m_controllers, &ControllersPanel::failed, this, &HostWindow::warn);
 }
 
 QWidget *HostWindow::buildLevels()
@@ -107,6 +123,7 @@ void HostWindow::plugInStarted()
     for (QAction *action : m_plugInActions)
         action->setEnabled(true);
     m_cues->refresh();
+    m_controllers->refresh();
 }
 
 void HostWindow::plugInMissing(const QString &why)

@@ -87,11 +87,13 @@ void PlugInLoader::init(const ObjectPtr &helper, const std::string &callingAppTi
     m_tool = findInterface<IZelmoTool>(server, window);
     m_scripting = findInterface<IHostScripting>(window, server);
     m_listening = findInterface<IHostListening>(window, server);
+    m_controllers = findInterface<IHostControllers>(window, server);
 }
 
 void PlugInLoader::releaseObjects()
 {
     m_listening.reset();
+    m_controllers.reset();
     m_scripting.reset();
     m_tool.reset();
     m_server.reset();

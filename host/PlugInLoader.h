@@ -14,6 +14,7 @@
 // is released before the class is deleted and the library unloaded: their code lives there.
 
 #include "host/HostModuleInfo.h"
+#include "plugin/api/HostControllers.h"
 #include "plugin/api/HostScripting.h"
 #include "plugin/api/PlugInEntry.h"
 
@@ -62,6 +63,7 @@ public:
     IZelmoTool *tool() const { return m_tool.get(); }
     IHostScripting *scripting() const { return m_scripting.get(); }
     IHostListening *listening() const { return m_listening.get(); }
+    IHostControllers *controllers() const { return m_controllers.get(); }
 
 private:
     void releaseObjects();
@@ -76,6 +78,7 @@ private:
     std::shared_ptr<IZelmoTool> m_tool;
     std::shared_ptr<IHostScripting> m_scripting;
     std::shared_ptr<IHostListening> m_listening;
+    std::shared_ptr<IHostControllers> m_controllers;
 };
 
 // Where the host looks for the plug-in library when no path is given: beside its executable,
