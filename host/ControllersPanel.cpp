@@ -59,6 +59,8 @@ ControllersPanel::ControllersPanel(HostSession &session, QWidget *parent)
     m_minutes->setSuffix(tr(" min"));
     m_announcement->setWordWrap(true);
     m_summary->setWordWrap(true);
+    // Wide enough for both tables' columns beside the channel levels.
+    setMinimumWidth(560);
 
     auto *settings = new QFormLayout;
     settings->addRow(tr("Feedback:"), m_mode);
@@ -111,9 +113,10 @@ void ControllersPanel::refresh()
     m_port->setValue(t.feedback.port);
     m_minutes->setValue(t.feedback.recentMinutes);
     m_filling = false;
-    m_announcement->setText(
-        QString::fromStdString(std::string(announcementWord(t.announcement)) +
-                               (t.announcementText.empty() ? "" : ": " + t.announcementText)));
+    // The text says what is announced or why nothing is; without one the state says it.
+    m_announcement->setText(QString::fromStdString(
+        t.announcementText.empty() ? std::string(announcementWord(t.announcement))
+                                   : t.announcementText));
     m_summary->setText(tr("Socket drops: %1 · Senders evicted: %2 · Addresses evicted: %3 · "
                           "Feedback sent: %4, dropped: %5, echoes held back: %6")
                            .arg(t.socketDrops)
