@@ -1,8 +1,8 @@
 #pragma once
 // The three receivers of the same stream: a plain recvfrom loop, a liblo server and Tarvex's
-// main window with one matching action row and a recording host target (in three variants). Each binds to
-// 127.0.0.1 (liblo to its only interface: the benchmark runs in a private network namespace),
-// starts the sender in the mode given and returns when the stream has been handled.
+// main window with one matching action row and a recording host target (in three variants). Each
+// binds to 127.0.0.1 (liblo to its only interface: the benchmark runs in a private network
+// namespace), starts the sender in the mode given and returns when the stream has been handled.
 
 #include "bench/e2e/EndToEnd.h"
 

@@ -14,12 +14,12 @@
 
 #include <QCoreApplication>
 
+#include <QEventLoop>
+#include <QTimer>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
