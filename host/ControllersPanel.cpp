@@ -108,11 +108,18 @@ void ControllersPanel::refresh()
         emit failed(QString::fromStdString(e.what()));
         return;
     }
-    m_filling = true; // what the tables say is no choice of the user's
-    m_mode->setCurrentIndex(t.feedback.mode == FeedbackMode::Others ? 1 : 0);
-    m_port->setValue(t.feedback.port);
-    m_minutes->setValue(t.feedback.recentMinutes);
-    m_filling = false;
+    // The settings' controls follow the plug-in only when its settings changed: a refresh in
+    // the middle of the user's typing would otherwise take the typing away.
+    const std::array<int, 3> settings{t.feedback.mode == FeedbackMode::Others ? 1 : 0,
+                                      t.feedback.port, t.feedback.recentMinutes};
+    if (settings != m_shownSettings) {
+        m_shownSettings = settings;
+        m_filling = true; // what the plug-in says is no choice of the user's
+        m_mode->setCurrentIndex(settings[0]);
+        m_port->setValue(settings[1]);
+        m_minutes->setValue(settings[2]);
+        m_filling = false;
+    }
     // The text says what is announced or why nothing is; without one the state says it.
     m_announcement->setText(QString::fromStdString(
         t.announcementText.empty() ? std::string(announcementWord(t.announcement))

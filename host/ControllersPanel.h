@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
+
 class QComboBox;
 class QLabel;
 class QSpinBox;
@@ -58,6 +60,8 @@ private:
     QTableWidget *m_controllers;
     QTableWidget *m_unmatched;
     bool m_filling = false;
+    // The feedback settings the controls last showed: mode index, port, minutes.
+    std::array<int, 3> m_shownSettings{-1, -1, -1};
 };
 
 } // namespace tarvex::host
