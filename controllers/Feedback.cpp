@@ -13,7 +13,10 @@ size_t hashOf(std::span<const uint8_t> bytes)
 
 } // namespace
 
-Feedback::Feedback(FeedbackPort &port) : m_port(port) {}
+Feedback::Feedback(FeedbackPort &port) : m_port(port)
+{
+    m_pending.reserve(AddressCapacity);
+}
 
 Endpoint Feedback::destinationOf(const Endpoint &controller, const FeedbackSettings &settings)
 {
@@ -31,10 +34,13 @@ void Feedback::executed(const Endpoint &from, std::string_view address,
         return;
     }
     bool added = false;
-    for (Message *m : {&m_last.touch(address, added), &m_pending.touch(address, added)}) {
-        m->bytes.assign(bytes.begin(), bytes.end());
-        m->hash = hash;
-        m->from = from;
+    Message &m = m_last.touch(address, added);
+    m.bytes.assign(bytes.begin(), bytes.end());
+    m.hash = hash;
+    m.from = from;
+    if (!m.pending) {
+        m.pending = true;
+        m_pending.push_back(&m);
     }
     if (!m_flushAsked) {
         m_flushAsked = true;
@@ -70,10 +76,12 @@ void Feedback::send(const Endpoint &to, Destination &destination, const Message 
 void Feedback::flush(const TrafficTables &traffic, const FeedbackSettings &settings, int64_t now)
 {
     m_flushAsked = false;
-    if (m_pending.size() == 0)
+    if (m_pending.empty())
         return;
     const int64_t heardSince = now - int64_t{settings.recentMinutes} * 60'000;
-    m_pending.forEachOldestFirst([&](const std::string &, const Message &message) {
+    for (Message *pending : m_pending) {
+        pending->pending = false;
+        const Message &message = *pending;
         ++m_serial;
         const Endpoint sender = destinationOf(message.from, settings);
         traffic.endpoints().forEach([&](uint64_t key, const EndpointTraffic &t) {
@@ -90,8 +98,7 @@ void Feedback::flush(const TrafficTables &traffic, const FeedbackSettings &setti
             }
             return true;
         });
-        return true;
-    });
+    }
     m_pending.clear();
 }
 
@@ -108,8 +115,10 @@ void Feedback::appeared(const Endpoint &controller, const FeedbackSettings &sett
 
 void Feedback::forget()
 {
-    m_last.clear();
+    for (Message *pending : m_pending)
+        pending->pending = false;
     m_pending.clear();
+    m_last.clear();
     m_destinations.clear();
 }
 

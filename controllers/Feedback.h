@@ -69,6 +69,9 @@ private:
         std::vector<uint8_t> bytes;
         size_t hash = 0;
         Endpoint from;
+        // Waits for the next flush. It belongs to the slot: a slot reused for another address
+        // before the flush stays listed once, and the flush sends what it then holds.
+        bool pending = false;
         void reset() { bytes.clear(); }
     };
     // What went to one destination lately, for the loop protection.
@@ -86,9 +89,10 @@ private:
 
     FeedbackPort &m_port;
     // The last message of each address that made rows execute (state for a controller that
-    // appears), and what waits for the next flush.
+    // appears), and those of them that wait for the next flush (entries of m_last, whose slots
+    // never move; at most one per slot).
     LruTable<std::string, Message> m_last{AddressCapacity};
-    LruTable<std::string, Message> m_pending{AddressCapacity};
+    std::vector<Message *> m_pending;
     LruTable<uint64_t, Destination> m_destinations{DestinationCapacity};
     uint64_t m_serial = 0;
     bool m_flushAsked = false;
