@@ -48,12 +48,13 @@ void ControllerNetwork::datagramHandled(const Endpoint &source, std::span<const 
     EndpointTraffic &sender = count(source, datagram.size(), now);
     const bool feedback = m_settings.mode == FeedbackMode::Others;
     size_t index = 0;
+    const osc::OSCMessage *last = nullptr;
     for (osc::OSCMessages::Element element : messages.elements()) {
         const MessageFate fate = fates[index++];
         if (!element.isMessage())
             continue;
         const osc::OSCMessage &message = element.message();
-        TrafficTables::setLastAddress(sender, message.address());
+        last = &message;
         if (fate == MessageFate::Unmatched) {
             m_traffic.unmatched(message.address(), now);
         } else if (fate == MessageFate::Executed && feedback) {
@@ -61,6 +62,8 @@ void ControllerNetwork::datagramHandled(const Endpoint &source, std::span<const 
             m_feedback.executed(source, message.address(), m_message, m_settings, now);
         }
     }
+    if (last)
+        TrafficTables::setLastAddress(sender, last->address());
 }
 
 void ControllerNetwork::datagramFailed(const Endpoint &source, std::span<const uint8_t> datagram)

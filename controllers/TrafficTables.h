@@ -14,6 +14,7 @@
 #include "engine/Endpoint.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -67,7 +68,12 @@ public:
 
     static void setLastAddress(EndpointTraffic &record, std::string_view address)
     {
-        record.lastAddress.assign(address.substr(0, MaxAddressBytes));
+        address = address.substr(0, MaxAddressBytes);
+        // A controller mostly repeats its addresses' lengths: a plain copy then (per datagram).
+        if (record.lastAddress.size() == address.size())
+            std::memcpy(record.lastAddress.data(), address.data(), address.size());
+        else
+            record.lastAddress.assign(address);
     }
     static Endpoint endpointOf(uint64_t key)
     {
