@@ -328,12 +328,6 @@ TEST_F(RealPlugInRoad, aDamagedShowStartsWithTheRowsItCouldReadSaysSoAndSaves)
     quit();
 }
 
-} // namespace
-} // namespace tarvex::test
-
-namespace tarvex::test {
-namespace {
-
 // A controller's socket on 127.0.0.1: sends to the show and takes what comes back.
 struct ControllerSocket {
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
@@ -366,8 +360,6 @@ struct ControllerSocket {
         return buffer;
     }
 };
-
-} // namespace
 
 TEST_F(RealPlugInRoad, controllersAreListedAndFeedbackIsSwitchedFromTheCommandLine)
 {
@@ -408,4 +400,5 @@ TEST_F(RealPlugInRoad, controllersAreListedAndFeedbackIsSwitchedFromTheCommandLi
     quit();
 }
 
+} // namespace
 } // namespace tarvex::test
