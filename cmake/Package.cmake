@@ -19,8 +19,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # olad sends the levels to Art-Net, sACN or a USB interface; without it the host runs with its
-# DMX output off. oscsend (liblo-tools) sends the host OSC by hand.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ola")
+# DMX output off. avahi-daemon lets controller apps find the server on the network; without it
+# the plug-in says once that it is not announced. oscsend (liblo-tools) sends the host OSC by hand.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ola, avahi-daemon")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "liblo-tools")
 
 include(CPack)

@@ -8,6 +8,7 @@
 
 #include "core/VarArray.h"
 #include "engine/ActionTable.h"
+#include "engine/DispatchListener.h"
 #include "engine/EngineWindows.h"
 #include "engine/PreparedAction.h"
 #include "engine/TargetCache.h"
@@ -22,8 +23,12 @@ namespace tarvex {
 // Datagrams handed to handleDatagram while it is handling one (a host call under way ran a
 // nested event loop) wait here and are handled, in arrival order, right after it.
 struct DatagramQueue {
+    struct Waiting {
+        std::vector<uint8_t> bytes;
+        Endpoint source;
+    };
     bool handling = false;
-    std::deque<std::vector<uint8_t>> waiting;
+    std::deque<Waiting> waiting;
 };
 
 struct EngineState {
@@ -39,6 +44,9 @@ struct EngineState {
     PreparedActions preparedActions;
     int32_t lastBeatValue = 0;
     DatagramQueue incoming;
+    // Told about every datagram handled, when set (borrowed; the plug-in's view of the network).
+    DispatchListener *dispatchListener = nullptr;
+    std::vector<MessageFate> fates; // the datagram's, for the listener; reused
 
     std::mt19937 random{std::random_device{}()};
 };

@@ -6,6 +6,7 @@
 #include "engine/ObjectHandler.h"
 #include "osc/OSCReader.h"
 
+#include <algorithm>
 #include <array>
 #include <exception>
 
@@ -90,14 +91,17 @@ bool satisfied(EngineState &state, const PlannedStep &step, const Variant &value
                              activation ? *activation : none);
 }
 
-// Runs the satisfied conditions of one matching row, in argument order. Returns false when a
-// host call changed the table under the row, so the datagram must not go on with it.
-bool runRow(EngineState &state, const OSCMessage &message, const VarArray &row)
+// Runs the satisfied conditions of one matching row, in argument order; `fate` rises to Taken
+// when the row matches and to Executed once an action ran. Returns false when a host call
+// changed the table under the row, so the datagram must not go on with it.
+bool runRow(EngineState &state, const OSCMessage &message, const VarArray &row, MessageFate &fate)
 {
     uint64_t generation = state.actionTable.generation();
     const RowPlan &plan = planFor(state, message, row, generation);
     if (!plan.matches)
         return true;
+    if (fate < MessageFate::Taken)
+        fate = MessageFate::Taken;
     const Variant *activation = row.find(rowField::Activation);
     for (const PlannedStep &step : plan.steps) {
         const Variant &value = message.slot(step.slot)[step.occurrence];
@@ -105,6 +109,7 @@ bool runRow(EngineState &state, const OSCMessage &message, const VarArray &row)
         if (!step.argumentLess && !satisfied(state, step, value, activation))
             continue;
         executeAction(state, value, *step.parameters, *step.target);
+        fate = MessageFate::Executed;
         // The host may have replaced the table: the row and its plan are gone with it.
         if (generation != state.actionTable.generation())
             return false;
@@ -140,42 +145,68 @@ void setActivation(EngineState &state, int32_t id, std::string_view activation)
 
 } // namespace
 
-// One datagram: decode, then learn mode or the actions. The decoded messages stay as they are
-// until it ends, since a datagram handed in meanwhile waits in the queue.
-static void handleOne(EngineState &state, std::span<const uint8_t> datagram)
+// Learn mode, or every message against the rows with its address. `fates` (one per element,
+// Skipped at the start) is filled when the listener wants it, else null.
+static void dispatchMessages(EngineState &state, MessageFate *fates)
 {
-    state.windows.signalReception();
-    osc::OSCReader::readPacket(datagram, state.receivedMessages);
-
     if (state.windows.learnModeOn()) {
         learnMessages(state, state.receivedMessages);
         if (state.windows.analyzerOpen())
             state.windows.analyze(state.receivedMessages);
+        if (fates)
+            std::fill_n(fates, state.receivedMessages.size(), MessageFate::Learned);
         return;
     }
     if (!state.windows.socketOpen())
         return;
-    if (!state.actionTable.isDimensioned())
-        return;
+    const bool anyRows = state.actionTable.isDimensioned();
+    size_t index = 0;
     for (osc::OSCMessages::Element element : state.receivedMessages.elements()) {
+        const size_t at = index++;
         // A nested bundle has no address and matches no row.
         if (!element.isMessage())
             continue;
         const OSCMessage &message = element.message();
-        for (int32_t index : state.actionTable.rowsWithAddress(message.address())) {
-            const VarArray *row = rowAt(state.actionTable.rows(), index);
-            if (row && !runRow(state, message, *row))
-                return;
+        MessageFate fate = MessageFate::Unmatched;
+        bool tableChanged = false;
+        if (anyRows) {
+            for (int32_t row : state.actionTable.rowsWithAddress(message.address())) {
+                const VarArray *r = rowAt(state.actionTable.rows(), row);
+                if (r && !runRow(state, message, *r, fate)) {
+                    tableChanged = true;
+                    break;
+                }
+            }
         }
+        if (fates)
+            fates[at] = fate;
+        if (tableChanged)
+            return;
     }
 }
 
-void handleDatagram(EngineState &state, std::span<const uint8_t> datagram)
+// One datagram: decode, then learn mode or the actions. The decoded messages stay as they are
+// until it ends, since a datagram handed in meanwhile waits in the queue.
+static void handleOne(EngineState &state, std::span<const uint8_t> datagram, const Endpoint &source)
+{
+    state.windows.signalReception();
+    osc::OSCReader::readPacket(datagram, state.receivedMessages);
+    DispatchListener *listener = state.dispatchListener;
+    if (!listener) {
+        dispatchMessages(state, nullptr);
+        return;
+    }
+    state.fates.assign(state.receivedMessages.size(), MessageFate::Skipped);
+    dispatchMessages(state, state.fates.data());
+    listener->datagramHandled(source, datagram, state.receivedMessages, state.fates);
+}
+
+void handleDatagram(EngineState &state, std::span<const uint8_t> datagram, const Endpoint &source)
 {
     DatagramQueue &queue = state.incoming;
     if (queue.handling) {
         // A host call under way handed this one in: it waits for the current one to end.
-        queue.waiting.emplace_back(datagram.begin(), datagram.end());
+        queue.waiting.push_back({{datagram.begin(), datagram.end()}, source});
         return;
     }
     struct Handling {
@@ -187,19 +218,22 @@ void handleDatagram(EngineState &state, std::span<const uint8_t> datagram)
     // A failing datagram is dropped; the ones waiting are still handled, and the first failure
     // reaches the caller once the queue is empty.
     std::exception_ptr firstFailure;
-    auto handle = [&](std::span<const uint8_t> bytes) {
+    auto handle = [&](std::span<const uint8_t> bytes, const Endpoint &from) {
         try {
-            handleOne(state, bytes);
+            handleOne(state, bytes, from);
+            return;
         } catch (...) {
             if (!firstFailure)
                 firstFailure = std::current_exception();
         }
+        if (state.dispatchListener)
+            state.dispatchListener->datagramFailed(from, bytes);
     };
-    handle(datagram);
+    handle(datagram, source);
     while (!queue.waiting.empty()) {
-        std::vector<uint8_t> next = std::move(queue.waiting.front());
+        DatagramQueue::Waiting next = std::move(queue.waiting.front());
         queue.waiting.pop_front();
-        handle(next);
+        handle(next.bytes, next.source);
     }
     if (firstFailure)
         std::rethrow_exception(firstFailure);

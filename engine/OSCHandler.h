@@ -4,6 +4,7 @@
 //   handleDatagram(state, bytes);   // decode, then learn or run every satisfied condition
 //   activateAction(state, 1234);    // from the host's cues
 
+#include "engine/Endpoint.h"
 #include "engine/EngineState.h"
 
 #include <span>
@@ -19,7 +20,9 @@ namespace tarvex {
 // a nested event loop) is copied into state.incoming and handled, in arrival order, right
 // after the current one, before this call returns. Each datagram's failure drops only that
 // datagram; the ones waiting are still handled, and then the first failure reaches the caller.
-void handleDatagram(EngineState &state, std::span<const uint8_t> datagram);
+// `source` is the sender, for state.dispatchListener, which hears of every datagram.
+void handleDatagram(EngineState &state, std::span<const uint8_t> datagram,
+                    const Endpoint &source = {});
 
 // Decides one condition: `value` (the received argument, on the left) against `compareValue`
 // with `op`, for a row whose activation is `activation`. "NumarkBeat" as compareValue selects

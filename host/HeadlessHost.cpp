@@ -1,5 +1,6 @@
 #include "host/HeadlessHost.h"
 
+#include "host/ControllersJson.h"
 #include "host/EventJson.h"
 #include "host/HeadlessEvents.h"
 #include "host/HostSession.h"
@@ -61,6 +62,9 @@ HeadlessHost::HeadlessHost(HostSession &session, Output output, QObject *parent)
         m_output(dmxOutputEventJson(on, reason));
     };
     events.notice = [this](const std::string &text) { m_output(noticeEventJson(text)); };
+    events.controller = [this](const std::string &endpoint, ControllerChange change) {
+        m_output(controllerEventJson(endpoint, change));
+    };
 }
 
 HeadlessHost::~HeadlessHost()
@@ -71,6 +75,7 @@ HeadlessHost::~HeadlessHost()
     events.messageBox = nullptr;
     events.dmxOutput = nullptr;
     events.notice = nullptr;
+    events.controller = nullptr;
 }
 
 void HeadlessHost::announceReady()
@@ -216,6 +221,10 @@ void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
         actionsCommand(rest);
         return;
     }
+    if (verb == "feedback") {
+        setFeedback(words(rest));
+        return;
+    }
     if (verb == "load") {
         if (rest.empty())
             throw std::runtime_error("usage: load PROJECT_FILE");
@@ -239,12 +248,16 @@ void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
         printState();
     } else if (verb == "rows") {
         m_output(rowsEventJson(m_session.rows()));
+    } else if (verb == "controllers") {
+        m_output(controllersEventJson(controllers().controllerTables()));
     } else if (verb == "quit") {
         quitCommand();
     } else {
-        throw std::runtime_error("unknown command (options, command FIRST SECOND, save, load "
-                                 "PROJECT_FILE, start, listen ADDRESS PORT, learn, configure, "
-                                 "state, rows, actions export FILE, actions import FILE, quit)");
+        throw std::runtime_error(
+            "unknown command (options, command FIRST SECOND, save, load "
+            "PROJECT_FILE, start, listen ADDRESS PORT, learn, configure, "
+            "state, rows, actions export FILE, actions import FILE, controllers, "
+            "feedback off|others [PORT], quit)");
     }
 }
 
@@ -281,6 +294,38 @@ IHostListening &HeadlessHost::listening()
                                      ? "the plug-in offers no address and port to set"
                                      : "no plug-in is loaded");
     return *m_session.listening();
+}
+
+IHostControllers &HeadlessHost::controllers()
+{
+    if (!m_session.controllers())
+        throw std::runtime_error(m_session.hasPlugIn()
+                                     ? "the plug-in offers no view of the controllers"
+                                     : "no plug-in is loaded");
+    return *m_session.controllers();
+}
+
+// "off", "others" (each controller's source port) or "others PORT".
+void HeadlessHost::setFeedback(const std::vector<std::string> &arguments)
+{
+    const char *usage = "usage: feedback off|others [PORT]";
+    if (arguments.empty() || arguments.size() > 2 ||
+        (arguments[0] == "off" && arguments.size() != 1) ||
+        (arguments[0] != "off" && arguments[0] != "others"))
+        throw std::runtime_error(usage);
+    IHostControllers &plugIn = controllers();
+    FeedbackSettings settings = plugIn.feedback();
+    settings.mode = arguments[0] == "others" ? FeedbackMode::Others : FeedbackMode::Off;
+    settings.port = FeedbackSettings::SourcePort;
+    if (arguments.size() == 2) {
+        const std::string &port = arguments[1];
+        if (port.empty() || port.size() > 5 ||
+            port.find_first_not_of("0123456789") != std::string::npos || std::stoi(port) < 1 ||
+            std::stoi(port) > 65535)
+            throw std::runtime_error("the feedback port is a number from 1 to 65535");
+        settings.port = static_cast<uint16_t>(std::stoi(port));
+    }
+    plugIn.setFeedback(settings);
 }
 
 void HeadlessHost::printState()

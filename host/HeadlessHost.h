@@ -4,13 +4,14 @@
 // session and writes every event as one JSON line to its output. End of input is "quit".
 //
 //   options | command FIRST SECOND | save | load PROJECT_FILE | start | listen ADDRESS PORT |
-//   learn | configure | state | rows | actions export FILE | actions import FILE | quit
+//   learn | configure | state | rows | actions export FILE | actions import FILE |
+//   controllers | feedback off|others [PORT] | quit
 //
 // A command that fails writes {"event":"error","command":LINE,"message":TEXT} and the host
 // goes on. "quit" with changes a project save would write prints {"event":"unsavedChanges"}
 // instead of quitting; a "quit" right after it quits without saving. End of input quits
 // without saving, after printing that event. The session's events (execute, user interaction,
-// message boxes) are written as they happen.
+// message boxes, controllers appearing and going) are written as they happen.
 
 // Only Qt and the standard library here: moc reads this header.
 
@@ -18,12 +19,14 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QSocketNotifier;
 
 namespace tarvex {
+class IHostControllers;
 class IHostListening;
-}
+} // namespace tarvex
 
 namespace tarvex::host {
 
@@ -69,6 +72,8 @@ private:
     void printOptions();
     void printState();
     IHostListening &listening();
+    IHostControllers &controllers();
+    void setFeedback(const std::vector<std::string> &arguments);
 
     HostSession &m_session;
     Output m_output;

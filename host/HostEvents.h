@@ -4,6 +4,7 @@
 // logs them, the headless host prints them as JSON lines. Unset callbacks are skipped.
 
 #include "core/Variant.h"
+#include "plugin/api/HostControllers.h"
 
 #include <cstdint>
 #include <functional>
@@ -30,6 +31,10 @@ struct HostEvents {
     std::function<void(bool on, const std::string &reason)> dmxOutput;
     // A notice of the plug-in about its files (IHostNotices), to show without waiting.
     std::function<void(const std::string &text)> notice;
+    // The plug-in's controller tables changed (IHostControllerEvents): read them when it suits.
+    std::function<void()> controllersChanged;
+    // A controller appeared, came back after silence, or fell silent.
+    std::function<void(const std::string &endpoint, ControllerChange change)> controller;
 };
 
 } // namespace tarvex::host

@@ -73,4 +73,16 @@ ModuleInfoPtr HostHelper::NewModuleInfo()
     return std::make_shared<HostModuleInfo>();
 }
 
+void HostHelper::controllersChanged()
+{
+    if (m_events && m_events->controllersChanged)
+        m_events->controllersChanged();
+}
+
+void HostHelper::controller(const std::string &endpoint, ControllerChange change)
+{
+    if (m_events && m_events->controller)
+        m_events->controller(endpoint, change);
+}
+
 } // namespace tarvex::host

@@ -4,8 +4,9 @@
 // files in that folder) and "MyStream" (whose "UserInteraction" the plug-in calls whenever
 // incoming OSC acts on a target). As IHostModule it gives the target factory and creates option
 // lists and module-info objects; as IHostMessageBoxes it takes the plug-in's message boxes when
-// the host wants them (HostEvents::messageBox), and as IHostNotices it passes the plug-in's
-// notices on (HostEvents::notice). Names are matched without regard to case, as late
+// the host wants them (HostEvents::messageBox), as IHostNotices it passes the plug-in's
+// notices on (HostEvents::notice), and as IHostControllerEvents the news of the controllers on
+// the network. Names are matched without regard to case, as late
 // binding does.
 //
 //   auto universes = std::make_shared<Universes>(4);
@@ -48,7 +49,8 @@ private:
 class HostHelper : public Object,
                    public IHostModule,
                    public IHostMessageBoxes,
-                   public IHostNotices {
+                   public IHostNotices,
+                   public IHostControllerEvents {
 public:
     HostHelper(std::shared_ptr<Universes> universes, std::shared_ptr<const HostEvents> events);
 
@@ -62,6 +64,9 @@ public:
     bool takeMessageBox(const std::string &text) override;
     // Hands the text to HostEvents::notice.
     void notice(const std::string &text) override;
+    // Hand the news to HostEvents::controllersChanged and HostEvents::controller.
+    void controllersChanged() override;
+    void controller(const std::string &endpoint, ControllerChange change) override;
 
     const std::shared_ptr<HostProject> &project() const { return m_project; }
     const std::shared_ptr<HostStream> &stream() const { return m_stream; }

@@ -83,6 +83,8 @@ public:
     IHostScripting &scripting();
     // The main window's address and port; nullptr when the plug-in does not offer them.
     IHostListening *listening() { return m_plugIn.listening(); }
+    // The controllers on the network; nullptr when the plug-in does not offer them.
+    IHostControllers *controllers() { return m_plugIn.controllers(); }
 
     // The plug-in's actions as JSON text (docs/actions-json.md), written to a file; the old file
     // is replaced only once the new one is complete.

@@ -1,6 +1,7 @@
 #include "host/HostWindow.h"
 
 #include "host/ChannelView.h"
+#include "host/ControllersPanel.h"
 #include "host/CuePanel.h"
 #include "host/HostSession.h"
 #include "host/RowsPanel.h"
@@ -67,6 +68,7 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
         m_notice->setToolTip(earlier.isEmpty() ? notice : earlier + "\n" + notice);
         report(notice);
     };
+    addControllersDock();
     connect(m_cues, &CuePanel::failed, this, &HostWindow::warn);
     connect(m_cues, &CuePanel::executed, this, &HostWindow::report);
     projectChanged();
@@ -102,6 +104,19 @@ void HostWindow::buildMenus()
     bar->addAction(editor);
 }
 
+// The controllers on the network, in a dock of their own that the user can move or close.
+void HostWindow::addControllersDock()
+{
+    m_controllers = new ControllersPanel(m_session);
+    auto *dock = new QDockWidget(tr("Controllers"), this);
+    dock->setObjectName(QStringLiteral("Controllers"));
+    dock->setWidget(m_controllers);
+    addDockWidget(Qt::RightDockWidgetArea, dock);
+    menuBar()->addMenu(tr("&View"))->addAction(dock->toggleViewAction());
+    m_session.events().controllersChanged = [this] { m_controllers->refreshSoon(); };
+    connect(m_controllers, &ControllersPanel::failed, this, &HostWindow::warn);
+}
+
 QWidget *HostWindow::buildLevels()
 {
     auto *box = new QGroupBox(tr("Channel levels"));
@@ -127,6 +142,7 @@ void HostWindow::plugInStarted()
         action->setEnabled(true);
     m_cues->refresh();
     m_rows->refresh();
+    m_controllers->refresh();
 }
 
 void HostWindow::plugInMissing(const QString &why)

@@ -1,10 +1,10 @@
 #pragma once
 // HostWindow: tarvex-host's window. A project menu (open, save, save as), the plug-in's windows
-// (its main window and its editor), the cue panel, the live channel levels of one universe and
-// a status line saying which plug-in runs on which project, with the plug-in's last notice, and the
-// rows view (a panel below: every action, what it did and why it cannot fire). Before
-// Open, Quit or closing the window, changes the plug-in has not saved are the user's to save,
-// discard or keep working on.
+// (its main window and its editor), the cue panel, the live channel levels of one universe, the
+// controllers on the network (a dock, "Controllers"), the rows view (a panel below: every action,
+// what it did and why it cannot fire) and a status line saying which plug-in runs on which
+// project, with the plug-in's last notice. Before Open, Quit or closing the window, changes the
+// plug-in has not saved are the user's to save, discard or keep working on.
 
 // Only Qt and the standard library here: moc reads this header.
 
@@ -18,6 +18,7 @@ namespace tarvex::host {
 class HostSession;
 
 class ChannelView;
+class ControllersPanel;
 class CuePanel;
 class RowsPanel;
 
@@ -47,6 +48,7 @@ public:
     CuePanel *cuePanel() const { return m_cues; }
     ChannelView *channelView() const { return m_channels; }
     RowsPanel *rowsPanel() const { return m_rows; }
+    ControllersPanel *controllersPanel() const { return m_controllers; }
     QSpinBox *universePicker() const { return m_universe; }
     QLabel *plugInState() const { return m_plugInState; }
     QLabel *dmxOutputState() const { return m_dmxState; }
@@ -59,6 +61,7 @@ protected:
 
 private:
     void buildMenus();
+    void addControllersDock();
     bool settleUnsavedChanges();
     QWidget *buildLevels();
     void projectChanged();
@@ -69,6 +72,7 @@ private:
     CuePanel *m_cues;
     ChannelView *m_channels;
     RowsPanel *m_rows;
+    ControllersPanel *m_controllers = nullptr;
     QSpinBox *m_universe;
     QLabel *m_plugInState;
     QLabel *m_dmxState;

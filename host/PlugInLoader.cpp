@@ -88,12 +88,14 @@ void PlugInLoader::init(const ObjectPtr &helper, const std::string &callingAppTi
     m_scripting = findInterface<IHostScripting>(window, server);
     m_listening = findInterface<IHostListening>(window, server);
     m_actions = findInterface<IHostActions>(window, server);
+    m_controllers = findInterface<IHostControllers>(window, server);
 }
 
 void PlugInLoader::releaseObjects()
 {
     m_listening.reset();
     m_actions.reset();
+    m_controllers.reset();
     m_scripting.reset();
     m_tool.reset();
     m_server.reset();

@@ -15,6 +15,7 @@
 
 #include "host/HostModuleInfo.h"
 #include "plugin/api/HostActions.h"
+#include "plugin/api/HostControllers.h"
 #include "plugin/api/HostScripting.h"
 #include "plugin/api/PlugInEntry.h"
 
@@ -64,6 +65,7 @@ public:
     IHostScripting *scripting() const { return m_scripting.get(); }
     IHostListening *listening() const { return m_listening.get(); }
     IHostActions *actions() const { return m_actions.get(); }
+    IHostControllers *controllers() const { return m_controllers.get(); }
 
 private:
     void releaseObjects();
@@ -79,6 +81,7 @@ private:
     std::shared_ptr<IHostScripting> m_scripting;
     std::shared_ptr<IHostListening> m_listening;
     std::shared_ptr<IHostActions> m_actions;
+    std::shared_ptr<IHostControllers> m_controllers;
 };
 
 // Where the host looks for the plug-in library when no path is given: beside its executable,

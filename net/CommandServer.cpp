@@ -4,6 +4,7 @@
 #include "core/VbError.h"
 #include "engine/OSCHandler.h"
 #include "store/ArrayFile.h"
+#include "store/NetworkFile.h"
 
 #include <string>
 
@@ -83,13 +84,14 @@ void loadProjectData(PlugInState &state, ProjectWindows &windows)
 {
     windows.unloadEditor();
     reloadActionTable(state);
+    loadNetworkSettings(state);
 }
 
 bool hasUnsavedChanges(PlugInState &state, SaveQuestionWindows &windows)
 {
     if (!state.settingsLoaded)
         return false;
-    if (settingsFileDiffers(state, windows.settingsToSave()))
+    if (settingsFileDiffers(state, windows.settingsToSave()) || networkSettingsUnsaved(state))
         return true;
     const std::optional<VarArray> table = windows.tableToSave();
     if (!table)
@@ -112,6 +114,7 @@ void saveProjectData(PlugInState &state, ProjectWindows &windows)
     unloadIfLoadedSince(windows, wasLoaded);
     windows.rebuildActionTable();
     saveActionTable(state);
+    saveNetworkSettings(state);
 }
 
 } // namespace tarvex

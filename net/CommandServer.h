@@ -53,7 +53,8 @@ public:
 };
 
 // The host opened a project: the editor goes, the table is erased and read from the new
-// project's actions file. The settings are not read again.
+// project's actions file, and the feedback settings from its network file. The settings are not
+// read again.
 void loadProjectData(PlugInState &state, ProjectWindows &windows);
 
 // What a project save would take from the windows, found without loading, rebuilding or
@@ -70,14 +71,15 @@ public:
     virtual std::optional<VarArray> tableToSave() = 0;
 };
 
-// Whether a project save would write something the two files do not hold now: other settings
-// (the main window's address, port and autostart, the editor's address and port) or other
-// action rows. Asking reads the files and writes nothing. False while the settings have not
-// been loaded: nothing can have been changed then.
+// Whether a project save would write something the files do not hold now: other settings (the
+// main window's address, port and autostart, the editor's address and port), other action rows
+// or other feedback settings. Asking reads the files and writes nothing. False while the settings
+// have not been loaded: nothing can have been changed then.
 bool hasUnsavedChanges(PlugInState &state, SaveQuestionWindows &windows);
 
 // The host is saving its project: the settings file is written, the table rebuilt from the
-// editor and written to the actions file when it has at least one dimension.
+// editor and written to the actions file when it has at least one dimension, and the feedback
+// settings written when they differ from the network file's.
 //
 // Writing the settings reads the editor's address and port, which loads the editor window while
 // SavingSettings holds back its list fill. An editor loaded that way would show no rows, so it

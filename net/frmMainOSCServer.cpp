@@ -150,7 +150,8 @@ void frmMainOSC::Winsock1_DataArrival(int32_t)
 {
     Winsock1->GetData(m_datagram);
     try {
-        handleDatagram(m_state, m_datagram);
+        handleDatagram(m_state, m_datagram,
+                       Endpoint{Winsock1->senderAddress(), Winsock1->senderPort()});
     } catch (...) {
         // The datagram is lost; the server goes on with the next one. Nothing is shown.
     }

@@ -46,6 +46,14 @@ public:
     size_t slotCount() const { return m_slotCount; }
     std::span<const Variant> slot(size_t index) const;
 
+    // Where the message lies in the datagram it was decoded from: its address as it came, and
+    // its argument bytes. Valid with that datagram only (OSCWriter::rewriteMessage uses them).
+    struct Extent {
+        uint16_t addressAt = 0, addressSize = 0;
+        uint16_t argumentsAt = 0, argumentsEnd = 0;
+    };
+    const Extent &extent() const { return m_extent; }
+
 private:
     friend class OSCReader;
     friend class PacketDecoder;
@@ -57,6 +65,7 @@ private:
     std::array<uint16_t, 4> m_slotStart{};
     std::array<uint16_t, 4> m_slotSize{};
     uint8_t m_slotCount = 0;
+    Extent m_extent;
 };
 
 class OSCMessages {

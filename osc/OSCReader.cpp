@@ -32,6 +32,11 @@ public:
 
     int32_t position() const { return m_pos; }
     int32_t lastIndex() const { return m_size - 1; }
+    // The offset of a text read from this datagram.
+    uint16_t offsetOf(std::string_view text) const
+    {
+        return static_cast<uint16_t>(reinterpret_cast<const uint8_t *>(text.data()) - m_data);
+    }
 
     // Bytes up to the first zero; the padding after it, up to the next multiple of four, is
     // skipped unchecked. A string cut short by the end leaves the position at the end.
@@ -220,18 +225,24 @@ private:
         auto index = static_cast<uint32_t>(m_out.m_messageCount++);
         OSCMessage &message = m_out.m_messages[index];
         assignText(message.m_address, address);
+        OSCMessage::Extent &extent = message.m_extent;
+        extent.addressAt = m_cursor.offsetOf(address);
+        extent.addressSize = static_cast<uint16_t>(address.size());
 
         std::string_view tags;
         if (m_cursor.findTypeTags())
             tags = m_cursor.readTypeTags();
+        extent.argumentsAt = static_cast<uint16_t>(m_cursor.position());
         if (tags.empty()) {
             setEmptyForm(message);
+            extent.argumentsEnd = extent.argumentsAt;
             return index;
         }
         message.m_emptyTags = false;
         message.m_tags.assign(tags);
         prepareSlots(message);
         readArguments(message);
+        extent.argumentsEnd = static_cast<uint16_t>(m_cursor.position());
         return index;
     }
 

@@ -57,8 +57,9 @@ private:
 } // namespace
 
 MainWindowObject::MainWindowObject(PlugInState &state, PlugInWindows &windows,
-                                   WindowRegistry &registry, WindowId id)
-    : WindowObject(registry, id), m_state(state), m_windows(windows)
+                                   PlugInControllers &controllers, WindowRegistry &registry,
+                                   WindowId id)
+    : WindowObject(registry, id), m_state(state), m_windows(windows), m_controllers(controllers)
 {}
 
 PlugInState &MainWindowObject::state()
@@ -71,6 +72,12 @@ PlugInWindows &MainWindowObject::windows()
 {
     registry();
     return m_windows;
+}
+
+PlugInControllers &MainWindowObject::controllers()
+{
+    registry();
+    return m_controllers;
 }
 
 std::string MainWindowObject::Name()
@@ -173,6 +180,22 @@ std::vector<std::string> MainWindowObject::importActions(const std::string &json
     if (frmSettings *loaded = windows().loadedSettingsWindow())
         loaded->refillList();
     return {};
+}
+
+ControllerTables MainWindowObject::controllerTables()
+{
+    return controllers().tables();
+}
+
+FeedbackSettings MainWindowObject::feedback()
+{
+    loadSettings(state()); // the project's file, when nothing has read it yet
+    return state().feedback;
+}
+
+void MainWindowObject::setFeedback(const FeedbackSettings &settings)
+{
+    controllers().setFeedback(settings);
 }
 
 } // namespace tarvex

@@ -9,8 +9,10 @@
 //   server->ExecuteCommand(Variant("1234"), Variant("toggle"), {}, {}, {});
 
 #include "net/CommandServer.h"
+#include "plugin/PlugInControllers.h"
 #include "plugin/PlugInWindows.h"
 #include "plugin/api/HostActions.h"
+#include "plugin/api/HostControllers.h"
 #include "plugin/api/HostScripting.h"
 #include "toolkit/WindowObject.h"
 
@@ -21,11 +23,13 @@ class MainWindowObject : public WindowObject,
                          public IZelmoTool,
                          public IHostScripting,
                          public IHostListening,
-                         public IHostActions {
+                         public IHostActions,
+                         public IHostControllers {
 public:
-    // The state and the windows are borrowed: valid while the registry is attached.
-    MainWindowObject(PlugInState &state, PlugInWindows &windows, WindowRegistry &registry,
-                     WindowId id);
+    // The state, the windows and the controllers are borrowed: valid while the registry is
+    // attached.
+    MainWindowObject(PlugInState &state, PlugInWindows &windows, PlugInControllers &controllers,
+                     WindowRegistry &registry, WindowId id);
 
     // ICommandServer, in slot order.
     std::string Name() override;
@@ -58,14 +62,22 @@ public:
     std::string exportActions() override;
     std::vector<std::string> importActions(const std::string &json) override;
 
+    // IHostControllers.
+    ControllerTables controllerTables() override;
+    FeedbackSettings feedback() override;
+    void setFeedback(const FeedbackSettings &settings) override;
+
 private:
     // The state and the windows, or error 91 once the plug-in has ended (the host may hold the
     // object longer).
     PlugInState &state();
     PlugInWindows &windows();
 
+    PlugInControllers &controllers();
+
     PlugInState &m_state;
     PlugInWindows &m_windows;
+    PlugInControllers &m_controllers;
 };
 
 } // namespace tarvex

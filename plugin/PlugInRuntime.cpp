@@ -18,10 +18,15 @@ PlugInWindows::Factories PlugInRuntime::windowFactories()
 {
     return {
         .mainWindow =
-            [this] { return std::make_unique<frmMainOSC>(m_state, *m_messageBoxes, m_learnMode); },
+            [this] {
+                auto window = std::make_unique<frmMainOSC>(m_state, *m_messageBoxes, m_learnMode);
+                m_controllers.watch(*window->Winsock1);
+                return window;
+            },
         .mainWindowObject =
             [this](WindowRegistry &registry, WindowId id) {
-                return std::make_shared<MainWindowObject>(m_state, m_windows, registry, id);
+                return std::make_shared<MainWindowObject>(m_state, m_windows, m_controllers,
+                                                          registry, id);
             },
         .settingsWindow = [this] { return std::make_unique<frmSettings>(m_editorContext); },
         .analyzer = [this] { return std::make_unique<frmAnalyzer>(m_analyzerContext); },

@@ -12,6 +12,7 @@
 // A window is added by writing its class, registering it in PlugInWindows and creating it in
 // windowFactories() with what it uses.
 
+#include "plugin/PlugInControllers.h"
 #include "plugin/PlugInWindows.h"
 #include "plugin/WindowAdapters.h"
 #include "store/PlugInState.h"
@@ -33,6 +34,8 @@ public:
     PlugInWindows &windows() { return m_windows; }
     // What the analyzer is handed (its tests drive the wiring through it).
     AnalyzerContext &analyzerContext() { return m_analyzerContext; }
+    // The controllers on the network.
+    PlugInControllers &controllers() { return m_controllers; }
 
 private:
     PlugInWindows::Factories windowFactories();
@@ -46,6 +49,8 @@ private:
     LearnModeAdapter m_learnMode{m_windows};
     EditorContextAdapter m_editorContext{m_state, *m_messageBoxes, m_windows};
     AnalyzerContextAdapter m_analyzerContext{*m_messageBoxes, m_windows};
+    // Before the windows: the main window's socket tells it of its closing when it goes.
+    PlugInControllers m_controllers{m_state, m_windows};
     // Declared last: the windows go first, while the state and the ports they use still exist.
     PlugInWindows m_windows;
 };

@@ -6,6 +6,7 @@
 #include "engine/OSCHandler.h"
 #include "plugin/api/HostScripting.h"
 #include "store/ArrayFile.h"
+#include "store/NetworkFile.h"
 
 #include <chrono>
 #include <exception>
@@ -18,13 +19,6 @@ constexpr std::string_view Version1 = "Version 1";
 constexpr std::string_view Version2 = "Version 2";
 constexpr std::string_view Version3 = "Version 3";
 constexpr int32_t LastSettingsSlot = setting::Autostart;
-
-std::string projectFilePath(const PlugInState &state, std::string_view fileName)
-{
-    Variant project = callByName(Variant(state.hostHelper), "Project");
-    std::string baseFilename = toText(callByName(project, "BaseFilename"));
-    return projectFolder(baseFilename) + std::string(fileName);
-}
 
 VarArray defaultSettings()
 {
@@ -218,6 +212,13 @@ void migrate(PlugInState &state, bool defaultsCreated, ArrayFileRead actionsRead
 
 } // namespace
 
+std::string projectFilePath(const PlugInState &state, std::string_view fileName)
+{
+    Variant project = callByName(Variant(state.hostHelper), "Project");
+    std::string baseFilename = toText(callByName(project, "BaseFilename"));
+    return projectFolder(baseFilename) + std::string(fileName);
+}
+
 std::string actionsFilePath(const PlugInState &state)
 {
     return projectFilePath(state, ActionsFileName);
@@ -249,6 +250,7 @@ void loadSettings(PlugInState &state)
     }
     migrate(state, defaultsCreated, actionsRead, writes);
     deactivateRowsNotActivated(state);
+    loadNetworkSettings(state);
     // Told last: the host may run its event loop meanwhile, and the load is complete by now.
     if (actionsNotice != state.actionsNotice)
         tellHost(state, actionsNotice);

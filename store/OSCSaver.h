@@ -48,6 +48,7 @@ bool settingsFileDiffers(const PlugInState &state, const WindowSettings &values)
 
 // The files' paths: the folder of the host project's BaseFilename (fetched by name from the
 // helper's Project each time) followed by the file name.
+std::string projectFilePath(const PlugInState &state, std::string_view fileName);
 std::string actionsFilePath(const PlugInState &state);
 std::string settingsFilePath(const PlugInState &state);
 

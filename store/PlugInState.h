@@ -9,6 +9,7 @@
 //   handleDatagram(state, bytes);   // the engine's part
 
 #include "engine/EngineState.h"
+#include "plugin/api/HostControllers.h"
 #include "store/SettingsBoxes.h"
 
 #include <string>
@@ -28,6 +29,8 @@ struct PlugInState : EngineState {
     // What the last project load told the host about the actions file (see OSCSaver): the
     // host's start reads the file again right after, and the host hears of its damage once.
     std::string actionsNotice;
+    // Feedback to the controllers, as the user set it; kept in "TarvexNetwork.dat" (NetworkFile).
+    FeedbackSettings feedback;
 };
 
 } // namespace tarvex

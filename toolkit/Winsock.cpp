@@ -62,11 +62,16 @@ void prepareToBind(Winsock &socket, std::string_view portText)
     socket.setProtocol(Winsock::Protocol::Udp);
 }
 
+// Room for the drop counter the system attaches to a datagram (SO_RXQ_OVFL).
+constexpr size_t ControlBytes = CMSG_SPACE(sizeof(uint32_t));
+
 // Datagrams read by the last system call, and which of them is being delivered.
 struct Winsock::Batch {
     std::vector<uint8_t> storage = std::vector<uint8_t>(BatchSize * DatagramBytes);
     mmsghdr headers[BatchSize]{};
     iovec vectors[BatchSize]{};
+    sockaddr_in senders[BatchSize]{};
+    alignas(cmsghdr) uint8_t control[BatchSize][ControlBytes]{};
     unsigned count = 0;
     unsigned next = 0;
     bool lastOfQueue = false; // the socket held nothing more when this batch was read
@@ -80,6 +85,16 @@ struct Winsock::Batch {
             vectors[i] = {storage.data() + i * DatagramBytes, DatagramBytes};
             headers[i].msg_hdr.msg_iov = &vectors[i];
             headers[i].msg_hdr.msg_iovlen = 1;
+            headers[i].msg_hdr.msg_name = &senders[i];
+            headers[i].msg_hdr.msg_control = control[i];
+        }
+    }
+    // The system writes the lengths back: they are set again before every read.
+    void prepareRead()
+    {
+        for (unsigned i = 0; i < BatchSize; ++i) {
+            headers[i].msg_hdr.msg_namelen = sizeof senders[i];
+            headers[i].msg_hdr.msg_controllen = ControlBytes;
         }
     }
     bool pending() const { return next < count; }
@@ -116,6 +131,10 @@ void Winsock::Close()
     m_fd = -1;
     if (m_batch)
         m_batch->clear();
+    m_dropsBefore += m_socketDrops;
+    m_socketDrops = 0;
+    if (std::function<void()> handler = onUnbound)
+        handler();
 }
 
 bool Winsock::isIPv4Address(const std::string &localIP)
@@ -142,6 +161,8 @@ void Winsock::Bind(uint16_t localPort, const std::string &localIP)
         raiseBindError(errno, localIP, localPort);
     int size = ReceiveBufferBytes;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size); // a smaller grant is fine
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on); // without it drops go uncounted
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         int error = errno;
         ::close(fd);
@@ -163,6 +184,8 @@ void Winsock::Bind(uint16_t localPort, const std::string &localIP)
         park();
     else
         m_notifier.setEnabled(true);
+    if (std::function<void(const std::string &, uint16_t)> handler = onBound)
+        handler(localIP, m_localPort);
 }
 
 void Winsock::GetData(std::vector<uint8_t> &data) const
@@ -172,6 +195,50 @@ void Winsock::GetData(std::vector<uint8_t> &data) const
         return;
     }
     data.assign(m_batch->current, m_batch->current + m_batch->currentSize);
+}
+
+uint32_t Winsock::senderAddress() const
+{
+    if (!m_batch || !m_batch->current)
+        return 0;
+    return ntohl(m_batch->senders[m_batch->next - 1].sin_addr.s_addr);
+}
+
+uint16_t Winsock::senderPort() const
+{
+    if (!m_batch || !m_batch->current)
+        return 0;
+    return ntohs(m_batch->senders[m_batch->next - 1].sin_port);
+}
+
+bool Winsock::SendTo(uint32_t address, uint16_t port, std::span<const uint8_t> data)
+{
+    if (m_fd < 0)
+        return false;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(address);
+    to.sin_port = htons(port);
+    ssize_t sent;
+    do
+        sent = ::sendto(m_fd, data.data(), data.size(), MSG_DONTWAIT,
+                        reinterpret_cast<const sockaddr *>(&to), sizeof to);
+    while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(data.size());
+}
+
+// The system's count of datagrams dropped at this socket rides on the datagrams read after
+// the drops; the last of a batch carries the newest.
+void Winsock::countDrops()
+{
+    msghdr &last = m_batch->headers[m_batch->count - 1].msg_hdr;
+    for (cmsghdr *c = CMSG_FIRSTHDR(&last); c; c = CMSG_NXTHDR(&last, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+            uint32_t drops;
+            std::memcpy(&drops, CMSG_DATA(c), sizeof drops);
+            m_socketDrops = drops;
+        }
+    }
 }
 
 int Winsock::receiveBufferSize() const
@@ -243,6 +310,7 @@ bool Winsock::nextDatagram()
     }
     if (!b.pending()) {
         b.clear();
+        b.prepareRead();
         int n;
         do
             n = ::recvmmsg(m_fd, b.headers, BatchSize, MSG_DONTWAIT, nullptr);
@@ -256,6 +324,7 @@ bool Winsock::nextDatagram()
         if (n == 0)
             return false;
         b.count = static_cast<unsigned>(n);
+        countDrops();
         // Fewer than asked for: the socket was empty after these. Once they are delivered the
         // loop may turn without asking again; a datagram arriving later wakes it at once.
         b.lastOfQueue = b.count < BatchSize;

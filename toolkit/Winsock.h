@@ -22,6 +22,10 @@
 //
 // The receive buffer is asked for 4 MiB so that bursts are absorbed (the system may cap it).
 // IPv4 only: the local address is a dotted IPv4 address.
+//
+// Beside the component's operations: the sender of the datagram under way, the datagrams the
+// system dropped because the receive queue was full, and sending from the bound port without
+// waiting (a full send buffer drops the datagram).
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -29,6 +33,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +67,15 @@ public:
     static bool isIPv4Address(const std::string &localIP);
     // The datagram of the data-arrival event under way, whole; empty outside the event.
     void GetData(std::vector<uint8_t> &data) const;
+    // The sender of that datagram: IPv4 address and port in host byte order (0 outside).
+    uint32_t senderAddress() const;
+    uint16_t senderPort() const;
+    // Sends a datagram from the bound port to the address and port (host byte order) without
+    // waiting; false when the socket is closed or the system cannot take it now.
+    bool SendTo(uint32_t address, uint16_t port, std::span<const uint8_t> data);
+    // Datagrams the system dropped since the first bind because the receive queue was full,
+    // as far as the datagrams received since tell.
+    uint64_t droppedDatagrams() const { return m_dropsBefore + m_socketDrops; }
     int16_t State() const { return m_fd >= 0 ? sckOpen : sckClosed; }
 
     // Events. They run at the edge of Qt's event loop: a failure a handler lets out is reported
@@ -69,6 +83,9 @@ public:
     std::function<void()> onClose;
     std::function<void(int32_t number, const std::string &description)> onError;
     std::function<void(int32_t bytesTotal)> onDataArrival;
+    // The socket was bound (the local address as given, the port as bound) or closed again.
+    std::function<void(const std::string &localIP, uint16_t localPort)> onBound;
+    std::function<void()> onUnbound;
 
     // The receive buffer the system granted, in bytes (0 when closed).
     int receiveBufferSize() const;
@@ -82,6 +99,7 @@ private:
     bool nextDatagram();
     void deliverFailure(int error);
     void park();
+    void countDrops();
 
     int m_fd = -1;
     uint16_t m_localPort = 0;
@@ -91,6 +109,8 @@ private:
     int m_deliveriesPerTurn;
     bool m_delivering = false;
     bool m_parked = false;
+    uint64_t m_dropsBefore = 0; // of sockets closed since
+    uint32_t m_socketDrops = 0; // of the socket now bound
     // Cleared by the destructor: delivery checks it after every event, since a handler may
     // destroy the window that owns the socket.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -1,7 +1,8 @@
 // tarvex-bench-e2e: end-to-end throughput and latency on 127.0.0.1. A forked sender sends a
 // stream of "/fader1 f" datagrams; Tarvex's main window (one matching row, a host target that
 // stamps its execute), a liblo server and a plain recvfrom loop each handle the same stream in
-// the same run. Modes:
+// the same run; for burst and backlog also Tarvex without its traffic tables (tarvex-no-tables)
+// and with feedback on to two more controllers (tarvex-feedback). Modes:
 //   burst     500 000 datagrams at full speed (sendmmsg batches): handled rate and loss;
 //   paced     3 000 datagrams at 1 000 per second: latency under a steady load;
 //   pingpong  20 000 datagrams, each sent once the one before has been handled: latency;
@@ -16,7 +17,8 @@
 // moves into a private network namespace when it may (root), so that liblo's server, which
 // listens on every interface, has only the loopback; without one liblo is left out.
 //
-//   tarvex-bench-e2e [--quick] [--only tarvex|liblo|recvfrom] [--mode burst|paced|...]
+//   tarvex-bench-e2e [--quick] [--only tarvex|tarvex-no-tables|tarvex-feedback|liblo|recvfrom]
+//                    [--mode burst|paced|...]
 //   (--quick: a tenth of every stream; --only, --mode: one implementation or mode, for profiling)
 
 #include "bench/e2e/Receivers.h"
@@ -97,6 +99,12 @@ int main(int argc, char **argv)
                 report(runLiblo(mode));
             if (wanted("tarvex"))
                 report(runTarvex(mode));
+            // What the controllers' view costs: its tables, and feedback to two more controllers.
+            const bool capacity = mode.mode == Mode::Backlog || mode.mode == Mode::Burst;
+            if (capacity && wanted("tarvex-no-tables"))
+                report(runTarvex(mode, TarvexVariant::NoTables));
+            if (capacity && wanted("tarvex-feedback"))
+                report(runTarvex(mode, TarvexVariant::FeedbackToTwoOthers));
         }
     } catch (const std::exception &e) {
         std::cerr << "tarvex-bench-e2e: " << e.what() << "\n";

@@ -7,13 +7,19 @@
 #include "bench/BenchHost.h"
 
 #include "net/frmMainOSC.h"
+#include "osc/OSCReader.h"
 #include "plugin/PlugInRuntime.h"
 #include "tests/support/ActionRows.h"
 #include "tests/support/FreePort.h"
 
 #include <QCoreApplication>
+
 #include <QEventLoop>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -96,9 +102,38 @@ double drainRounds(QEventLoop &loop)
     return cpu;
 }
 
+// A controller that has said hello to the server and then only receives (and never reads, so
+// its queue fills and the rest is dropped by the system, as for a phone that went to sleep).
+class IdleController {
+public:
+    explicit IdleController(uint16_t serverPort) : m_fd(::socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(serverPort);
+        const uint8_t hello[] = {'/', 'h', 'i', 0, ',', 0, 0, 0};
+        ::sendto(m_fd, hello, sizeof hello, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    }
+    ~IdleController() { ::close(m_fd); }
+
+private:
+    int m_fd;
+};
+
+const char *implName(TarvexVariant variant)
+{
+    switch (variant) {
+    case TarvexVariant::AsShipped: return "tarvex";
+    case TarvexVariant::NoTables: return "tarvex-no-tables";
+    case TarvexVariant::FeedbackToTwoOthers: break;
+    }
+    return "tarvex-feedback";
+}
+
 } // namespace
 
-Result runTarvex(const ModeSettings &settings)
+Result runTarvex(const ModeSettings &settings, TarvexVariant variant)
 {
     std::string folder = (std::filesystem::temp_directory_path() / "tarvex-e2e-XXXXXX").string();
     if (!::mkdtemp(folder.data()))
@@ -115,6 +150,17 @@ Result runTarvex(const ModeSettings &settings)
         window.Start_Click();
         if (window.caption() != "Stop")
             throw std::runtime_error("the server did not start");
+        std::vector<std::unique_ptr<IdleController>> others;
+        if (variant == TarvexVariant::NoTables)
+            runtime.state().dispatchListener = nullptr;
+        if (variant == TarvexVariant::FeedbackToTwoOthers) {
+            runtime.controllers().setFeedback(
+                {FeedbackMode::Others, FeedbackSettings::SourcePort, 10});
+            for (int i = 0; i < 2; ++i)
+                others.push_back(std::make_unique<IdleController>(port));
+            while (runtime.controllers().tables().controllers.size() < 2)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
 
         sharedRecord().reset();
         double cpu = 0;
@@ -126,7 +172,7 @@ Result runTarvex(const ModeSettings &settings)
         else
             cpu = runStream(loop) - cpuBefore;
         joinSender(sender);
-        result = summarize("tarvex", settings.mode, cpu);
+        result = summarize(implName(variant), settings.mode, cpu);
     }
     std::filesystem::remove_all(folder);
     return result;

@@ -5,6 +5,7 @@
 #include "core/VbError.h"
 #include "engine/OSCHandler.h"
 #include "store/ArrayFile.h"
+#include "store/NetworkFile.h"
 #include "store/OSCSaver.h"
 #include "tests/store/StoreTestSupport.h"
 #include "tests/support/ActionRows.h"
@@ -265,4 +266,30 @@ TEST_F(ProjectHooks, aFailedSettingsWriteStillUnloadsTheEditorItLoaded)
     EXPECT_THROW(saveProjectData(state, editor), VbError);
     EXPECT_EQ(editor.log, (std::vector<std::string>{"editorAddress", "unloadEditor"}));
     EXPECT_FALSE(editor.loaded);
+}
+
+// The feedback settings' file is written by a project save only once they differ from what it
+// gives: a missing or damaged file means off and stays as it is until the user changes them.
+TEST_F(ProjectHooks, feedbackSettingsAreSavedWithTheProjectOnlyOnceChanged)
+{
+    const std::string network = folder.path(std::string(NetworkFileName));
+    saveProjectData(state, editor);
+    EXPECT_FALSE(fileExists(network));
+
+    const ByteVector damaged = {1, 0, 0, 0, 0, 0, 3, 0, 0, 0, 8, 0};
+    writeFile(network, damaged);
+    state.feedback = {FeedbackMode::Others, 1, 1};
+    loadProjectData(state, editor);
+    EXPECT_EQ(state.feedback, FeedbackSettings{});
+    EXPECT_FALSE(networkSettingsUnsaved(state));
+    saveProjectData(state, editor);
+    EXPECT_EQ(readFile(network), damaged);
+
+    state.feedback = {FeedbackMode::Others, 9000, 5};
+    EXPECT_TRUE(networkSettingsUnsaved(state));
+    saveProjectData(state, editor);
+    EXPECT_FALSE(networkSettingsUnsaved(state));
+    state.feedback = {};
+    loadProjectData(state, editor);
+    EXPECT_EQ(state.feedback, (FeedbackSettings{FeedbackMode::Others, 9000, 5}));
 }

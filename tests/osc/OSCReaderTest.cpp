@@ -1,5 +1,7 @@
-// The OSC decoder: byte fixtures, malformed datagrams, truncated prefixes and random packets.
+// The OSC decoder: byte fixtures, malformed datagrams, truncated prefixes and random packets;
+// and the writer, which must give back what the decoder read.
 #include "osc/OSCReader.h"
+#include "osc/OSCWriter.h"
 
 #include "core/VbError.h"
 #include "tests/support/OscBuilder.h"
@@ -372,8 +374,18 @@ TEST(OSCReaderRandom, decodesWhatWasEncoded)
             }
             }
         }
-        const OSCMessages mPacket =
-            decode(OscBuilder().message("/r", tags).raw(args.bytes()).bytes());
+        const std::vector<uint8_t> sent =
+            OscBuilder().message("/r", tags).raw(args.bytes()).bytes();
+        // The writer gives the same bytes, and a bundle's element rewritten is the message sent.
+        std::vector<uint8_t> written;
+        OSCWriter::writeMessage("/r", tags.substr(1), args.bytes(), written);
+        EXPECT_EQ(written, sent);
+        const auto bundle =
+            OscBuilder().bundle().element({'/', 'x', 0, 0, ',', 0, 0, 0}).element(sent).bytes();
+        OSCWriter::rewriteMessage(decode(bundle)[1].message(), bundle, written);
+        EXPECT_EQ(written, sent);
+
+        const OSCMessages mPacket = decode(sent);
         const OSCMessage &m = mPacket[0].message();
         if (tags.size() == 1) {
             EXPECT_TRUE(m.hasEmptyTags());
@@ -395,5 +407,35 @@ TEST(OSCReaderRandom, decodesWhatWasEncoded)
             ++slot;
         }
         EXPECT_EQ(m.slotCount(), slot);
+    }
+}
+
+// Rewriting keeps the bytes of arguments the decoder gives no value for, drops what it passed
+// over before the type tags, and decodes as the original did, also when that was cut short.
+TEST(OSCWriter, rewritesAMessageAsItCameWithoutWhatTheDecoderPassedOver)
+{
+    struct Case {
+        std::vector<uint8_t> received, rewritten;
+    };
+    const Case cases[] = {
+        {OscBuilder().message("/b", ",bhf").u32(3).raw({1, 2, 3, 0}).u32(0).u32(7).f32(1).bytes(),
+         {}}, // as it came
+        {OscBuilder().str("/g").raw({'x', 'y', 'z', 0}).str(",i").i32(5).bytes(),
+         OscBuilder().message("/g", ",i").i32(5).bytes()},
+        {OscBuilder().message("/cut", ",fi").f32(2).bytes(), {}}, // the integer is missing
+        {OscBuilder().str("/none").bytes(), OscBuilder().message("/none", ",").bytes()},
+    };
+    for (const Case &c : cases) {
+        const OSCMessages original = decode(c.received);
+        std::vector<uint8_t> out;
+        OSCWriter::rewriteMessage(original[0].message(), c.received, out);
+        EXPECT_EQ(out, c.rewritten.empty() ? c.received : c.rewritten);
+        const OSCMessages again = decode(out);
+        const OSCMessage &a = original[0].message(), &b = again[0].message();
+        EXPECT_EQ(b.address(), a.address());
+        EXPECT_EQ(tagsOf(b), tagsOf(a));
+        ASSERT_EQ(b.slotCount(), a.slotCount());
+        for (size_t slot = 0; slot < a.slotCount(); ++slot)
+            EXPECT_TRUE(std::ranges::equal(b.slot(slot), a.slot(slot)));
     }
 }

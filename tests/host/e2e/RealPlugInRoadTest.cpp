@@ -369,5 +369,77 @@ TEST_F(RealPlugInRoad, aDamagedShowStartsWithTheRowsItCouldReadSaysSoAndSaves)
     quit();
 }
 
+// A controller's socket on 127.0.0.1: sends to the show and takes what comes back.
+struct ControllerSocket {
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+    uint16_t port = 0;
+    ControllerSocket()
+    {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof local;
+        ::bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local);
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length);
+        port = ntohs(local.sin_port);
+    }
+    ~ControllerSocket() { ::close(fd); }
+    void send(uint16_t to, const Bytes &bytes)
+    {
+        sockaddr_in server{};
+        server.sin_family = AF_INET;
+        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        server.sin_port = htons(to);
+        ::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&server),
+                 sizeof server);
+    }
+    Bytes receive()
+    {
+        Bytes buffer(2048);
+        const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+        buffer.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        return buffer;
+    }
+};
+
+TEST_F(RealPlugInRoad, controllersAreListedAndFeedbackIsSwitchedFromTheCommandLine)
+{
+    startShow();
+    ControllerSocket phone, tablet;
+    phone.send(port, floatMessage("/fader1", 1));
+    phone.send(port, floatMessage("/nowhere", 1));
+    const std::optional<QJsonObject> news = host.waitFor("controller");
+    ASSERT_TRUE(news);
+    const QString phoneEndpoint = "127.0.0.1:" + QString::number(phone.port);
+    EXPECT_EQ(news->value("endpoint").toString(), phoneEndpoint);
+    EXPECT_EQ(news->value("state").toString(), "new");
+
+    host.send("controllers");
+    std::optional<QJsonObject> tables = host.waitFor("controllers");
+    ASSERT_TRUE(tables);
+    const QJsonObject entry = tables->value("controllers").toArray().at(0).toObject();
+    EXPECT_EQ(entry.value("endpoint").toString(), phoneEndpoint);
+    EXPECT_EQ(entry.value("datagrams").toInt(), 2);
+    EXPECT_EQ(tables->value("unmatched").toArray().at(0).toObject().value("address").toString(),
+              "/nowhere");
+    EXPECT_EQ(tables->value("feedback").toObject().value("mode").toString(), "off");
+
+    for (const char *refused : {"feedback sideways", "feedback others 70000", "feedback off 1"})
+        host.send(refused);
+    host.send("feedback others");
+    host.send("controllers"); // commands run in order: feedback is on once this is answered
+    tables = host.waitFor("controllers");
+    ASSERT_TRUE(tables);
+    EXPECT_EQ(tables->value("feedback").toObject().value("mode").toString(), "others");
+    tablet.send(port, floatMessage("/fader1", 0.5f));
+    Bytes fedBack;
+    ASSERT_TRUE(waitUntil([&] { return !(fedBack = phone.receive()).empty(); }));
+    EXPECT_EQ(fedBack, floatMessage("/fader1", 0.5f));
+    EXPECT_EQ(host.eventsNamed("error").size(), 3);
+    host.send("quit");
+    EXPECT_TRUE(host.waitFor("unsavedChanges")) << "the feedback setting is the project's";
+    quit();
+}
+
 } // namespace
 } // namespace tarvex::test

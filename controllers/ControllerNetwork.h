@@ -1,0 +1,77 @@
+#pragma once
+// ControllerNetwork: the plug-in's view of the controllers on the network. It hears of every
+// datagram the engine handles (as its DispatchListener), keeps the traffic tables, sends
+// feedback when the settings ask for it, and says when a controller appears, comes back or goes.
+//
+//   ControllerNetwork controllers(port, state.feedback);
+//   state.dispatchListener = &controllers;
+//   controllers.onController = [](const Endpoint &e, ControllerChange c) { ... };
+//   ControllerTables tables = controllers.tables(wallClockMs);
+//
+// Everything runs on the thread that handles datagrams; the port asks that thread's event loop
+// for the flushes of feedback and for the check of silent controllers.
+
+#include "controllers/Feedback.h"
+#include "controllers/TrafficTables.h"
+#include "engine/DispatchListener.h"
+#include "plugin/api/HostControllers.h"
+
+#include <functional>
+
+namespace tarvex {
+
+// What the controllers' view needs of the socket and the event loop.
+class ControllerPort : public FeedbackPort {
+public:
+    // Asks for ControllerNetwork::expire in `ms` milliseconds, unless one is asked for already.
+    virtual void expireIn(int64_t ms) = 0;
+};
+
+class ControllerNetwork final : public DispatchListener {
+public:
+    // Milliseconds of a steady clock.
+    using Clock = int64_t (*)();
+    static int64_t steadyMilliseconds();
+
+    // The port and the settings are borrowed and outlive this object.
+    ControllerNetwork(ControllerPort &port, const FeedbackSettings &settings,
+                      Clock clock = steadyMilliseconds);
+
+    void datagramHandled(const Endpoint &source, std::span<const uint8_t> datagram,
+                         const osc::OSCMessages &messages,
+                         std::span<const MessageFate> fates) override;
+    void datagramFailed(const Endpoint &source, std::span<const uint8_t> datagram) override;
+
+    // Sends the feedback gathered since the last flush.
+    void flushFeedback();
+    // Controllers silent for TrafficTables::SilenceMs have gone (onController); asks the port
+    // for the next check while any is present.
+    void expire();
+    // The settings changed: feedback switched off forgets what it gathered.
+    void feedbackChanged();
+
+    // The tables as the host sees them; `wallNowMs` is the Unix time now, in milliseconds.
+    // Reading them lets the next change be announced again.
+    ControllerTables tables(int64_t wallNowMs);
+
+    // A controller appeared, came back or went (set by the plug-in).
+    std::function<void(const Endpoint &, ControllerChange)> onController;
+    // The tables changed for the first time since they were last read.
+    std::function<void()> onChanged;
+
+private:
+    EndpointTraffic &count(const Endpoint &source, size_t bytes, int64_t now);
+    void changed();
+
+    ControllerPort &m_port;
+    const FeedbackSettings &m_settings;
+    Clock m_clock;
+    TrafficTables m_traffic;
+    Feedback m_feedback;
+    std::vector<uint8_t> m_message; // the message being sent on; reused
+    int64_t m_wallOffset = 0;       // the Unix time of the steady clock's zero, in milliseconds
+    bool m_changeAnnounced = false;
+    bool m_expiryAsked = false;
+};
+
+} // namespace tarvex
