@@ -55,9 +55,13 @@ QPoint placeBeside(const QRect &host, int barsBottom, const QSize &size, const Q
     }
     if (!columns.isEmpty())
         return {columns.front(), top};
-    // No room beside the host: over its window, but below its menu and tool bars.
+    // No room beside the host: under its window where the screen has room, else over the window
+    // but below its menu and tool bars.
     const int x = std::clamp(host.left(), screen.left(),
                              std::max(screen.left(), screen.right() + 1 - size.width()));
+    if (const std::optional<QPoint> under =
+            freePlaceBelow(x, host.bottom() + 1 + Gap, size, screen, taken))
+        return *under;
     const int belowBars = barsBottom + 1 + Gap;
     return freePlaceBelow(x, belowBars, size, screen, taken).value_or(QPoint(x, belowBars));
 }

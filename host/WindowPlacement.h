@@ -1,7 +1,8 @@
 #pragma once
 // WindowPlacement: puts the plug-in's windows beside the host's window the first time each is
-// shown, so that none covers the host's menu bar: to its right, else to its left, else below the
-// menu and tool bars; each in the first place there that no other window of the program takes. A
+// shown, so that none covers the host's menu bar: to its right, else to its left, else under the
+// host's window, else below its menu and tool bars; each in the first place there that no other
+// window of the program takes. A
 // window placed by its own code (moved before it was shown) is left where it is, and so is one
 // shown again later: the user may have moved it.
 //

@@ -122,7 +122,7 @@ TEST_F(HostWindowTest, thePlugInsWindowsNeverCoverTheHostsMenus)
         EXPECT_GT(placed.top(), barsBottom) << testing::PrintToString(placed);
 }
 
-TEST(WindowPlacement, besideTheHostWhereThereIsRoomElseBelowItsBars)
+TEST(WindowPlacement, besideTheHostWhereThereIsRoomElseUnderItElseBelowItsBars)
 {
     const QRect screen(0, 0, 1600, 1000);
     const QSize size(400, 300);
@@ -135,8 +135,9 @@ TEST(WindowPlacement, besideTheHostWhereThereIsRoomElseBelowItsBars)
         {{0, 0, 800, 600}, {}, {808, 0}},                   // to the right
         {{1000, 100, 600, 600}, {}, {592, 100}},            // to the left
         {{0, 0, 800, 600}, {{808, 0, 400, 50}}, {808, 58}}, // below a window already there
-        {{0, 0, 1300, 600}, {}, {0, bars + 1 + 8}},         // no room beside: below the bars
-        {{0, 0, 1300, 600}, {{0, 69, 400, 40}}, {0, 117}},  // ... and below a window there
+        {{0, 0, 1300, 600}, {}, {0, 608}},                  // no room beside: under the host
+        {{0, 0, 1300, 800}, {}, {0, bars + 1 + 8}},         // nor under it: below the bars
+        {{0, 0, 1300, 800}, {{0, 69, 400, 40}}, {0, 117}},  // ... and below a window there
     };
     for (const Case &c : cases)
         EXPECT_EQ(placeBeside(c.host, bars, size, screen, c.taken), c.expected)
