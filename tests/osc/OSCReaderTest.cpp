@@ -281,6 +281,7 @@ TEST(OSCReaderFailure, abandonsMalformedDatagrams)
         {"negative blob size", OscBuilder().message("/a", ",b").u32(0xFFFFFFF0).bytes()},
         {"infinite float", OscBuilder().message("/a", ",f").f32(INFINITY).bytes()},
         {"not a number", OscBuilder().message("/a", ",f").u32(0x7FC00000).bytes()},
+        {"float beyond a decimal", OscBuilder().message("/a", ",f").f32(1e30f).bytes()},
         {"address past 32767", OscBuilder().str(std::string(33000, 'a')).bytes()},
         {"string past 32767",
          OscBuilder().message("/a", ",s").str(std::string(40000, 'x')).bytes()},
