@@ -1,8 +1,11 @@
 #include "engine/ActionTable.h"
 
 #include "core/Conversions.h"
+#include "core/ShortText.h"
 #include "core/VbError.h"
 #include "engine/ArgumentWalk.h"
+
+#include <cstring>
 
 namespace tarvex {
 
@@ -32,18 +35,39 @@ void ActionTable::setActivation(int32_t index, std::string_view activation)
     m_rows[index].mutableArray()[rowField::Activation] = Variant(activation);
 }
 
+size_t ActionTable::TransparentHash::operator()(std::string_view s) const
+{
+    uint64_t h = s.size() * 0x9E3779B97F4A7C15u;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDu;
+        h ^= h >> 32;
+    }
+    uint64_t tail = 0;
+    for (; i < s.size(); ++i)
+        tail = tail << 8 | static_cast<uint8_t>(s[i]);
+    h = (h ^ tail) * 0xC4CEB9FE1A85EC53u;
+    return static_cast<size_t>(h ^ (h >> 29));
+}
+
 std::span<const int32_t> ActionTable::rowsWithAddress(std::string_view address) const
 {
     if (!m_indexValid)
         rebuildIndex();
+    if (m_last.valid && equalBytes(address, m_last.address))
+        return m_last.rows;
     auto found = m_index.find(address);
-    if (found == m_index.end())
-        return {};
-    return found->second;
+    m_last.rows = found == m_index.end() ? std::span<const int32_t>() : found->second;
+    m_last.address.assign(address);
+    m_last.valid = true;
+    return m_last.rows;
 }
 
 void ActionTable::rebuildIndex() const
 {
+    m_last.valid = false;
     m_index.clear();
     if (m_rows.dimensionCount() == 1) {
         for (int32_t i = m_rows.lowerBound(); i <= m_rows.upperBound(); ++i) {

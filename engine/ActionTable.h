@@ -78,9 +78,11 @@ public:
     std::span<const int32_t> rowsWithAddress(std::string_view address) const;
 
 private:
+    // OSC addresses are short: eight bytes at a time with a multiply, inline, hashes them in a
+    // fraction of the library's byte-wise hash.
     struct TransparentHash {
         using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+        size_t operator()(std::string_view s) const;
     };
     void rebuildIndex() const;
 
@@ -89,6 +91,22 @@ private:
     mutable std::unordered_map<std::string, std::vector<int32_t>, TransparentHash, std::equal_to<>>
         m_index;
     mutable bool m_indexValid = false;
+    // The last address asked for and its rows: a fader's stream asks for the same one again and
+    // again, and a comparison is cheaper than the map's hash and bucket division. It points into
+    // this table's index, so a copy of the table starts without it.
+    struct LastLookup {
+        std::string address;
+        std::span<const int32_t> rows;
+        bool valid = false;
+        LastLookup() = default;
+        LastLookup(const LastLookup &) {}
+        LastLookup &operator=(const LastLookup &)
+        {
+            valid = false;
+            return *this;
+        }
+    };
+    mutable LastLookup m_last;
 };
 
 // The row at `index` as an array, or nullptr for an empty or damaged element.
