@@ -182,7 +182,7 @@ void frmSettings::Form_Load()
     PlugInState &state = m_context.state();
     hostModule = typedView(state.hostHelper);
     m_editor = std::make_unique<ActionListEditor>(state, lvActions->list(), hostModule, [this] {
-        return learnCaption() == CaptionLearnStop;
+        return learnCaptionIs(CaptionLearnStop);
     });
     wireList();
     setUpList();
