@@ -35,6 +35,45 @@ void ActionTable::setActivation(int32_t index, std::string_view activation)
     m_rows[index].mutableArray()[rowField::Activation] = Variant(activation);
 }
 
+namespace {
+
+const std::string *addressOf(const VarArray &row)
+{
+    const Variant *address = row.find(rowField::Address);
+    return address && address->isString() ? &address->asString() : nullptr;
+}
+
+// Whether the indices hold the same entries for either row.
+bool sameKeys(const VarArray *old, const Variant &row)
+{
+    if (!old || !row.isArray())
+        return false;
+    const std::string *a = addressOf(*old);
+    const std::string *b = addressOf(row.array());
+    return (a == nullptr) == (b == nullptr) && (!a || *a == *b) &&
+           actionIdOf(*old) == actionIdOf(row.array());
+}
+
+} // namespace
+
+void ActionTable::replaceRow(int32_t index, Variant row)
+{
+    if (!sameKeys(rowAt(m_rows, index), row))
+        m_indexValid = false;
+    m_rows[index] = std::move(row);
+    ++m_generation;
+}
+
+std::span<const ActionTable::RowPlace> ActionTable::rowsWithActionId(int32_t id) const
+{
+    if (!m_indexValid)
+        rebuildIndex();
+    auto found = m_idIndex.find(id);
+    if (found == m_idIndex.end())
+        return {};
+    return found->second;
+}
+
 size_t ActionTable::TransparentHash::operator()(std::string_view s) const
 {
     uint64_t h = s.size() * 0x9E3779B97F4A7C15u;
@@ -69,13 +108,19 @@ void ActionTable::rebuildIndex() const
 {
     m_last.valid = false;
     m_index.clear();
-    if (m_rows.dimensionCount() == 1) {
+    m_idIndex.clear();
+    if (m_rows.isDimensioned()) {
+        int32_t position = 0;
         for (int32_t i = m_rows.lowerBound(); i <= m_rows.upperBound(); ++i) {
             const VarArray *r = rowAt(m_rows, i);
-            const Variant *address = r ? r->find(rowField::Address) : nullptr;
-            // Only a text equals a message's address.
-            if (address && address->isString())
-                m_index[address->asString()].push_back(i);
+            if (!r)
+                continue;
+            ++position;
+            // Only a text equals a message's address; only a one-dimensional table is matched.
+            if (const std::string *address = addressOf(*r); address && m_rows.dimensionCount() == 1)
+                m_index[*address].push_back(i);
+            if (std::optional<int32_t> id = actionIdOf(*r))
+                m_idIndex[*id].push_back({i, position});
         }
     }
     m_indexValid = true;

@@ -78,8 +78,8 @@ bool planRow(EngineState &state, const OSCMessage &message, const VarArray &row,
         const VarArray &params = parameters->array();
         state.preparedActions.of(params, target->array(), generation); // for executeAction
         const Variant *compareValue = params.find(parameterField::CompareValue);
-        const ConditionOperator kind = op && op->isString() ? operatorOf(op->asString())
-                                                            : ConditionOperator::Unread;
+        const ConditionOperator kind =
+            op && op->isString() ? operatorOf(op->asString()) : ConditionOperator::Unread;
         steps.push_back({argumentLess, static_cast<uint16_t>(argument.group),
                          static_cast<uint16_t>(argument.occurrence), kind,
                          isText(compareValue, BeatRule), op, compareValue, &params,
@@ -141,24 +141,25 @@ bool hasActionId(const VarArray &row, int32_t id)
     return actionIdOf(row) == id;
 }
 
-// Sets the activation of every row with this id, and the check box of its list item.
+// Sets the activation of every row with this id, and the check box of its list item. The rows
+// come from the table's index of ids (a rebuild switches every row in turn, so a walk over the
+// table for each would take quadratic time), asked again for each row, since the windows are
+// called in between.
 void setActivation(EngineState &state, int32_t id, std::string_view activation)
 {
-    const VarArray &rows = state.actionTable.rows();
-    if (!rows.isDimensioned())
-        return;
-    int position = 0;
-    for (int32_t i = rows.lowerBound(); i <= rows.upperBound(); ++i) {
-        const VarArray *r = rowAt(rows, i);
-        if (!r)
-            continue;
-        ++position;
+    for (size_t n = 0;; ++n) {
+        const std::span<const ActionTable::RowPlace> places =
+            state.actionTable.rowsWithActionId(id);
+        if (n >= places.size())
+            return;
+        const ActionTable::RowPlace place = places[n];
+        const VarArray *r = rowAt(state.actionTable.rows(), place.index);
         // A damaged row without an activation slot is passed over; the others are still switched.
-        if (!hasActionId(*r, id) || !r->find(rowField::Activation))
+        if (!r || !r->find(rowField::Activation))
             continue;
-        state.actionTable.setActivation(i, activation);
+        state.actionTable.setActivation(place.index, activation);
         if (state.windows.actionListItemCount() >= 1)
-            state.windows.setActionListItemChecked(position, activation == Activated);
+            state.windows.setActionListItemChecked(place.position, activation == Activated);
     }
 }
 

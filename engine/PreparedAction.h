@@ -59,7 +59,16 @@ struct PreparedAction {
 
 // A condition's operator as its text reads; Unread for an operator that is no text, whose
 // text is taken when the condition is evaluated.
-enum class ConditionOperator : uint8_t { Never, Any, Equal, Less, Greater, NotEqual, Other, Unread };
+enum class ConditionOperator : uint8_t {
+    Never,
+    Any,
+    Equal,
+    Less,
+    Greater,
+    NotEqual,
+    Other,
+    Unread
+};
 
 // One condition a row runs for a message, found by walking the message's tags.
 struct PlannedStep {
