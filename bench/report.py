@@ -4,6 +4,7 @@ median over the rounds, and the lowest and highest round. With --against, the fi
 build measured in the same invocation (rounds alternating) stand beside them as "before".
 
     /usr/bin/python3 bench/report.py build/bench/results/current [--against build/bench/results/against]
+                                     [--markdown]
 """
 import argparse
 import sys
@@ -87,6 +88,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("results")
     parser.add_argument("--against")
+    parser.add_argument("--markdown", action="store_true", help="a table for docs/performance.md")
     args = parser.parse_args()
     now = Results(args.results)
     before = Results(args.against) if args.against else None
@@ -106,12 +108,22 @@ def main():
         if before:
             line.insert(2, fmt(before.show.get(key)))
         lines.append(line)
-    print_table(lines)
+    if args.markdown:
+        print_markdown(lines)
+    else:
+        print_table(lines)
     return 0
 
 
 def fmt(value):
     return "-" if value is None else f"{value:.4g}"
+
+
+def print_markdown(lines):
+    for n, line in enumerate(lines):
+        print("| " + " | ".join(line) + " |")
+        if n == 0:
+            print("|" + "---|" * len(line))
 
 
 def print_table(lines):
