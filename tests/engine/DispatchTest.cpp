@@ -136,11 +136,11 @@ TEST_F(Matching, theIndexFollowsEveryChangeOfTheTable)
 
 TEST_F(Matching, aCopiedTableAnswersFromItsOwnIndex)
 {
-    auto original = std::make_unique<ActionTable>();
-    original->replace(table({anyFader("/a", "A"), anyFader("/b", "B"), anyFader("/a", "A2")}));
-    ASSERT_EQ(original->rowsWithAddress("/a").size(), 2u);
-    const ActionTable copy = *original;
-    original.reset();
+    auto source = std::make_unique<ActionTable>();
+    source->replace(table({anyFader("/a", "A"), anyFader("/b", "B"), anyFader("/a", "A2")}));
+    ASSERT_EQ(source->rowsWithAddress("/a").size(), 2u);
+    const ActionTable copy = *source;
+    source.reset();
     const std::span<const int32_t> rows = copy.rowsWithAddress("/a");
     EXPECT_EQ(std::vector<int32_t>(rows.begin(), rows.end()), (std::vector<int32_t>{0, 2}));
 }
