@@ -22,20 +22,44 @@ struct Argument {
     const Variant &value;
 };
 
+// The argument kinds: each one's type-tag entry and the editor's keyword for it ("2. Float").
+// The one table that every walk, label and analyzer line reads the tags from.
+struct ArgumentTag {
+    std::string_view tag;
+    ArgumentKind kind;
+    std::string_view keyword;
+};
+inline constexpr ArgumentTag ArgumentTags[] = {
+    {"f", ArgumentKind::Float, "Float"},
+    {"i", ArgumentKind::Integer, "Integer"},
+    {"s", ArgumentKind::String, "String"},
+    {"Empty", ArgumentKind::Empty, "Empty"},
+};
+
+// The table's entry for a type-tag entry, or nullptr for a tag that is no argument.
+constexpr const ArgumentTag *argumentTagOf(std::string_view tag)
+{
+    for (const ArgumentTag &entry : ArgumentTags)
+        if (entry.tag == tag)
+            return &entry;
+    return nullptr;
+}
+
 // The kind of a type-tag entry; false for tags that are no argument.
 inline bool argumentKindOf(std::string_view tag, ArgumentKind &kind)
 {
-    if (tag == "f")
-        kind = ArgumentKind::Float;
-    else if (tag == "i")
-        kind = ArgumentKind::Integer;
-    else if (tag == "s")
-        kind = ArgumentKind::String;
-    else if (tag == "Empty")
-        kind = ArgumentKind::Empty;
-    else
+    const ArgumentTag *entry = argumentTagOf(tag);
+    if (!entry)
         return false;
+    kind = entry->kind;
     return true;
+}
+
+// The editor's keyword of a type tag ("f" Float); the empty text for a tag that is no argument.
+constexpr std::string_view keywordOfTag(std::string_view tag)
+{
+    const ArgumentTag *entry = argumentTagOf(tag);
+    return entry ? entry->keyword : std::string_view();
 }
 
 // Calls visit(Argument) for every argument of the message, in tag order; stops early when
@@ -71,7 +95,7 @@ template <typename Visit> void forEachTaggedArgument(const VarArray &tags, Visit
     int used = 0;
     for (const Variant &tagValue : tags.elements()) {
         const std::string &tag = tagValue.asString();
-        if (tag != "s" && tag != "f" && tag != "i" && tag != "Empty")
+        if (!argumentTagOf(tag))
             continue;
         int slot = 0;
         while (slot < used && seen[slot] != tag)

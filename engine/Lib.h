@@ -1,9 +1,8 @@
 #pragma once
-// Small shared helpers of the action engine: the random action numbers and the type keywords.
+// Small shared helpers of the action engine: the random action numbers.
 
 #include <cstdint>
 #include <random>
-#include <string_view>
 
 namespace tarvex {
 
@@ -15,10 +14,5 @@ int32_t randomInRange(std::mt19937 &random, int32_t low, int32_t high);
 // The lowest and highest number a new action draws.
 constexpr int32_t FirstActionId = 1;
 constexpr int32_t LastActionId = 2147483600;
-
-// The editor's names of the argument type tags: "s" String, "f" Float, "i" Integer, "Empty".
-// Unknown tags and keywords give the empty text.
-std::string_view keywordOfTag(std::string_view tag);
-std::string_view tagOfKeyword(std::string_view keyword);
 
 } // namespace tarvex

@@ -11,14 +11,10 @@
 namespace tarvex {
 namespace {
 
-constexpr int32_t ObjectVariableNotSet = 91;
-
+// The factory of the main window's host module: none before the main window has loaded.
 TargetFactoryPtr targetFactory(EngineState &state)
 {
-    HostModulePtr cmp = state.windows.mainWindowHostModule();
-    if (!cmp)
-        throw VbError(ObjectVariableNotSet, "Object variable or With block variable not set");
-    return cmp->GetTargetFactory();
+    return targetFactoryOf(state.windows.mainWindowHostModule());
 }
 
 void appendText(std::string &out, const Variant &value)

@@ -121,7 +121,8 @@ QString defaultPlugInPath()
 {
     const QString name = QStringLiteral(TARVEX_PLUGIN_FILE_NAME);
     const QDir here(QCoreApplication::applicationDirPath());
-    const QStringList candidates{here.filePath(name), here.filePath("../plugin/" + name)};
+    const QStringList candidates{here.filePath(name), here.filePath("../lib/tarvex/" + name),
+                                 here.filePath("../plugin/" + name)};
     for (const QString &candidate : candidates) {
         if (QFileInfo::exists(candidate))
             return QDir::cleanPath(candidate);

@@ -79,8 +79,8 @@ private:
 };
 
 // Where the host looks for the plug-in library when no path is given: beside its executable,
-// then in the build tree's plug-in folder next to the host's. The first that exists, or the
-// first candidate when none does.
+// then in ../lib/tarvex (the installed layout, cmake/Install.cmake), then in the build tree's
+// plug-in folder next to the host's. The first that exists, or the first candidate when none does.
 QString defaultPlugInPath();
 
 } // namespace tarvex::host

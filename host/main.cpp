@@ -2,6 +2,7 @@
 //
 //   tarvex-host [--plugin PATH] [PROJECT_FILE]          windows
 //   tarvex-host --headless [--plugin PATH] PROJECT_FILE commands on stdin, JSON events on stdout
+//   --example (instead of PROJECT_FILE)                 the user's copy of the installed example
 //   --ola-port N, --no-dmx-out                          where the DMX output goes, or none
 //   --help, --version                                   answer anywhere, with or without a display
 
@@ -15,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -24,6 +26,7 @@
 #include <iostream>
 #include <optional>
 #include <pwd.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +100,7 @@ void setRuntimeFolder()
 
 struct Arguments {
     bool headless = false;
+    bool example = false;
     QString plugIn;
     QString project;
     int universes = 4;
@@ -130,21 +134,25 @@ struct Options {
     const QCommandLineOption headless{
         "headless", "No windows: commands on standard input, JSON events on standard output."};
     // Taken out before Qt's application object sees it (takePlugInOption); listed for --help.
-    const QCommandLineOption plugIn{"plugin", "The plug-in library (default: beside the host).",
-                                    "PATH"};
+    const QCommandLineOption plugIn{
+        "plugin", "The plug-in library (default: beside the host, or where it is installed).",
+        "PATH"};
     const QCommandLineOption universes{"universes", "How many DMX universes (default 4).", "N",
                                        "4"};
     const QCommandLineOption olaPort{"ola-port",
                                      "The RPC port of olad on 127.0.0.1 (default 9010).", "N",
                                      QString::number(tarvex::dmx::kOlaDefaultPort)};
     const QCommandLineOption noDmxOut{"no-dmx-out", "Send no DMX output."};
+    const QCommandLineOption example{
+        "example", "Runs your own copy of the installed example show, made in "
+                   "Documents/Tarvex/Example on first use (instead of a PROJECT_FILE)."};
 
     Options()
     {
         // Single-dash words are options, as Qt's own are: "-bogus" is one unknown option.
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.setApplicationDescription("Loads the Tarvex plug-in and runs a show with it.");
-        parser.addOptions({help, version, headless, plugIn, universes, olaPort, noDmxOut});
+        parser.addOptions({help, version, headless, plugIn, universes, olaPort, noDmxOut, example});
         parser.addPositionalArgument("PROJECT_FILE", "The project; it need not exist yet.");
     }
 };
@@ -155,6 +163,7 @@ Arguments argumentsFrom(const Options &options, const QString &plugInPath)
     const QCommandLineParser &parser = options.parser;
     Arguments arguments;
     arguments.headless = parser.isSet(options.headless);
+    arguments.example = parser.isSet(options.example);
     arguments.plugIn = plugInPath;
     bool isNumber = false;
     arguments.universes = parser.value(options.universes).toInt(&isNumber);
@@ -168,10 +177,12 @@ Arguments argumentsFrom(const Options &options, const QString &plugInPath)
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
         usageError("one PROJECT_FILE at most");
+    if (!positional.isEmpty() && arguments.example)
+        usageError("--example takes no PROJECT_FILE");
     if (!positional.isEmpty())
         arguments.project = positional.constFirst();
-    else if (arguments.headless)
-        usageError("--headless needs a PROJECT_FILE");
+    else if (arguments.headless && !arguments.example)
+        usageError("--headless needs a PROJECT_FILE or --example");
     return arguments;
 }
 
@@ -204,11 +215,84 @@ QStringList wordsOf(int argc, char **argv)
     return words;
 }
 
-// The window's default project: in the desktop's documents folder.
-QString defaultProject()
+// The folder of the user's projects, in the desktop's documents folder.
+QDir userProjects()
 {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return QDir(documents).filePath("Tarvex/untitled.tarvex");
+    return QDir(QDir(documents).filePath("Tarvex"));
+}
+
+// The window's default project.
+QString defaultProject()
+{
+    return userProjects().filePath("untitled.tarvex");
+}
+
+// The example show as installed beside the host (cmake/Install.cmake): read only, as /usr is.
+QDir installedExample()
+{
+    return QDir(QCoreApplication::applicationDirPath() + "/../share/tarvex/examples/show");
+}
+
+std::runtime_error exampleFailure(const QString &text)
+{
+    return std::runtime_error(text.toStdString());
+}
+
+// Copies each file of `from` that `to` lacks, `last` after the others; a file already in `to` is
+// never replaced. Throws std::runtime_error when one cannot be copied.
+void copyMissingFiles(const QDir &from, const QDir &to, const QString &last)
+{
+    QStringList files = from.entryList(QDir::Files, QDir::Name);
+    files.removeOne(last);
+    files.append(last);
+    for (const QString &file : files) {
+        const QString target = to.filePath(file);
+        if (QFileInfo::exists(target))
+            continue;
+        if (!QFile::copy(from.filePath(file), target))
+            throw exampleFailure(QStringLiteral("cannot copy the example show to %1").arg(target));
+        // The installed files are read-only; the user's copy is theirs to save.
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                          QFile::ReadOther);
+    }
+}
+
+// The user's own copy of the installed example show, made on first use; a copy that exists is
+// the user's and opens as it is. The project file is copied last, so a copy cut short is
+// completed on the next start. Throws std::runtime_error when no example is installed or the
+// copy cannot be made.
+QString exampleShowCopy()
+{
+    const QString projectName = QStringLiteral("show.tarvex");
+    const QDir copy(userProjects().filePath("Example"));
+    const QString project = copy.filePath(projectName);
+    if (QFileInfo::exists(project))
+        return project;
+    const QDir installed = installedExample();
+    if (!QFileInfo::exists(installed.filePath(projectName)))
+        throw exampleFailure(QStringLiteral("there is no example show installed at %1")
+                                 .arg(QDir::cleanPath(installed.path())));
+    if (!copy.mkpath("."))
+        throw exampleFailure(QStringLiteral("cannot make the folder %1").arg(copy.path()));
+    copyMissingFiles(installed, copy, projectName);
+    return project;
+}
+
+// The project to run with --example, or nothing when there is none to run (the user was told).
+std::optional<QString> exampleProject(bool headless)
+{
+    try {
+        return exampleShowCopy();
+    } catch (const std::exception &e) {
+        std::cerr << "tarvex-host: " << e.what() << "\n";
+        // Started from the desktop's menu, the window is the one place the user would look.
+        if (!headless)
+            QMessageBox::critical(nullptr, "Tarvex Host",
+                                  QStringLiteral("Tarvex cannot open the example show: %1")
+                                      .arg(QString::fromStdString(e.what())));
+        return std::nullopt;
+    }
 }
 
 // Whether Qt can be expected to find a screen. Without one, Qt's default platform aborts the
@@ -298,10 +382,18 @@ int main(int argc, char **argv)
     tarvex::useLeanEventDispatcher();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // The desktop entry's name: a desktop finds the window's icon through it.
+    QGuiApplication::setDesktopFileName("tarvex");
     if (!arguments)
         arguments = readArguments(QApplication::arguments(), plugInPath, false, argc, argv);
     if (arguments->plugIn.isEmpty())
         arguments->plugIn = defaultPlugInPath();
+    if (arguments->example) {
+        const std::optional<QString> example = exampleProject(arguments->headless);
+        if (!example)
+            return 1;
+        arguments->project = *example;
+    }
     if (arguments->project.isEmpty())
         arguments->project = defaultProject();
     if (!arguments->headless)

@@ -13,10 +13,7 @@ namespace {
 
 OptionListPtr newOptionList(const EngineState &state)
 {
-    HostModulePtr host = typedView(state.hostHelper);
-    if (!host)
-        raise(errc::ObjectRequired);
-    OptionListPtr list = host->NewOptionList();
+    OptionListPtr list = requiredHostModule(state.hostHelper)->NewOptionList();
     if (!list)
         raise(errc::ObjectRequired);
     return list;

@@ -56,9 +56,7 @@ void frmMainOSC::listenOn(const std::string &address, const std::string &port)
 void frmMainOSC::startServer()
 {
     try {
-        Winsock1->Close();
-        Winsock1->setLocalPort(portFromText(Port->text().toStdString()));
-        Winsock1->setProtocol(Winsock::Protocol::Udp);
+        prepareToBind(*Winsock1, Port->text().toStdString());
         bindToBoxes();
         setCaption(CaptionStop);
     } catch (const std::exception &e) {

@@ -82,10 +82,7 @@ void clsZelmoPlugIn::closeWindow(WindowId id)
 
 ModuleInfoPtr clsZelmoPlugIn::ModuleInfo()
 {
-    HostModulePtr host = typedView(m_runtime->state().hostHelper);
-    if (!host)
-        raise(errc::ObjectRequired);
-    ModuleInfoPtr info = host->NewModuleInfo();
+    ModuleInfoPtr info = requiredHostModule(m_runtime->state().hostHelper)->NewModuleInfo();
     if (!info)
         raise(errc::ObjectRequired);
     std::shared_ptr<WindowObject> window = m_runtime->windows().mainWindowObject();

@@ -2,6 +2,7 @@
 
 #include "core/VbError.h"
 #include "toolkit/EventEdge.h"
+#include "toolkit/PortText.h"
 
 #include <QMetaObject>
 
@@ -53,6 +54,13 @@ bool parseIPv4(const std::string &text, in_addr &address)
 }
 
 } // namespace
+
+void prepareToBind(Winsock &socket, std::string_view portText)
+{
+    socket.Close();
+    socket.setLocalPort(portFromText(portText));
+    socket.setProtocol(Winsock::Protocol::Udp);
+}
 
 // Datagrams read by the last system call, and which of them is being delivered.
 struct Winsock::Batch {

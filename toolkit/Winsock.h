@@ -30,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarvex {
@@ -94,5 +95,10 @@ private:
     // destroy the window that owns the socket.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
+
+// What comes before every Bind on a port typed into a window (the server's start, learn mode's
+// start): closes the socket, sets the local port the text names (portFromText: error 380 for a
+// text that is no port, the socket staying closed) and the protocol UDP.
+void prepareToBind(Winsock &socket, std::string_view portText);
 
 } // namespace tarvex

@@ -7,6 +7,7 @@
 #include "core/VbError.h"
 #include "store/OSCSaver.h"
 #include "toolkit/EventEdge.h"
+#include "ui/editor/view/ListWiring.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,16 +24,6 @@ constexpr int ClientWidthTwips = 17040;
 constexpr int ClientHeightTwips = 7275;
 constexpr int ListWidthMarginTwips = 480;
 constexpr int ListHeightMarginTwips = 1200;
-
-// The editor's own columns (the host's target columns follow from index 10).
-struct Column {
-    const char *header;
-    int widthTwips;
-};
-constexpr Column EditorColumns[] = {
-    {"OSC-Address", 2295}, {"Wert", 1155}, {"Operator", 1000}, {"Vergleichswert", 1500},
-    {"inMin", 800},        {"inMax", 800}, {"outMin", 800},    {"outMax", 800},
-    {"Min", 800},          {"Max", 800}};
 
 } // namespace
 
@@ -144,39 +135,6 @@ void frmSettings::connectEvents()
             [this] { runEvent("Command1_Click", [this] { Command1_Click(); }); });
 }
 
-// The list's edit events go to its rules; every query is answered yes.
-void frmSettings::wireList()
-{
-    lvActions->onEditRequest = [this](const ListRowPtr &row) {
-        runEvent("lvActions_EditRequest", [&] { listEditor().beginCellEdit(row); });
-    };
-    lvActions->onDropDownDone = [this](const std::string &, const std::string &text) {
-        runEvent("lvActions_DropDownDone", [&] { listEditor().applyCellEdit(text); });
-    };
-    lvActions->onTextEditDone = [this](const std::string &, const std::string &text) {
-        runEvent("lvActions_TextEditDone", [&] { listEditor().applyCellEdit(text); });
-    };
-    lvActions->onQuery = [](const std::string &, bool &answer) { answer = true; };
-    lvActions->onDeleteRequest = [this](const ListRowPtr &row) {
-        runEvent("lvActions_DeleteRequest", [&] { listEditor().deleteRow(row); });
-    };
-}
-
-// Check boxes, the editor's ten columns, then the host's target columns from index 10 on.
-void frmSettings::setUpList()
-{
-    ListWidgetPtr list = lvActions->list();
-    list->setCheckBoxes(true);
-    for (const Column &column : EditorColumns)
-        list->addColumn(column.header, column.widthTwips);
-    if (!hostModule)
-        tarvex::raise(errc::ObjectVariableNotSet);
-    TargetFactoryPtr factory = hostModule->GetTargetFactory();
-    if (!factory)
-        tarvex::raise(errc::ObjectVariableNotSet);
-    factory->SetupList(list);
-}
-
 void frmSettings::Form_Load()
 {
     PlugInState &state = m_context.state();
@@ -184,8 +142,8 @@ void frmSettings::Form_Load()
     m_editor = std::make_unique<ActionListEditor>(state, lvActions->list(), hostModule, [this] {
         return learnCaptionIs(CaptionLearnStop);
     });
-    wireList();
-    setUpList();
+    wireList(*lvActions, [this]() -> ActionListEditor & { return listEditor(); });
+    setUpList(lvActions->list(), hostModule);
     loadSettings(state);
     IP->setText(QString::fromStdString(toText(settingValue(state, setting::EditorAddress))));
     Port->setText(QString::fromStdString(toText(settingValue(state, setting::EditorPort))));

@@ -100,8 +100,6 @@ private:
     void buildControls();
     void layOutControls();
     void connectEvents();
-    void wireList();
-    void setUpList();
 
     void startLearning();
     void stopLearning();

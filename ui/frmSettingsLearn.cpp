@@ -39,14 +39,12 @@ void frmSettings::startLearning()
     // The rebuild takes the type tags of new rows from the learned entries, so it runs before
     // they are cleared. Its failure is not a failed start: it goes to the caller.
     rebuildActionTable();
-    Winsock *socket = &m_context.lendMainSocket();
+    Winsock &socket = m_context.lendMainSocket();
     try {
-        socket->Close();
-        socket->setLocalPort(portFromText(Port->text().toStdString()));
-        socket->setProtocol(Winsock::Protocol::Udp);
+        prepareToBind(socket, Port->text().toStdString());
         OSCCount->setText(QStringLiteral("0"));
         m_context.state().learnedMessages.erase();
-        socket->Bind(portFromText(Port->text().toStdString()), IP->text().toStdString());
+        socket.Bind(portFromText(Port->text().toStdString()), IP->text().toStdString());
         setLearnCaption(CaptionLearnStop);
         OSCCount->setText(QStringLiteral("0"));
         Timer1->setEnabled(true);

@@ -5,6 +5,7 @@
 // 16-bit (true -1, false 0).
 
 #include "core/Object.h"
+#include "core/VbError.h"
 
 #include <cstdint>
 #include <memory>
@@ -99,6 +100,28 @@ using HostModulePtr = std::shared_ptr<IHostModule>;
 inline HostModulePtr typedView(const ObjectPtr &helper)
 {
     return std::dynamic_pointer_cast<IHostModule>(helper);
+}
+
+// The typed view of the host's helper, for a call that needs it now: error 424 ("Object
+// required") when the helper offers none (or the host has not called Init yet).
+inline HostModulePtr requiredHostModule(const ObjectPtr &helper)
+{
+    HostModulePtr module = typedView(helper);
+    if (!module)
+        raise(errc::ObjectRequired);
+    return module;
+}
+
+// The host's target factory through a typed helper taken earlier: error 91 ("Object variable
+// not set") when there is no helper or it gives no factory.
+inline TargetFactoryPtr targetFactoryOf(const HostModulePtr &module)
+{
+    if (!module)
+        raise(errc::ObjectVariableNotSet);
+    TargetFactoryPtr factory = module->GetTargetFactory();
+    if (!factory)
+        raise(errc::ObjectVariableNotSet);
+    return factory;
 }
 
 } // namespace tarvex

@@ -122,6 +122,20 @@ TEST_F(Execution, aReleaseWithoutTheFactoryKeepsTheTargetCached)
     EXPECT_EQ(calls().back(), "ReleaseTarget Ch");
 }
 
+TEST_F(Execution, aHostModuleWithoutAFactoryFailsTheDatagramWithError91)
+{
+    setTable(
+        table({actionRow("/a", {"f"}, {{condition("any", range("", "0", "1"), target("Ch"))}})}));
+    helper->factory = nullptr;
+    try {
+        receiveFloat("/a", 1);
+        ADD_FAILURE() << "no failure";
+    } catch (const VbError &e) {
+        EXPECT_EQ(e.number(), errc::ObjectVariableNotSet);
+    }
+    EXPECT_EQ(executions(), Calls{});
+}
+
 TEST_F(Execution, aChangedCellTakesEffectWithTheNextDatagram)
 {
     setTable(

@@ -1,6 +1,7 @@
 #include "host/DmxTargetFactory.h"
 
 #include "tests/support/FakeListWidget.h"
+#include "ui/editor/ActionListEditor.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,8 @@ protected:
 
     void SetUp() override
     {
-        for (const char *header : {"OSC-Address", "Wert", "Operator", "Vergleichswert", "inMin",
-                                   "inMax", "outMin", "outMax", "Min", "Max"})
-            list->addColumn(header, 800);
+        for (const ListColumn &column : EditorColumns)
+            list->addColumn(column.header, column.widthTwips);
         factory->SetupList(list);
         list->calls.clear();
     }

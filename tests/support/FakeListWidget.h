@@ -2,7 +2,8 @@
 // A recording fake of the editor's list widget: rows hold their texts in memory, and every call
 // on the drop-down and text editors and every column added lands in `calls`, in order, as a line
 // such as "addDropDownEntry DMX" or "addColumn Kanal 800". Removed rows raise error 91 like the
-// real widget's row handles.
+// real widget's row handles. Which editor is open, and the text it was given, is kept as the
+// view keeps it: until the edit ends (closeEditors) or a row is removed.
 
 #include "core/VbError.h"
 #include "plugin/api/ListWidget.h"
@@ -90,6 +91,7 @@ public:
     }
     void removeRow(int position) override
     {
+        closeEditors();
         m_rows.at(static_cast<size_t>(position - 1))->remove();
         m_rows.erase(m_rows.begin() + (position - 1));
         for (size_t i = 0; i < m_rows.size(); ++i)
@@ -114,15 +116,35 @@ public:
         dropDownEntries.push_back(text);
         log("addDropDownEntry " + text);
     }
-    void openDropDown() override { log("openDropDown"); }
-    void setDropDownText(const std::string &text) override { log("setDropDownText " + text); }
-    void openTextEditor() override { log("openTextEditor"); }
-    void setTextEditorText(const std::string &text) override { log("setTextEditorText " + text); }
+    void openDropDown() override
+    {
+        dropDownOpen = true;
+        log("openDropDown");
+    }
+    void setDropDownText(const std::string &text) override
+    {
+        dropDownText = text;
+        log("setDropDownText " + text);
+    }
+    void openTextEditor() override
+    {
+        textEditorOpen = true;
+        log("openTextEditor");
+    }
+    void setTextEditorText(const std::string &text) override
+    {
+        textEditorText = text;
+        log("setTextEditorText " + text);
+    }
+    // The edit ended (an entry picked, Enter, Escape) or another begins.
+    void closeEditors() { dropDownOpen = textEditorOpen = false; }
 
     std::vector<std::string> headers;
     std::vector<std::string> calls;
     // Entries added to the drop-down since the last clearDropDown.
     std::vector<std::string> dropDownEntries;
+    bool dropDownOpen = false, textEditorOpen = false;
+    std::string dropDownText, textEditorText;
 
 private:
     void log(std::string line)

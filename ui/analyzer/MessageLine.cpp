@@ -2,6 +2,7 @@
 
 #include "core/Conversions.h"
 #include "core/VbError.h"
+#include "engine/ArgumentWalk.h"
 
 #include <array>
 #include <optional>
@@ -10,30 +11,19 @@ namespace tarvex {
 
 namespace {
 
-// The kinds that own an argument list, in no particular order; a slot is given to a kind the
-// first time its tag is met, walking the tags from the left, as the decoder numbers them.
-enum Kind { Integer, Float, String, EmptyKind, KindCount };
+constexpr size_t KindCount = std::size(ArgumentTags);
 
-std::optional<Kind> kindOf(std::string_view tag)
-{
-    if (tag == "i")
-        return Integer;
-    if (tag == "f")
-        return Float;
-    if (tag == "s")
-        return String;
-    if (tag == "Empty")
-        return EmptyKind;
-    return std::nullopt;
-}
-
+// A slot is given to a kind the first time its tag is met, walking the tags from the left, as
+// the decoder numbers them. Unlike the engine's walk it checks every value is there: the line
+// leaves out what is missing.
 class ArgumentCursor {
 public:
     explicit ArgumentCursor(const osc::OSCMessage &message) : m_message(message) {}
 
     // The next value of `kind`, or nullptr when the message holds none there.
-    const Variant *next(Kind kind)
+    const Variant *next(ArgumentKind argumentKind)
     {
+        const auto kind = static_cast<size_t>(argumentKind);
         if (!m_slot[kind])
             m_slot[kind] = m_nextSlot++;
         const size_t slot = *m_slot[kind];
@@ -74,11 +64,11 @@ void formatMessageLine(const osc::OSCMessage &message, std::string &pendingText)
         line += ' ';
         line += tag;
         line += ' ';
-        const std::optional<Kind> kind = kindOf(tag);
-        if (!kind)
+        ArgumentKind kind;
+        if (!argumentKindOf(tag, kind))
             continue;
-        const Variant *value = arguments.next(*kind);
-        if (*kind != EmptyKind)
+        const Variant *value = arguments.next(kind);
+        if (kind != ArgumentKind::Empty)
             appendValue(line, value);
     }
     line += '\t';

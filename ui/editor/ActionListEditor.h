@@ -4,8 +4,9 @@
 // events to it; the rules work on IListWidget only, so they run the same on the Qt view and on
 // any other list.
 //
+//   setUpList(view.list(), hostModule);
 //   ActionListEditor editor(state, view.list(), hostModule, [&] { return learning(); });
-//   view.onEditRequest = [&](const ListRowPtr &row) { editor.beginCellEdit(row); };
+//   wireList(view, [&]() -> ActionListEditor & { return editor; });   // ui/editor/view
 //   editor.fillRows();        // when the window loads, then
 //   editor.addBlankRow();
 //   ...
@@ -43,6 +44,21 @@ constexpr int FirstTarget = 10;
 // A blank entry row has sub-item cells 1 to BlankRowCells.
 constexpr int BlankRowCells = 13;
 } // namespace listColumn
+
+// The editor's own columns, left to right from listColumn::Address; widths in twips.
+struct ListColumn {
+    const char *header;
+    int widthTwips;
+};
+inline constexpr ListColumn EditorColumns[] = {
+    {"OSC-Address", 2295}, {"Wert", 1155}, {"Operator", 1000}, {"Vergleichswert", 1500},
+    {"inMin", 800},        {"inMax", 800}, {"outMin", 800},    {"outMax", 800},
+    {"Min", 800},          {"Max", 800}};
+
+// Sets up an empty list as the editor shows it: check boxes, the editor's columns, then the
+// host's target columns (its factory's SetupList). Raises error 91 when there is no host module
+// or it gives no factory.
+void setUpList(const ListWidgetPtr &list, const HostModulePtr &hostModule);
 
 class ActionListEditor {
 public:

@@ -1,7 +1,6 @@
 #include "ui/editor/ArgumentLabel.h"
 
 #include "engine/ActionTable.h"
-#include "engine/Lib.h"
 #include "engine/OSCLearn.h"
 
 namespace tarvex {

@@ -4,7 +4,6 @@
 
 #include "core/Conversions.h"
 #include "core/VbError.h"
-#include "engine/Lib.h"
 #include "engine/OSCLearn.h"
 #include "ui/editor/ArgumentLabel.h"
 
@@ -26,12 +25,15 @@ ActionListEditor::ActionListEditor(EngineState &state, ListWidgetPtr list, HostM
 
 TargetFactoryPtr ActionListEditor::factory()
 {
-    if (!m_hostModule)
-        raise(errc::ObjectVariableNotSet);
-    TargetFactoryPtr factory = m_hostModule->GetTargetFactory();
-    if (!factory)
-        raise(errc::ObjectVariableNotSet);
-    return factory;
+    return targetFactoryOf(m_hostModule);
+}
+
+void setUpList(const ListWidgetPtr &list, const HostModulePtr &hostModule)
+{
+    list->setCheckBoxes(true);
+    for (const ListColumn &column : EditorColumns)
+        list->addColumn(column.header, column.widthTwips);
+    targetFactoryOf(hostModule)->SetupList(list);
 }
 
 HostTargetPtr ActionListEditor::blankTarget()

@@ -2,6 +2,7 @@
 // errors exit with 2, and a window without a screen is refused with a reason instead of an abort.
 
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,12 @@ struct Case {
 TEST(CommandLine, answersWithoutADisplay)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CONFIG_HOME"})
         environment.remove(name);
+    // A home of its own: --example looks for the user's copy in its documents folder.
+    const QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    environment.insert("HOME", home.path());
     const Case cases[] = {
         {{"--help"}, 0, "--headless"},
         {{"-h"}, 0, "PROJECT_FILE"},
@@ -26,6 +31,9 @@ TEST(CommandLine, answersWithoutADisplay)
         {{"--universes", "0", "show.tarvex"}, 2, "--universes takes 1 to"},
         {{"--bogus", "show.tarvex"}, 2, "Unknown option 'bogus'"},
         {{"--headless"}, 2, "--headless needs a PROJECT_FILE"},
+        {{"--example", "show.tarvex"}, 2, "--example takes no PROJECT_FILE"},
+        // The build tree has no installed example show.
+        {{"--headless", "--example"}, 1, "there is no example show installed at"},
         {{"show.tarvex"}, 1, "no display"},
     };
     for (const Case &c : cases) {

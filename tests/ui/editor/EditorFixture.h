@@ -1,22 +1,20 @@
 #pragma once
-// The actions editor's list as the window sets it up: the real view with the editor's columns,
-// its events wired to an ActionListEditor over a fresh plug-in state and recording host fakes.
-// Edits are driven as a user makes them: double-click the cell, pick an entry or type and press
-// Enter.
+// The actions editor's rules on the plain list fake, set up as the window sets up its list
+// (setUpList), over a fresh engine state and recording host fakes. Edits arrive as the list view
+// raises them: a request on a cell (a double-click), then the entry picked or the text typed.
 
 #include "engine/OSCHandler.h"
 #include "tests/support/ActionRows.h"
 #include "tests/support/FakeHost.h"
+#include "tests/support/FakeListWidget.h"
 #include "tests/support/FakeWindows.h"
 #include "tests/support/OscBuilder.h"
 #include "tests/support/Printers.h"
 #include "ui/editor/ActionListEditor.h"
-#include "ui/editor/view/ActionListView.h"
-
-#include <QLineEdit>
-#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace tarvex::test {
 
@@ -28,24 +26,9 @@ protected:
     {
         state.hostHelper = helper;
         windows.cmp = helper;
-        list->setCheckBoxes(true);
-        const std::pair<const char *, int> columns[] = {
-            {"OSC-Address", 2295}, {"Wert", 1155}, {"Operator", 1000}, {"Vergleichswert", 1500},
-            {"inMin", 800},        {"inMax", 800}, {"outMin", 800},    {"outMax", 800},
-            {"Min", 800},          {"Max", 800}};
-        for (const auto &[header, width] : columns)
-            list->addColumn(header, width);
         helper->factory->listColumns = {"Ziel", "Kanal", "Stufe", "Art"};
         helper->factory->drawTargets = true;
-        helper->factory->SetupList(list);
-        view.onEditRequest = [this](const ListRowPtr &row) { editor.beginCellEdit(row); };
-        view.onDropDownDone = [this](const std::string &, const std::string &text) {
-            editor.applyCellEdit(text);
-        };
-        view.onTextEditDone = view.onDropDownDone;
-        view.onQuery = [](const std::string &, bool &answer) { answer = true; };
-        view.resize(1600, 400);
-        view.show();
+        setUpList(list, helper);
     }
 
     // Learn mode receives one datagram.
@@ -62,42 +45,46 @@ protected:
         editor.addBlankRow();
     }
 
+    // What a double-click on the cell raises: the open editor closes, the cell becomes the edit
+    // cell, and the rules open its editor (or none).
     void doubleClick(int position, int column)
     {
-        const QRect cell = view.visualRect(view.model()->index(position - 1, column));
-        ASSERT_TRUE(cell.isValid()) << "row " << position << " column " << column;
-        QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, cell.center());
+        fake->closeEditors();
+        fake->setEditCell(position, column);
+        editor.beginCellEdit(list->row(position));
     }
     void choose(int position, int column, const std::string &entry)
     {
         doubleClick(position, column);
-        ASSERT_TRUE(view.dropDownOpen()) << "no drop-down in row " << position << ", " << column;
-        ASSERT_TRUE(view.chooseDropDownEntry(entry)) << "no entry " << entry;
+        ASSERT_TRUE(fake->dropDownOpen) << "no drop-down in row " << position << ", " << column;
+        const Texts &entries = fake->dropDownEntries;
+        ASSERT_NE(std::find(entries.begin(), entries.end(), entry), entries.end())
+            << "no entry " << entry;
+        fake->closeEditors();
+        editor.applyCellEdit(entry);
     }
     void type(int position, int column, const std::string &text)
     {
         doubleClick(position, column);
-        ASSERT_TRUE(view.textEditorOpen())
-            << "no text editor in row " << position << ", " << column;
-        QLineEdit *lineEdit = view.textEditor();
-        lineEdit->selectAll();
-        QTest::keyClick(lineEdit, Qt::Key_Backspace);
-        QTest::keyClicks(lineEdit, QString::fromStdString(text));
-        QTest::keyClick(lineEdit, Qt::Key_Return);
+        ASSERT_TRUE(fake->textEditorOpen) << "no text editor in row " << position << ", " << column;
+        fake->closeEditors();
+        editor.applyCellEdit(text);
     }
+    // Escape: the editor closes without an event.
+    void cancelEdit() { fake->closeEditors(); }
     // The entries a cell's drop-down offers; the drop-down is closed again.
     Texts entriesOf(int position, int column)
     {
         doubleClick(position, column);
-        Texts entries = view.dropDownOpen() ? view.dropDownEntries() : Texts{"(none)"};
-        view.cancelEdit();
+        Texts entries = fake->dropDownOpen ? fake->dropDownEntries : Texts{"(none)"};
+        cancelEdit();
         return entries;
     }
     bool opensEditor(int position, int column)
     {
         doubleClick(position, column);
-        const bool open = view.dropDownOpen() || view.textEditorOpen();
-        view.cancelEdit();
+        const bool open = fake->dropDownOpen || fake->textEditorOpen;
+        cancelEdit();
         return open;
     }
 
@@ -127,8 +114,8 @@ protected:
     std::shared_ptr<FakeHostHelper> helper = std::make_shared<FakeHostHelper>();
     FakeWindows windows;
     EngineState state{windows};
-    ActionListView view;
-    ListWidgetPtr list = view.list();
+    std::shared_ptr<FakeListWidget> fake = std::make_shared<FakeListWidget>();
+    ListWidgetPtr list = fake;
     ActionListEditor editor{state, list, helper, [this] { return windows.learning; }};
 };
 

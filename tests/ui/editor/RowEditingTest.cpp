@@ -53,7 +53,7 @@ TEST_F(RowEditing, addressDropDownOffersTheLearnedAddressesAndFillingTheBlankRow
     EXPECT_EQ(editor.rowTargets().size(), 2u);
     // The drop-down shows the row's address when it opens again.
     doubleClick(1, 0);
-    EXPECT_EQ(view.dropDownText(), "/mix");
+    EXPECT_EQ(fake->dropDownText, "/mix");
 }
 
 TEST_F(RowEditing, withoutLearnedAddressesOnlyFilledRowsOfferTheirOwnAddress)
@@ -155,8 +155,8 @@ TEST_F(RowEditing, textEditorStartsWithTheCellAndTheHostTakesPartFromColumnEight
     choose(fader, 1, "1. Float");
     calls().clear();
     doubleClick(fader, 5);
-    EXPECT_EQ(view.textEditorText(), "0.8");
-    view.cancelEdit();
+    EXPECT_EQ(fake->textEditorText, "0.8");
+    cancelEdit();
     EXPECT_EQ(calls(), Texts{});
     type(fader, 8, "20");
     EXPECT_EQ(calls(), (Texts{"BeginCellEdit 10", "EndCellEdit 10"}));
