@@ -270,10 +270,9 @@ int main(int argc, char **argv)
 
     // Registered corpus by corpus, so the three implementations sit together in the output.
     for (const Datagram &d : corpus) {
-        benchmark::RegisterBenchmark(("decode/tarvex/" + d.name).c_str(), decodeTarvex<false>,
+        benchmark::RegisterBenchmark(("decode/tarvex/" + d.name).c_str(), decodeTarvex<false>, d);
+        benchmark::RegisterBenchmark(("decode/tarvex-values/" + d.name).c_str(), decodeTarvex<true>,
                                      d);
-        benchmark::RegisterBenchmark(("decode/tarvex-values/" + d.name).c_str(),
-                                     decodeTarvex<true>, d);
         benchmark::RegisterBenchmark(("decode/liblo/" + d.name).c_str(), decodeLiblo, d);
         benchmark::RegisterBenchmark(("decode/oscpack/" + d.name).c_str(), decodeOscpack, d);
     }

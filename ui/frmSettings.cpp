@@ -139,9 +139,8 @@ void frmSettings::Form_Load()
 {
     PlugInState &state = m_context.state();
     hostModule = typedView(state.hostHelper);
-    m_editor = std::make_unique<ActionListEditor>(state, lvActions->list(), hostModule, [this] {
-        return learnCaptionIs(CaptionLearnStop);
-    });
+    m_editor = std::make_unique<ActionListEditor>(
+        state, lvActions->list(), hostModule, [this] { return learnCaptionIs(CaptionLearnStop); });
     wireList(*lvActions, [this]() -> ActionListEditor & { return listEditor(); });
     setUpList(lvActions->list(), hostModule);
     loadSettings(state);
