@@ -1,5 +1,6 @@
 // The baselines: a plain recvfrom loop; a poll loop that reads what each wake-up finds with
-// recvmmsg, the least any event-loop receiver does; and a liblo server with one method.
+// recvmmsg, the least any event-loop receiver does; and a liblo server with one method. (The Qt
+// loop's floor is beside Tarvex, in TarvexReceiver.cpp, since it shares its loop.)
 
 #include "bench/e2e/Receivers.h"
 
@@ -40,23 +41,6 @@ private:
     uint64_t m_lastChange = nowNs();
 };
 
-int boundSocket(uint16_t &port)
-{
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    setReceiveBuffer(fd);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-        throw std::runtime_error("cannot bind 127.0.0.1");
-    port = ntohs(address.sin_port);
-    timeval wait{0, 20'000};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    return fd;
-}
-
 int handleFader(const char *, const char *, lo_arg **argv, int, lo_message, void *)
 {
     sharedRecord().markHandled(static_cast<uint32_t>(argv[0]->f));
@@ -76,34 +60,6 @@ bool receiveOne(int fd, int flags)
     if (number >= 0)
         sharedRecord().markHandled(static_cast<uint32_t>(number));
     return true;
-}
-
-// Every datagram queued in the socket, read in batches; false when there was none.
-bool receiveQueued(int fd)
-{
-    constexpr unsigned BatchSize = 16;
-    static uint8_t buffers[BatchSize][2048];
-    mmsghdr headers[BatchSize]{};
-    iovec vectors[BatchSize];
-    for (unsigned i = 0; i < BatchSize; ++i) {
-        vectors[i] = {buffers[i], sizeof buffers[i]};
-        headers[i].msg_hdr.msg_iov = &vectors[i];
-        headers[i].msg_hdr.msg_iovlen = 1;
-    }
-    bool any = false;
-    for (;;) {
-        int n = ::recvmmsg(fd, headers, BatchSize, MSG_DONTWAIT, nullptr);
-        if (n <= 0)
-            return any;
-        any = true;
-        for (int i = 0; i < n; ++i) {
-            int64_t number = numberOf(buffers[i], headers[i].msg_len);
-            if (number >= 0)
-                sharedRecord().markHandled(static_cast<uint32_t>(number));
-        }
-        if (static_cast<unsigned>(n) < BatchSize)
-            return true;
-    }
 }
 
 // Runs a receiver's two ways of reading: `drain` empties the socket in a backlog round,
@@ -133,6 +89,51 @@ Result runPlain(const char *impl, uint16_t port, const ModeSettings &settings, D
 }
 
 } // namespace
+
+int boundSocket(uint16_t &port)
+{
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    setReceiveBuffer(fd);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        throw std::runtime_error("cannot bind 127.0.0.1");
+    port = ntohs(address.sin_port);
+    timeval wait{0, 20'000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    return fd;
+}
+
+// Every datagram queued in the socket, read in batches; false when there was none.
+bool receiveQueued(int fd)
+{
+    constexpr unsigned BatchSize = 16;
+    static uint8_t buffers[BatchSize][2048];
+    mmsghdr headers[BatchSize]{};
+    iovec vectors[BatchSize];
+    for (unsigned i = 0; i < BatchSize; ++i) {
+        vectors[i] = {buffers[i], sizeof buffers[i]};
+        headers[i].msg_hdr.msg_iov = &vectors[i];
+        headers[i].msg_hdr.msg_iovlen = 1;
+    }
+    bool any = false;
+    for (;;) {
+        int n = ::recvmmsg(fd, headers, BatchSize, MSG_DONTWAIT, nullptr);
+        if (n <= 0)
+            return any;
+        any = true;
+        for (int i = 0; i < n; ++i) {
+            int64_t number = numberOf(buffers[i], headers[i].msg_len);
+            if (number >= 0)
+                sharedRecord().markHandled(static_cast<uint32_t>(number));
+        }
+        if (static_cast<unsigned>(n) < BatchSize)
+            return true;
+    }
+}
 
 Result runRecvfrom(const ModeSettings &settings)
 {

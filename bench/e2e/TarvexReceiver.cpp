@@ -1,7 +1,7 @@
-// Tarvex as the host runs it: the main window loaded through the runtime, one action row for
-// /fader1 whose range maps the number onto itself, and a host target that stamps the time of
-// its execute. Everything runs in Qt's event loop. One datagram that matches no row comes first,
-// since the first datagram of a running host loads the editor.
+// Tarvex as the host runs it, and Qt's loop alone beside it: the main window loaded through the
+// runtime, one action row for /fader1 whose range maps the number onto itself, and a host target
+// that stamps the time of its execute. Everything runs in Qt's event loop. One datagram that
+// matches no row comes first, since the first datagram of a running host loads the editor.
 
 #include "bench/e2e/Receivers.h"
 
@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -120,6 +121,28 @@ void warmUp(PlugInRuntime &runtime, uint16_t port)
 }
 
 } // namespace
+
+Result runQtLoop(const ModeSettings &settings)
+{
+    uint16_t port = 0;
+    int fd = boundSocket(port);
+    QSocketNotifier notifier(fd, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [fd] { receiveQueued(fd); });
+    sharedRecord().reset();
+    ReceiverCost cost;
+    int sender = startSender(port, settings);
+    QEventLoop loop;
+    if (settings.mode == Mode::Backlog) {
+        drainRounds(loop, cost);
+    } else {
+        cost.start();
+        runStream(loop);
+        cost.stop();
+    }
+    joinSender(sender);
+    ::close(fd);
+    return summarize("qt", settings.mode, cost);
+}
 
 Result runTarvex(const ModeSettings &settings, bool warm)
 {
