@@ -70,6 +70,7 @@ private:
     std::array<uint16_t, 4> m_slotStart{};
     std::array<uint16_t, 4> m_slotSize{};
     uint8_t m_slotCount = 0;
+    std::array<int8_t, 3> m_slotOfKind{}; // each kind's slot ("i", "f", "s"), or -1
 };
 
 class OSCMessages {

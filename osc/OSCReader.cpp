@@ -176,7 +176,9 @@ std::span<const uint8_t> bytesOf(std::string_view text)
 void assignText(std::string &out, const Text &text)
 {
     if (text.ascii) {
-        out.assign(text.bytes());
+        // A stream repeats its addresses: an equal text is left as it is.
+        if (out != text.bytes())
+            out.assign(text.bytes());
     } else {
         out.clear();
         ansi::appendDecoded(out, bytesOf(text.bytes()));
@@ -273,9 +275,16 @@ private:
             setEmptyForm(message);
             return index;
         }
-        message.m_emptyTags = false;
-        message.m_tags.assign(tags);
-        prepareSlots(message);
+        // The same tags as the message this storage held last lay the slots out the same way.
+        // Until the layout is made the storage reads as the "Empty" form, so tags that were
+        // refused are looked at again next time.
+        if (message.m_emptyTags || message.m_tags != tags) {
+            message.m_emptyTags = true;
+            message.m_tags.assign(tags);
+            prepareSlots(message);
+            message.m_emptyTags = false;
+        }
+        message.m_floatsPending = !message.m_floats.empty();
         readArguments(message);
         return index;
     }
@@ -305,15 +314,16 @@ private:
         if (std::max({ints, floats, texts}) > OSCMessage::MaxValuesPerKind)
             raise(errc::SubscriptOutOfRange);
         const std::array<uint32_t, 3> count{ints, floats, texts};
-        m_slotOfKind = {-1, -1, -1};
+        std::array<int8_t, 3> &slotOfKind = message.m_slotOfKind;
+        slotOfKind = {-1, -1, -1};
         const uint8_t slots = (ints > 0) + (floats > 0) + (texts > 0);
         // Slots in order of each kind's first tag: the scan stops once every kind is placed.
         uint8_t placed = 0;
         for (size_t i = 0; placed < slots; ++i) {
             const int kind = tags[i] == 'i' ? 0 : tags[i] == 'f' ? 1 : tags[i] == 's' ? 2 : -1;
-            if (kind < 0 || m_slotOfKind[kind] >= 0)
+            if (kind < 0 || slotOfKind[kind] >= 0)
                 continue;
-            m_slotOfKind[kind] = static_cast<int8_t>(placed);
+            slotOfKind[kind] = static_cast<int8_t>(placed);
             message.m_slotSize[placed++] = static_cast<uint16_t>(count[kind]);
         }
         uint16_t start = 0;
@@ -324,17 +334,16 @@ private:
         message.m_slotCount = slots;
         message.m_values.resize(start);
         message.m_floats.resize(floats);
-        message.m_floatSlot = static_cast<uint8_t>(std::max<int8_t>(m_slotOfKind[1], 0));
-        message.m_floatsPending = floats > 0;
+        message.m_floatSlot = static_cast<uint8_t>(std::max<int8_t>(slotOfKind[1], 0));
     }
 
     void readArguments(OSCMessage &message)
     {
         Variant *values = message.m_values.data();
         // Kinds without tags keep a pointer that is never used.
+        const std::array<int8_t, 3> &slotOfKind = message.m_slotOfKind;
         auto firstOf = [&](int kind) {
-            return m_slotOfKind[kind] < 0 ? values
-                                          : values + message.m_slotStart[m_slotOfKind[kind]];
+            return slotOfKind[kind] < 0 ? values : values + message.m_slotStart[slotOfKind[kind]];
         };
         Variant *nextInt = firstOf(0);
         float *nextFloat = message.m_floats.data();
@@ -370,7 +379,6 @@ private:
 
     Cursor m_cursor;
     OSCMessages &m_out;
-    std::array<int8_t, 3> m_slotOfKind{};
 };
 
 void OSCReader::readPacket(std::span<const uint8_t> datagram, OSCMessages &out)
