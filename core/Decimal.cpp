@@ -224,18 +224,29 @@ ScaledInteger scaledExactly(uint64_t m, int q, int p)
     return {floor, floor + (half && (sticky || (floor & 1)) ? 1 : 0)};
 }
 
-template <int Digits, typename Bits, typename Float> Decimal fromBinary(Float value)
+// e with 2^(e-1) <= |value| < 2^e, from the exponent field alone; Inf and NaN, whose field is
+// all ones, give the largest e of their type.
+template <typename Bits, typename Float> int binaryExponent(Float value)
 {
     constexpr int MantissaBits = std::numeric_limits<Float>::digits - 1;
     constexpr int Bias = std::numeric_limits<Float>::max_exponent - 2;
     const Bits bits = std::bit_cast<Bits>(value);
     const int biased = static_cast<int>((bits >> MantissaBits) &
                                         ((Bits(1) << (sizeof(Bits) * 8 - 1 - MantissaBits)) - 1));
-    const int e = biased - Bias; // 2^(e-1) <= |value| < 2^e
+    return biased - Bias;
+}
+
+// The largest binary exponent a decimal holds: |value| < 2^96.
+constexpr int MaxDecimalExponent = 96;
+
+template <int Digits, typename Bits, typename Float> Decimal fromBinary(Float value)
+{
+    const Bits bits = std::bit_cast<Bits>(value);
+    const int e = binaryExponent<Bits>(value);
     if (e < -94)
         return Decimal();
-    if (e > 96)
-        raise(errc::Overflow); // also Inf and NaN, whose exponent field is all ones
+    if (e > MaxDecimalExponent)
+        raise(errc::Overflow); // also Inf and NaN
     const bool negative = (bits >> (sizeof(Bits) * 8 - 1)) != 0;
 
     // floor(e * log10(2)) picks the power of ten that leaves Digits or Digits - 1 integer digits.
@@ -313,6 +324,11 @@ Decimal Decimal::fromParts(bool negative, uint8_t scale, uint32_t hi, uint32_t m
 Decimal Decimal::fromFloat(float value)
 {
     return fromBinary<7, uint32_t>(value);
+}
+
+bool Decimal::holdsFloat(float value)
+{
+    return binaryExponent<uint32_t>(value) <= MaxDecimalExponent;
 }
 
 Decimal Decimal::fromDouble(double value)

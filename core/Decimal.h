@@ -33,6 +33,9 @@ public:
     // What VarDecFromR4 does on Windows: 7 significant digits, ties to even, scale at most 28,
     // |x| < 2^-95 gives 0, |x| >= 2^96 and Inf/NaN raise error 6.
     static Decimal fromFloat(float value);
+    // Whether fromFloat gives a value for this float rather than raising (false for |x| >= 2^96,
+    // Inf and NaN): a check of the exponent alone.
+    static bool holdsFloat(float value);
     // The same with 15 significant digits, rounded once from the double's exact binary value
     // (VarDecFromR8).
     static Decimal fromDouble(double value);

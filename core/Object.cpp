@@ -12,9 +12,17 @@ Variant Object::callByName(std::string_view, std::span<const Variant>)
 Variant callByName(const Variant &target, std::string_view member,
                    std::span<const Variant> arguments)
 {
-    if (!target.isObject() || !target.asObject())
+    if (!target.isObject())
         raise(errc::ObjectRequired);
-    return target.asObject()->callByName(member, arguments);
+    return callByName(target.asObject(), member, arguments);
+}
+
+Variant callByName(const ObjectPtr &target, std::string_view member,
+                   std::span<const Variant> arguments)
+{
+    if (!target)
+        raise(errc::ObjectRequired);
+    return target->callByName(member, arguments);
 }
 
 } // namespace tarvex

@@ -21,5 +21,8 @@ public:
 // raises error 424 ("Object required").
 Variant callByName(const Variant &target, std::string_view member,
                    std::span<const Variant> arguments = {});
+// The same on an object pointer, which saves wrapping it in a value; a null one raises 424.
+Variant callByName(const ObjectPtr &target, std::string_view member,
+                   std::span<const Variant> arguments = {});
 
 } // namespace tarvex

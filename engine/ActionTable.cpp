@@ -1,8 +1,11 @@
 #include "engine/ActionTable.h"
 
 #include "core/Conversions.h"
+#include "core/ShortText.h"
 #include "core/VbError.h"
 #include "engine/ArgumentWalk.h"
+
+#include <cstring>
 
 namespace tarvex {
 
@@ -32,26 +35,92 @@ void ActionTable::setActivation(int32_t index, std::string_view activation)
     m_rows[index].mutableArray()[rowField::Activation] = Variant(activation);
 }
 
-std::span<const int32_t> ActionTable::rowsWithAddress(std::string_view address) const
+namespace {
+
+const std::string *addressOf(const VarArray &row)
+{
+    const Variant *address = row.find(rowField::Address);
+    return address && address->isString() ? &address->asString() : nullptr;
+}
+
+// Whether the indices hold the same entries for either row.
+bool sameKeys(const VarArray *old, const Variant &row)
+{
+    if (!old || !row.isArray())
+        return false;
+    const std::string *a = addressOf(*old);
+    const std::string *b = addressOf(row.array());
+    return (a == nullptr) == (b == nullptr) && (!a || *a == *b) &&
+           actionIdOf(*old) == actionIdOf(row.array());
+}
+
+} // namespace
+
+void ActionTable::replaceRow(int32_t index, Variant row)
+{
+    if (!sameKeys(rowAt(m_rows, index), row))
+        m_indexValid = false;
+    m_rows[index] = std::move(row);
+    ++m_generation;
+}
+
+std::span<const ActionTable::RowPlace> ActionTable::rowsWithActionId(int32_t id) const
 {
     if (!m_indexValid)
         rebuildIndex();
-    auto found = m_index.find(address);
-    if (found == m_index.end())
+    auto found = m_idIndex.find(id);
+    if (found == m_idIndex.end())
         return {};
     return found->second;
 }
 
+size_t ActionTable::TransparentHash::operator()(std::string_view s) const
+{
+    uint64_t h = s.size() * 0x9E3779B97F4A7C15u;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDu;
+        h ^= h >> 32;
+    }
+    uint64_t tail = 0;
+    for (; i < s.size(); ++i)
+        tail = tail << 8 | static_cast<uint8_t>(s[i]);
+    h = (h ^ tail) * 0xC4CEB9FE1A85EC53u;
+    return static_cast<size_t>(h ^ (h >> 29));
+}
+
+std::span<const int32_t> ActionTable::rowsWithAddress(std::string_view address) const
+{
+    if (!m_indexValid)
+        rebuildIndex();
+    if (m_last.valid && equalBytes(address, m_last.address))
+        return m_last.rows;
+    auto found = m_index.find(address);
+    m_last.rows = found == m_index.end() ? std::span<const int32_t>() : found->second;
+    m_last.address.assign(address);
+    m_last.valid = true;
+    return m_last.rows;
+}
+
 void ActionTable::rebuildIndex() const
 {
+    m_last.valid = false;
     m_index.clear();
-    if (m_rows.dimensionCount() == 1) {
+    m_idIndex.clear();
+    if (m_rows.isDimensioned()) {
+        int32_t position = 0;
         for (int32_t i = m_rows.lowerBound(); i <= m_rows.upperBound(); ++i) {
             const VarArray *r = rowAt(m_rows, i);
-            const Variant *address = r ? r->find(rowField::Address) : nullptr;
-            // Only a text equals a message's address.
-            if (address && address->isString())
-                m_index[address->asString()].push_back(i);
+            if (!r)
+                continue;
+            ++position;
+            // Only a text equals a message's address; only a one-dimensional table is matched.
+            if (const std::string *address = addressOf(*r); address && m_rows.dimensionCount() == 1)
+                m_index[*address].push_back(i);
+            if (std::optional<int32_t> id = actionIdOf(*r))
+                m_idIndex[*id].push_back({i, position});
         }
     }
     m_indexValid = true;

@@ -69,6 +69,10 @@ public:
 
     // Sets the activation text of the row at `index` without touching the index.
     void setActivation(int32_t index, std::string_view activation);
+    // Replaces the row at `index`, which lies within the table's bounds. The indices stay when
+    // the old and the new row are arrays with the same address and actionId, so a rebuild that
+    // rewrites every row in turn does not make them anew for each.
+    void replaceRow(int32_t index, Variant row);
 
     // Counts the changes made through edit(), replace() and erase(): code that holds references
     // into the rows while calling out to the host checks it to know they are still valid.
@@ -77,10 +81,21 @@ public:
     // The indices of the rows whose address is exactly `address`, in table order.
     std::span<const int32_t> rowsWithAddress(std::string_view address) const;
 
+    // Where a row stands: its index, and its place among the rows that are arrays, counted
+    // from 1, which is its item in the editor's list.
+    struct RowPlace {
+        int32_t index;
+        int32_t position;
+    };
+    // The rows whose actionId (actionIdOf) is `id`, in table order.
+    std::span<const RowPlace> rowsWithActionId(int32_t id) const;
+
 private:
+    // OSC addresses are short: eight bytes at a time with a multiply, inline, hashes them in a
+    // fraction of the library's byte-wise hash.
     struct TransparentHash {
         using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+        size_t operator()(std::string_view s) const;
     };
     void rebuildIndex() const;
 
@@ -88,7 +103,24 @@ private:
     uint64_t m_generation = 0;
     mutable std::unordered_map<std::string, std::vector<int32_t>, TransparentHash, std::equal_to<>>
         m_index;
+    mutable std::unordered_map<int32_t, std::vector<RowPlace>> m_idIndex;
     mutable bool m_indexValid = false;
+    // The last address asked for and its rows: a fader's stream asks for the same one again and
+    // again, and a comparison is cheaper than the map's hash and bucket division. It points into
+    // this table's index, so a copy of the table starts without it.
+    struct LastLookup {
+        std::string address;
+        std::span<const int32_t> rows;
+        bool valid = false;
+        LastLookup() = default;
+        LastLookup(const LastLookup &) {}
+        LastLookup &operator=(const LastLookup &)
+        {
+            valid = false;
+            return *this;
+        }
+    };
+    mutable LastLookup m_last;
 };
 
 // The row at `index` as an array, or nullptr for an empty or damaged element.

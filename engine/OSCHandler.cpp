@@ -1,6 +1,7 @@
 #include "engine/OSCHandler.h"
 
 #include "core/Conversions.h"
+#include "core/ShortText.h"
 #include "engine/ArgumentWalk.h"
 #include "engine/OSCLearn.h"
 #include "engine/ObjectHandler.h"
@@ -19,8 +20,28 @@ inline constexpr std::string_view BeatRule = "NumarkBeat";
 
 bool isText(const Variant *value, std::string_view text)
 {
-    return value && value->isString() && value->asString() == text;
+    return value && value->isString() && equalBytes(value->asString(), text);
 }
+
+ConditionOperator operatorOf(std::string_view op)
+{
+    if (op == NeverOperator)
+        return ConditionOperator::Never;
+    if (op == "any")
+        return ConditionOperator::Any;
+    if (op == "=")
+        return ConditionOperator::Equal;
+    if (op == "<")
+        return ConditionOperator::Less;
+    if (op == ">")
+        return ConditionOperator::Greater;
+    if (op == "!=")
+        return ConditionOperator::NotEqual;
+    return ConditionOperator::Other;
+}
+
+bool conditionHolds(EngineState &state, ConditionOperator op, bool beatRule,
+                    const Variant &compareValue, const Variant &value, const Variant &activation);
 
 // Works out which conditions a row runs for messages with this message's tags; false when the
 // row's signature differs from the message's or the row lacks an entry the walk needs (a damaged
@@ -57,9 +78,13 @@ bool planRow(EngineState &state, const OSCMessage &message, const VarArray &row,
             return false;
         const VarArray &params = parameters->array();
         state.preparedActions.of(params, target->array(), generation); // for executeAction
+        const Variant *compareValue = params.find(parameterField::CompareValue);
+        const ConditionOperator kind =
+            op && op->isString() ? operatorOf(op->asString()) : ConditionOperator::Unread;
         steps.push_back({argumentLess, static_cast<uint16_t>(argument.group),
-                         static_cast<uint16_t>(argument.occurrence), op,
-                         params.find(parameterField::CompareValue), &params, &target->array()});
+                         static_cast<uint16_t>(argument.occurrence), kind,
+                         isText(compareValue, BeatRule), op, compareValue, &params,
+                         &target->array()});
         return true;
     });
 }
@@ -71,7 +96,7 @@ const RowPlan &planFor(EngineState &state, const OSCMessage &message, const VarA
 {
     RowPlan &plan = state.preparedActions.planOf(row, generation);
     if (!plan.planned || plan.emptyTags != message.hasEmptyTags() ||
-        plan.tags != message.tagBytes()) {
+        !equalBytes(plan.tags, message.tagBytes())) {
         plan.matches = planRow(state, message, row, generation, plan.steps);
         plan.emptyTags = message.hasEmptyTags();
         plan.tags.assign(message.tagBytes());
@@ -84,11 +109,10 @@ bool satisfied(EngineState &state, const PlannedStep &step, const Variant &value
                const Variant *activation)
 {
     static const Variant none;
-    const Variant &op = *step.op;
-    std::string opText = op.isString() ? std::string() : toText(op);
-    return evaluateCondition(state, op.isString() ? op.asString() : opText,
-                             step.compareValue ? *step.compareValue : none, value,
-                             activation ? *activation : none);
+    const ConditionOperator op =
+        step.kind == ConditionOperator::Unread ? operatorOf(toText(*step.op)) : step.kind;
+    return conditionHolds(state, op, step.beatRule, step.compareValue ? *step.compareValue : none,
+                          value, activation ? *activation : none);
 }
 
 // Runs the satisfied conditions of one matching row, in argument order; `fate` rises to Taken
@@ -122,24 +146,25 @@ bool hasActionId(const VarArray &row, int32_t id)
     return actionIdOf(row) == id;
 }
 
-// Sets the activation of every row with this id, and the check box of its list item.
+// Sets the activation of every row with this id, and the check box of its list item. The rows
+// come from the table's index of ids (a rebuild switches every row in turn, so a walk over the
+// table for each would take quadratic time), asked again for each row, since the windows are
+// called in between.
 void setActivation(EngineState &state, int32_t id, std::string_view activation)
 {
-    const VarArray &rows = state.actionTable.rows();
-    if (!rows.isDimensioned())
-        return;
-    int position = 0;
-    for (int32_t i = rows.lowerBound(); i <= rows.upperBound(); ++i) {
-        const VarArray *r = rowAt(rows, i);
-        if (!r)
-            continue;
-        ++position;
+    for (size_t n = 0;; ++n) {
+        const std::span<const ActionTable::RowPlace> places =
+            state.actionTable.rowsWithActionId(id);
+        if (n >= places.size())
+            return;
+        const ActionTable::RowPlace place = places[n];
+        const VarArray *r = rowAt(state.actionTable.rows(), place.index);
         // A damaged row without an activation slot is passed over; the others are still switched.
-        if (!hasActionId(*r, id) || !r->find(rowField::Activation))
+        if (!r || !r->find(rowField::Activation))
             continue;
-        state.actionTable.setActivation(i, activation);
+        state.actionTable.setActivation(place.index, activation);
         if (state.windows.actionListItemCount() >= 1)
-            state.windows.setActionListItemChecked(position, activation == Activated);
+            state.windows.setActionListItemChecked(place.position, activation == Activated);
     }
 }
 
@@ -242,11 +267,21 @@ void handleDatagram(EngineState &state, std::span<const uint8_t> datagram, const
 bool evaluateCondition(EngineState &state, std::string_view op, const Variant &compareValue,
                        const Variant &value, const Variant &activation)
 {
-    if (!isText(&activation, Activated) || op == NeverOperator)
+    return conditionHolds(state, operatorOf(op), isText(&compareValue, BeatRule), compareValue,
+                          value, activation);
+}
+
+namespace {
+
+bool conditionHolds(EngineState &state, ConditionOperator op, bool beatRule,
+                    const Variant &compareValue, const Variant &value, const Variant &activation)
+{
+    using enum ConditionOperator;
+    if (!isText(&activation, Activated) || op == Never)
         return false;
 
     bool beat = false;
-    if (isText(&compareValue, BeatRule)) {
+    if (beatRule) {
         // A text that reads as a number takes part as that number; any other text cannot, and
         // such a condition is never satisfied.
         if (!isNumeric(value))
@@ -255,9 +290,9 @@ bool evaluateCondition(EngineState &state, std::string_view op, const Variant &c
         beat = toDecimal(value) < Decimal(state.lastBeatValue);
         state.lastBeatValue = rounded;
     }
-    if (op == "any")
+    if (op == Any)
         return true;
-    if (op != "=" && op != "<" && op != ">" && op != "!=")
+    if (op == Other)
         return beat;
 
     Comparison c;
@@ -269,14 +304,16 @@ bool evaluateCondition(EngineState &state, std::string_view op, const Variant &c
     } else {
         c = compare(value, Variant(toText(compareValue)));
     }
-    if (op == "=")
+    if (op == Equal)
         return beat || c == Comparison::Equal;
-    if (op == "<")
+    if (op == Less)
         return beat || c == Comparison::Less;
-    if (op == ">")
+    if (op == Greater)
         return beat || c == Comparison::Greater;
     return beat || (c != Comparison::Equal && c != Comparison::Null);
 }
+
+} // namespace
 
 void activateAction(EngineState &state, int32_t id)
 {

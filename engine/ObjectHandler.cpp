@@ -105,9 +105,15 @@ bool scaleExactly(const Decimal &value, const Decimal &inMin, const Decimal &inM
     i128 numerator = (a - b) * outSpan;
     i128 denominator = c - b;
     constexpr i128 Narrow = i128{1} << 62;
+    constexpr i128 Small = i128{1} << 30;
     i128 quotient;
-    // 64-bit division where the operands allow it: 128-bit division is several times slower.
-    if (numerator < Narrow && numerator > -Narrow && denominator < Narrow && denominator > -Narrow)
+    // The narrowest division the operands allow: each wider one is several times slower, and a
+    // fader's value over its range fits 32 bits.
+    if (numerator < Small && numerator > -Small && denominator < Small && denominator > -Small)
+        quotient =
+            roundedQuotient(static_cast<int32_t>(numerator), static_cast<int32_t>(denominator));
+    else if (numerator < Narrow && numerator > -Narrow && denominator < Narrow &&
+             denominator > -Narrow)
         quotient =
             roundedQuotient(static_cast<int64_t>(numerator), static_cast<int64_t>(denominator));
     else
@@ -160,7 +166,7 @@ void rethrowIf(const std::exception_ptr &error)
 // the values it started with.
 void execute(EngineState &state, const Variant &value, const PreparedAction &p)
 {
-    Variant stream = callByName(Variant(state.hostHelper), "MyStream");
+    Variant stream = callByName(state.hostHelper, "MyStream");
     callByName(stream, "UserInteraction");
 
     rethrowIf(p.disabledCheckError);

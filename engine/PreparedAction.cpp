@@ -89,6 +89,8 @@ void PreparedActions::forgetAllBut(uint64_t generation)
         m_byRow.clear();
         m_lastParameters = nullptr;
         m_lastFound = nullptr;
+        m_lastRow = nullptr;
+        m_lastPlan = nullptr;
         m_generation = generation;
     }
 }
@@ -96,7 +98,11 @@ void PreparedActions::forgetAllBut(uint64_t generation)
 RowPlan &PreparedActions::planOf(const VarArray &row, uint64_t generation)
 {
     forgetAllBut(generation);
-    return m_byRow[&row];
+    if (&row != m_lastRow) {
+        m_lastPlan = &m_byRow[&row];
+        m_lastRow = &row;
+    }
+    return *m_lastPlan;
 }
 
 PreparedAction &PreparedActions::of(const VarArray &parameters, const VarArray &target,

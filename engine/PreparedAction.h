@@ -57,10 +57,25 @@ struct PreparedAction {
     std::exception_ptr limitError;
 };
 
+// A condition's operator as its text reads; Unread for an operator that is no text, whose
+// text is taken when the condition is evaluated.
+enum class ConditionOperator : uint8_t {
+    Never,
+    Any,
+    Equal,
+    Less,
+    Greater,
+    NotEqual,
+    Other,
+    Unread
+};
+
 // One condition a row runs for a message, found by walking the message's tags.
 struct PlannedStep {
     bool argumentLess;           // the "Empty" pseudo-argument: no operator, no activation
     uint16_t slot, occurrence;   // where the value lies in the message's argument lists
+    ConditionOperator kind;      // the operator read once
+    bool beatRule;               // the compare value selects the beat rule
     const Variant *op;           // the condition's operator
     const Variant *compareValue; // nullptr when the parameters have none
     const VarArray *parameters;  // the condition's parameters and target, prepared
@@ -101,6 +116,9 @@ private:
     // The last preparation found: a condition that fires often (a fader) skips the lookup.
     mutable const VarArray *m_lastParameters = nullptr;
     mutable const PreparedAction *m_lastFound = nullptr;
+    // The same for the last row planned.
+    const VarArray *m_lastRow = nullptr;
+    RowPlan *m_lastPlan = nullptr;
 };
 
 } // namespace tarvex

@@ -6,6 +6,7 @@
 //   --ola-port N, --no-dmx-out                          where the DMX output goes, or none
 //   --help, --version                                   answer anywhere, with or without a display
 
+#include "host/EventDispatcher.h"
 #include "host/HeadlessHost.h"
 #include "host/HostSession.h"
 #include "host/HostWindow.h"
@@ -378,6 +379,7 @@ int main(int argc, char **argv)
         return 1;
     }
     setRuntimeFolder();
+    tarvex::useLeanEventDispatcher();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     // The desktop entry's name: a desktop finds the window's icon through it.

@@ -12,6 +12,8 @@
 // has none) and its argument lists: one slot per argument kind ("i", "f", "s"), numbered by the
 // kind's first tag, each holding that kind's values in tag order. Integers are Long values,
 // floats decimals, strings texts; the "Empty" form has one slot holding the 16-bit integer 0.
+// The floats' decimals are made on the first read of their slot: a message that matches no row
+// never pays for them (a float that a decimal cannot hold has abandoned the datagram already).
 //
 // The object keeps its storage between datagrams, so decoding into the same object again
 // allocates nothing once it has seen datagrams of that shape.
@@ -44,7 +46,12 @@ public:
 
     // ArgumentLists.
     size_t slotCount() const { return m_slotCount; }
-    std::span<const Variant> slot(size_t index) const;
+    std::span<const Variant> slot(size_t index) const
+    {
+        if (m_floatsPending && index == m_floatSlot)
+            makeFloatDecimals();
+        return std::span<const Variant>(m_values).subspan(m_slotStart[index], m_slotSize[index]);
+    }
 
     // Where the message lies in the datagram it was decoded from: its address as it came, and
     // its argument bytes. Valid with that datagram only (OSCWriter::rewriteMessage uses them).
@@ -58,14 +65,21 @@ private:
     friend class OSCReader;
     friend class PacketDecoder;
 
+    void makeFloatDecimals() const;
+
     std::string m_address;
     std::string m_tags; // the raw tag bytes, without the comma
     bool m_emptyTags = false;
-    std::vector<Variant> m_values; // every slot's values, slot after slot
+    // Every slot's values, slot after slot; the float slot's are stale while m_floatsPending.
+    mutable std::vector<Variant> m_values;
+    std::vector<float> m_floats; // the float arguments as received, in tag order
+    uint8_t m_floatSlot = 0;
+    mutable bool m_floatsPending = false;
     std::array<uint16_t, 4> m_slotStart{};
     std::array<uint16_t, 4> m_slotSize{};
     uint8_t m_slotCount = 0;
     Extent m_extent;
+    std::array<int8_t, 3> m_slotOfKind{}; // each kind's slot ("i", "f", "s"), or -1
 };
 
 class OSCMessages {

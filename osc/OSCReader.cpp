@@ -14,13 +14,44 @@ namespace {
 // bundles can nest.
 constexpr int32_t MaxPosition = 32767;
 
-bool isAscii(std::string_view bytes)
+// A string's bytes, and whether they are all ASCII (which need no code page conversion).
+// Kept as a pointer and a 32-bit size: copies of it then never read back two separate stores
+// as one wider load, which stalls.
+struct Text {
+    const char *data = nullptr;
+    int32_t size = 0;
+    bool ascii = true;
+    std::string_view bytes() const { return {data, static_cast<size_t>(size)}; }
+};
+
+constexpr uint32_t HighBits = 0x80808080u;
+
+// The index of the first zero byte of data[from, size), or size; ascii tells whether the bytes
+// before it are all ASCII. OSC strings are short and padded to four bytes, so a word at a time
+// beats a call to memchr and a second pass for the check.
+int32_t findZero(const uint8_t *data, int32_t from, int32_t size, bool &ascii)
 {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
+    int32_t i = from;
+    uint32_t high = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; size - i >= 4; i += 4) {
+            uint32_t word;
+            std::memcpy(&word, data + i, 4);
+            // Sets the high bit of the lowest zero byte (bits above it may be set falsely).
+            uint32_t zeros = (word - 0x01010101u) & ~word & HighBits;
+            if (zeros) {
+                const int bytes = std::countr_zero(zeros) / 8;
+                high |= word & ((uint32_t{1} << (8 * bytes)) - 1);
+                ascii = (high & HighBits) == 0;
+                return i + bytes;
+            }
+            high |= word;
+        }
     }
-    return true;
+    for (; i < size && data[i] != 0; ++i)
+        high |= data[i];
+    ascii = (high & HighBits) == 0;
+    return i;
 }
 
 // One checked cursor over the datagram; every read goes through it.
@@ -40,9 +71,9 @@ public:
 
     // Bytes up to the first zero; the padding after it, up to the next multiple of four, is
     // skipped unchecked. A string cut short by the end leaves the position at the end.
-    std::string_view readString()
+    Text readString()
     {
-        std::string_view text;
+        Text text;
         if (!tryReadString(text))
             raise(errc::Overflow);
         return text;
@@ -53,10 +84,10 @@ public:
     // form, and the position stops at that last index.
     std::string_view readTypeTags()
     {
-        std::string_view tags;
+        Text tags;
         if (!tryReadString(tags))
             m_pos = MaxPosition;
-        return tags;
+        return tags.bytes();
     }
 
     // Four bytes, most significant first. At or after the end it yields 0 without moving; fewer
@@ -88,6 +119,10 @@ public:
     bool findTypeTags()
     {
         int32_t limit = std::min(m_size - 2, MaxPosition - 1);
+        if (m_pos <= limit && m_data[m_pos] == ',') { // where a well-formed message has it
+            ++m_pos;
+            return true;
+        }
         if (m_pos <= limit) {
             const void *comma =
                 std::memchr(m_data + m_pos, ',', static_cast<size_t>(limit - m_pos + 1));
@@ -103,14 +138,15 @@ public:
 private:
     // A string read that reports a position past the limit instead of raising; the position
     // is left as it was then.
-    bool tryReadString(std::string_view &text)
+    bool tryReadString(Text &text)
     {
         int32_t start = std::min(m_pos, m_size);
         int32_t end = m_size, next = m_size;
+        bool ascii = true;
         if (start < m_size) {
-            const void *zero = std::memchr(m_data + start, 0, static_cast<size_t>(m_size - start));
-            if (zero) {
-                end = static_cast<int32_t>(static_cast<const uint8_t *>(zero) - m_data);
+            int32_t zero = findZero(m_data, start, m_size, ascii);
+            if (zero < m_size) {
+                end = zero;
                 next = std::min((end / 4 + 1) * 4, m_size);
             }
         } else {
@@ -119,7 +155,9 @@ private:
         if (next > MaxPosition)
             return false;
         m_pos = next;
-        text = view(start, end);
+        text.data = reinterpret_cast<const char *>(m_data) + start;
+        text.size = end - start;
+        text.ascii = ascii;
         return true;
     }
 
@@ -128,10 +166,6 @@ private:
         if (position > MaxPosition)
             raise(errc::Overflow);
         m_pos = position;
-    }
-    std::string_view view(int32_t begin, int32_t end) const
-    {
-        return {reinterpret_cast<const char *>(m_data) + begin, static_cast<size_t>(end - begin)};
     }
 
     const uint8_t *m_data;
@@ -144,27 +178,40 @@ std::span<const uint8_t> bytesOf(std::string_view text)
     return {reinterpret_cast<const uint8_t *>(text.data()), text.size()};
 }
 
-void assignText(std::string &out, std::string_view bytes)
+void assignText(std::string &out, const Text &text)
 {
-    if (isAscii(bytes)) {
-        out.assign(bytes);
+    if (text.ascii) {
+        // A stream repeats its addresses: an equal text is left as it is.
+        if (out != text.bytes())
+            out.assign(text.bytes());
     } else {
         out.clear();
-        ansi::appendDecoded(out, bytesOf(bytes));
+        ansi::appendDecoded(out, bytesOf(text.bytes()));
     }
 }
 
-void assignText(Variant &out, std::string_view bytes)
+void assignText(Variant &out, const Text &text)
 {
-    if (isAscii(bytes))
-        out.assignText(bytes);
+    if (text.ascii)
+        out.assignText(text.bytes());
     else
-        out.assignText(ansi::decode(bytesOf(bytes)));
+        out.assignText(ansi::decode(bytesOf(text.bytes())));
 }
 
-Decimal floatFromWord(uint32_t word)
+// "#bundle"; the first byte decides most addresses, which are as long as it ("/fader1").
+bool isBundleTag(const Text &text)
 {
-    return Decimal::fromFloat(std::bit_cast<float>(word));
+    return text.size == 7 && text.data[0] == '#' && text.bytes() == "#bundle";
+}
+
+// A float argument, checked here so that a float no decimal can hold abandons the datagram;
+// its decimal is made when its slot is first read.
+float floatFromWord(uint32_t word)
+{
+    const auto value = std::bit_cast<float>(word);
+    if (!Decimal::holdsFloat(value))
+        raise(errc::Overflow);
+    return value;
 }
 
 } // namespace
@@ -176,8 +223,8 @@ public:
 
     void decodeTopLevel()
     {
-        std::string_view address = m_cursor.readString();
-        if (address == "#bundle") {
+        Text address = m_cursor.readString();
+        if (isBundleTag(address)) {
             m_out.m_top = readBundle();
         } else {
             m_out.m_lists.push_back({false, readMessage(address)});
@@ -189,8 +236,8 @@ private:
     // Appends the element at the position to the pending list of the bundle being read.
     void readElement()
     {
-        std::string_view address = m_cursor.readString();
-        if (address == "#bundle") {
+        Text address = m_cursor.readString();
+        if (isBundleTag(address)) {
             OSCMessages::Range list = readBundle();
             m_out.m_pending.push_back({true, static_cast<uint32_t>(m_out.m_bundles.size())});
             m_out.m_bundles.push_back(list);
@@ -218,7 +265,7 @@ private:
         return list;
     }
 
-    uint32_t readMessage(std::string_view address)
+    uint32_t readMessage(const Text &address)
     {
         if (m_out.m_messageCount == m_out.m_messages.size())
             m_out.m_messages.emplace_back();
@@ -226,8 +273,8 @@ private:
         OSCMessage &message = m_out.m_messages[index];
         assignText(message.m_address, address);
         OSCMessage::Extent &extent = message.m_extent;
-        extent.addressAt = m_cursor.offsetOf(address);
-        extent.addressSize = static_cast<uint16_t>(address.size());
+        extent.addressAt = m_cursor.offsetOf(address.bytes());
+        extent.addressSize = static_cast<uint16_t>(address.size);
 
         std::string_view tags;
         if (m_cursor.findTypeTags())
@@ -238,9 +285,16 @@ private:
             extent.argumentsEnd = extent.argumentsAt;
             return index;
         }
-        message.m_emptyTags = false;
-        message.m_tags.assign(tags);
-        prepareSlots(message);
+        // The same tags as the message this storage held last lay the slots out the same way.
+        // Until the layout is made the storage reads as the "Empty" form, so tags that were
+        // refused are looked at again next time.
+        if (message.m_emptyTags || message.m_tags != tags) {
+            message.m_emptyTags = true;
+            message.m_tags.assign(tags);
+            prepareSlots(message);
+            message.m_emptyTags = false;
+        }
+        message.m_floatsPending = !message.m_floats.empty();
         readArguments(message);
         extent.argumentsEnd = static_cast<uint16_t>(m_cursor.position());
         return index;
@@ -249,6 +303,7 @@ private:
     static void setEmptyForm(OSCMessage &message)
     {
         message.m_emptyTags = true;
+        message.m_floatsPending = false;
         message.m_tags.clear();
         message.m_values.resize(1);
         message.m_values[0] = Variant::integer(0);
@@ -270,15 +325,16 @@ private:
         if (std::max({ints, floats, texts}) > OSCMessage::MaxValuesPerKind)
             raise(errc::SubscriptOutOfRange);
         const std::array<uint32_t, 3> count{ints, floats, texts};
-        m_slotOfKind = {-1, -1, -1};
+        std::array<int8_t, 3> &slotOfKind = message.m_slotOfKind;
+        slotOfKind = {-1, -1, -1};
         const uint8_t slots = (ints > 0) + (floats > 0) + (texts > 0);
         // Slots in order of each kind's first tag: the scan stops once every kind is placed.
         uint8_t placed = 0;
         for (size_t i = 0; placed < slots; ++i) {
             const int kind = tags[i] == 'i' ? 0 : tags[i] == 'f' ? 1 : tags[i] == 's' ? 2 : -1;
-            if (kind < 0 || m_slotOfKind[kind] >= 0)
+            if (kind < 0 || slotOfKind[kind] >= 0)
                 continue;
-            m_slotOfKind[kind] = static_cast<int8_t>(placed);
+            slotOfKind[kind] = static_cast<int8_t>(placed);
             message.m_slotSize[placed++] = static_cast<uint16_t>(count[kind]);
         }
         uint16_t start = 0;
@@ -288,23 +344,25 @@ private:
         }
         message.m_slotCount = slots;
         message.m_values.resize(start);
+        message.m_floats.resize(floats);
+        message.m_floatSlot = static_cast<uint8_t>(std::max<int8_t>(slotOfKind[1], 0));
     }
 
     void readArguments(OSCMessage &message)
     {
         Variant *values = message.m_values.data();
         // Kinds without tags keep a pointer that is never used.
+        const std::array<int8_t, 3> &slotOfKind = message.m_slotOfKind;
         auto firstOf = [&](int kind) {
-            return m_slotOfKind[kind] < 0 ? values
-                                          : values + message.m_slotStart[m_slotOfKind[kind]];
+            return slotOfKind[kind] < 0 ? values : values + message.m_slotStart[slotOfKind[kind]];
         };
         Variant *nextInt = firstOf(0);
-        Variant *nextFloat = firstOf(1);
+        float *nextFloat = message.m_floats.data();
         Variant *nextText = firstOf(2);
         for (char tag : message.m_tags) {
             switch (tag) {
             case 'i': (nextInt++)->assignLong(static_cast<int32_t>(m_cursor.readWord())); break;
-            case 'f': (nextFloat++)->assignDecimal(floatFromWord(m_cursor.readWord())); break;
+            case 'f': *nextFloat++ = floatFromWord(m_cursor.readWord()); break;
             case 's': assignText(*nextText++, m_cursor.readString()); break;
             default: skipUnreadData(tag); break;
             }
@@ -332,7 +390,6 @@ private:
 
     Cursor m_cursor;
     OSCMessages &m_out;
-    std::array<int8_t, 3> m_slotOfKind{};
 };
 
 void OSCReader::readPacket(std::span<const uint8_t> datagram, OSCMessages &out)
@@ -353,9 +410,12 @@ std::string_view OSCMessage::tag(size_t index) const
     return ansi::charOf(static_cast<uint8_t>(m_tags[index]));
 }
 
-std::span<const Variant> OSCMessage::slot(size_t index) const
+void OSCMessage::makeFloatDecimals() const
 {
-    return std::span<const Variant>(m_values).subspan(m_slotStart[index], m_slotSize[index]);
+    Variant *values = m_values.data() + m_slotStart[m_floatSlot];
+    for (size_t i = 0; i < m_floats.size(); ++i)
+        values[i].assignDecimal(Decimal::fromFloat(m_floats[i]));
+    m_floatsPending = false;
 }
 
 void OSCMessages::clear()

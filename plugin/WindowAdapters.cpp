@@ -7,7 +7,7 @@ namespace tarvex {
 
 bool learnModeOn(PlugInWindows &windows)
 {
-    return windows.settingsWindow().learnCaption() == CaptionLearnStop;
+    return windows.settingsWindow().learnCaptionIs(CaptionLearnStop);
 }
 
 // --- The engine ---

@@ -155,10 +155,15 @@ ArrayFileRead readActionTable(PlugInState &state, std::string &notice)
             notice = "Cannot read " + path + " (damaged); no actions were loaded from it.";
         return result;
     }
+    // Whole rows move into the table rather than being copied: a show of thousands of rows
+    // would otherwise be built twice, and freed once, at every read. Only rows (arrays) are
+    // whole, and only an array of variants holds them.
     std::vector<Variant> whole;
-    for (const Variant &row : read.elements())
-        if (isWholeRow(row))
-            whole.push_back(row);
+    if (read.elementType() == VarType::Variant) {
+        for (Variant &row : read.elements())
+            if (isWholeRow(row))
+                whole.push_back(std::move(row));
+    }
     if (whole.size() < read.size())
         result = ArrayFileRead::Damaged;
     if (result == ArrayFileRead::Damaged)

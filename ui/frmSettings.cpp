@@ -156,7 +156,7 @@ void frmSettings::makeListEditor()
 {
     m_editor =
         std::make_unique<ActionListEditor>(m_context.state(), lvActions->list(), hostModule,
-                                           [this] { return learnCaption() == CaptionLearnStop; });
+                                           [this] { return learnCaptionIs(CaptionLearnStop); });
 }
 
 void frmSettings::refillList()

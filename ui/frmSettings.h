@@ -79,6 +79,9 @@ public:
 
     // The LearnButton caption: "Lernen", or "Stop" while learn mode runs.
     std::string learnCaption() const;
+    // Whether the learn button reads `caption` (ASCII, as every caption is); asked for every
+    // datagram, so it copies nothing.
+    bool learnCaptionIs(std::string_view caption) const;
     // Starts or stops learn mode.
     void LearnButton_Click();
     // Turns the list's rows back into the action table.

@@ -15,6 +15,12 @@ std::string frmSettings::learnCaption() const
     return LearnButton->text().toStdString();
 }
 
+bool frmSettings::learnCaptionIs(std::string_view caption) const
+{
+    return LearnButton->text() ==
+           QLatin1StringView(caption.data(), static_cast<qsizetype>(caption.size()));
+}
+
 void frmSettings::setLearnCaption(std::string_view caption)
 {
     LearnButton->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
@@ -22,7 +28,7 @@ void frmSettings::setLearnCaption(std::string_view caption)
 
 void frmSettings::LearnButton_Click()
 {
-    if (learnCaption() == CaptionLearn)
+    if (learnCaptionIs(CaptionLearn))
         startLearning();
     else
         stopLearning();

@@ -1,6 +1,7 @@
 #include "bench/e2e/EndToEnd.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -10,7 +11,51 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 
+// The receiver's allocations, counted for the whole process: glibc's malloc family is taken
+// over here and forwards to the C library's own entry points. operator new allocates through
+// malloc, so it is counted too.
+extern "C" {
+void *__libc_malloc(size_t size);
+void *__libc_calloc(size_t count, size_t size);
+void *__libc_realloc(void *pointer, size_t size);
+
+static std::atomic<uint64_t> allocations{0};
+
+void *malloc(size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_malloc(size);
+}
+void *calloc(size_t count, size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_calloc(count, size);
+}
+void *realloc(void *pointer, size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_realloc(pointer, size);
+}
+}
+
 namespace tarvex::bench {
+
+uint64_t allocationCount()
+{
+    return allocations.load(std::memory_order_relaxed);
+}
+
+void ReceiverCost::start()
+{
+    m_cpuStart = processCpuSeconds();
+    m_allocationsStart = allocationCount();
+}
+
+void ReceiverCost::stop()
+{
+    m_cpu += processCpuSeconds() - m_cpuStart;
+    m_allocations += allocationCount() - m_allocationsStart;
+}
 
 void SharedRecord::reset()
 {
@@ -138,10 +183,12 @@ const char *modeName(Mode mode)
     return "?";
 }
 
-Result summarize(const std::string &impl, Mode mode, double cpuSeconds)
+Result summarize(const std::string &impl, Mode mode, const ReceiverCost &cost)
 {
     SharedRecord &r = sharedRecord();
-    Result result{impl, mode};
+    Result result;
+    result.impl = impl;
+    result.mode = mode;
     result.sent = r.sent.load();
     std::vector<uint64_t> latencies;
     uint64_t firstSend = UINT64_MAX, lastHandled = 0;
@@ -158,22 +205,34 @@ Result summarize(const std::string &impl, Mode mode, double cpuSeconds)
     else if (!latencies.empty() && lastHandled > firstSend)
         result.handledPerSecond = static_cast<double>(latencies.size()) * 1e9 /
                                   static_cast<double>(lastHandled - firstSend);
-    if (!latencies.empty())
-        result.cpuUsPerDatagram = cpuSeconds * 1e6 / static_cast<double>(latencies.size());
+    if (!latencies.empty()) {
+        const auto handled = static_cast<double>(latencies.size());
+        result.cpuUsPerDatagram = cost.cpuSeconds() * 1e6 / handled;
+        result.allocsPerDatagram = static_cast<double>(cost.allocations()) / handled;
+        for (int q = 0; q <= 100; ++q)
+            result.quantilesUs.push_back(percentile(latencies, q / 100.0));
+    }
     result.p50us = percentile(latencies, 0.50);
     result.p99us = percentile(latencies, 0.99);
     return result;
 }
 
-std::string toJson(const Result &result)
+std::string toJson(const Result &result, int round)
 {
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "{\"impl\": \"%s\", \"mode\": \"%s\", \"handled_per_s\": %.0f, \"sent\": %u, "
-                  "\"lost\": %u, \"p50_us\": %.1f, \"p99_us\": %.1f, \"cpu_us\": %.2f}",
-                  result.impl.c_str(), modeName(result.mode), result.handledPerSecond, result.sent,
-                  result.lost, result.p50us, result.p99us, result.cpuUsPerDatagram);
-    return line;
+    char line[320];
+    std::snprintf(
+        line, sizeof line,
+        "{\"impl\": \"%s\", \"mode\": \"%s\", \"round\": %d, \"handled_per_s\": %.0f, "
+        "\"sent\": %u, \"lost\": %u, \"p50_us\": %.1f, \"p99_us\": %.1f, \"cpu_us\": %.2f, "
+        "\"allocs\": %.3f, \"quantiles_us\": [",
+        result.impl.c_str(), modeName(result.mode), round, result.handledPerSecond, result.sent,
+        result.lost, result.p50us, result.p99us, result.cpuUsPerDatagram, result.allocsPerDatagram);
+    std::string json = line;
+    for (size_t i = 0; i < result.quantilesUs.size(); ++i) {
+        std::snprintf(line, sizeof line, "%s%.1f", i ? ", " : "", result.quantilesUs[i]);
+        json += line;
+    }
+    return json + "]}";
 }
 
 } // namespace tarvex::bench

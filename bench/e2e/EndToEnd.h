@@ -79,6 +79,27 @@ struct Result {
     // The receiving process's CPU time (user and system) per handled datagram: its capacity,
     // whatever the sender managed on a busy machine.
     double cpuUsPerDatagram = 0;
+    // Heap allocations (malloc and operator new) per handled datagram while the stream ran.
+    double allocsPerDatagram = 0;
+    // The latency's quantiles, 0 %, 1 %, ... 100 %, for the distribution's picture.
+    std::vector<double> quantilesUs;
+};
+
+// Heap allocations the receiving process has made so far (counted by the benchmark's own
+// malloc, which forwards to the C library's).
+uint64_t allocationCount();
+
+// What a receiver measures of its own run: CPU time and allocations from start() to stop().
+class ReceiverCost {
+public:
+    void start();
+    void stop();
+    double cpuSeconds() const { return m_cpu; }
+    uint64_t allocations() const { return m_allocations; }
+
+private:
+    double m_cpu = 0, m_cpuStart = 0;
+    uint64_t m_allocations = 0, m_allocationsStart = 0;
 };
 
 // The CPU time this process has used so far, in seconds.
@@ -88,9 +109,10 @@ double processCpuSeconds();
 // false when the sender is done instead.
 bool waitForRound();
 
-// Reads the record after a run; cpuSeconds is the receiver's CPU time during the run.
-Result summarize(const std::string &impl, Mode mode, double cpuSeconds);
-std::string toJson(const Result &result);
+// Reads the record after a run, with what the receiver cost during it.
+Result summarize(const std::string &impl, Mode mode, const ReceiverCost &cost);
+// One JSON line; round numbers the alternating runs of one invocation.
+std::string toJson(const Result &result, int round);
 const char *modeName(Mode mode);
 
 // Sets the receive buffer a receiver asks for (4 MiB, as Tarvex's socket does).

@@ -17,14 +17,28 @@
 // moves into a private network namespace when it may (root), so that liblo's server, which
 // listens on every interface, has only the loopback; without one liblo is left out.
 //
-//   tarvex-bench-e2e [--quick] [--only tarvex|tarvex-no-tables|tarvex-feedback|liblo|recvfrom]
-//                    [--mode burst|paced|...]
-//   (--quick: a tenth of every stream; --only, --mode: one implementation or mode, for profiling)
+// Each line also carries "round", "allocs" (heap allocations per handled datagram) and
+// "quantiles_us" (the latency at 0 %, 1 %, ... 100 %). "poll" is a poll loop that reads each
+// wake-up's datagrams with recvmmsg: what any receiver woken by an event loop pays at least;
+// "qt" does the same in Qt's event loop (a QSocketNotifier): what any receiver in Qt pays.
+// Rounds alternate the receivers (recvfrom, poll, qt, liblo, tarvex, then the next mode), so that a
+// busy machine weighs on all of them alike; compare the ratios within a round.
+//
+//   tarvex-bench-e2e [--quick] [--rounds N]
+//                    [--only tarvex|tarvex-no-tables|tarvex-feedback|liblo|recvfrom|poll|qt]
+//                    [--mode burst|paced|...] [--glib] [--cold]
+//   (--quick: a tenth of every stream; --only, --mode: one implementation or mode, for
+//   profiling; --glib: Qt's glib event dispatcher instead of the one the host uses; --cold: no
+//   datagram before the stream, so the first one loads the editor within the figures)
 
 #include "bench/e2e/Receivers.h"
 
+#include "host/EventDispatcher.h"
+
 #include <QApplication>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <net/if.h>
@@ -53,20 +67,27 @@ bool privateNetwork()
     return up;
 }
 
-void report(const Result &result)
+void report(const Result &result, int round)
 {
-    std::cout << toJson(result) << std::endl;
+    std::cout << toJson(result, round) << std::endl;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    bool quick = false;
+    bool quick = false, glib = false, cold = false;
+    int rounds = 1;
     std::string only, onlyMode;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0)
             quick = true;
+        else if (std::strcmp(argv[i], "--glib") == 0)
+            glib = true;
+        else if (std::strcmp(argv[i], "--cold") == 0)
+            cold = true;
+        else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc)
+            rounds = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
             only = argv[++i];
         else if (std::strcmp(argv[i], "--mode") == 0 && i + 1 < argc)
@@ -76,6 +97,8 @@ int main(int argc, char **argv)
     bool isolated = privateNetwork();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!glib)
+        tarvex::useLeanEventDispatcher();
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
 
@@ -90,21 +113,28 @@ int main(int argc, char **argv)
         std::cerr << "no private network namespace (needs root): liblo is left out, since its "
                      "server would listen on every interface\n";
     try {
-        for (const ModeSettings &mode : modes) {
-            if (!onlyMode.empty() && onlyMode != modeName(mode.mode))
-                continue;
-            if (wanted("recvfrom"))
-                report(runRecvfrom(mode));
-            if (isolated && wanted("liblo"))
-                report(runLiblo(mode));
-            if (wanted("tarvex"))
-                report(runTarvex(mode));
-            // What the controllers' view costs: its tables, and feedback to two more controllers.
-            const bool capacity = mode.mode == Mode::Backlog || mode.mode == Mode::Burst;
-            if (capacity && wanted("tarvex-no-tables"))
-                report(runTarvex(mode, TarvexVariant::NoTables));
-            if (capacity && wanted("tarvex-feedback"))
-                report(runTarvex(mode, TarvexVariant::FeedbackToTwoOthers));
+        for (int round = 1; round <= rounds; ++round) {
+            for (const ModeSettings &mode : modes) {
+                if (!onlyMode.empty() && onlyMode != modeName(mode.mode))
+                    continue;
+                if (wanted("recvfrom"))
+                    report(runRecvfrom(mode), round);
+                if (wanted("poll"))
+                    report(runPoll(mode), round);
+                if (wanted("qt"))
+                    report(runQtLoop(mode), round);
+                if (isolated && wanted("liblo"))
+                    report(runLiblo(mode), round);
+                if (wanted("tarvex"))
+                    report(runTarvex(mode, TarvexVariant::AsShipped, !cold), round);
+                // What the controllers' view costs: its tables, and feedback to two more
+                // controllers.
+                const bool capacity = mode.mode == Mode::Backlog || mode.mode == Mode::Burst;
+                if (capacity && wanted("tarvex-no-tables"))
+                    report(runTarvex(mode, TarvexVariant::NoTables, !cold), round);
+                if (capacity && wanted("tarvex-feedback"))
+                    report(runTarvex(mode, TarvexVariant::FeedbackToTwoOthers, !cold), round);
+            }
         }
     } catch (const std::exception &e) {
         std::cerr << "tarvex-bench-e2e: " << e.what() << "\n";

@@ -1,4 +1,6 @@
-// The baselines: a plain recvfrom loop, and a liblo server with one method.
+// The baselines: a plain recvfrom loop; a poll loop that reads what each wake-up finds with
+// recvmmsg, the least any event-loop receiver does; and a liblo server with one method. (The Qt
+// loop's floor is beside Tarvex, in TarvexReceiver.cpp, since it shares its loop.)
 
 #include "bench/e2e/Receivers.h"
 
@@ -7,6 +9,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
+#include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -38,23 +41,6 @@ private:
     uint64_t m_lastChange = nowNs();
 };
 
-int boundSocket(uint16_t &port)
-{
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    setReceiveBuffer(fd);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-        throw std::runtime_error("cannot bind 127.0.0.1");
-    port = ntohs(address.sin_port);
-    timeval wait{0, 20'000};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    return fd;
-}
-
 int handleFader(const char *, const char *, lo_arg **argv, int, lo_message, void *)
 {
     sharedRecord().markHandled(static_cast<uint32_t>(argv[0]->f));
@@ -76,32 +62,107 @@ bool receiveOne(int fd, int flags)
     return true;
 }
 
+// Runs a receiver's two ways of reading: `drain` empties the socket in a backlog round,
+// `wait` waits up to 20 ms for the stream's next datagrams and handles them.
+template <typename Drain, typename Wait>
+Result runPlain(const char *impl, uint16_t port, const ModeSettings &settings, Drain drain,
+                Wait wait)
+{
+    sharedRecord().reset();
+    ReceiverCost cost;
+    int sender = startSender(port, settings);
+    if (settings.mode == Mode::Backlog) {
+        while (waitForRound()) {
+            cost.start();
+            drain();
+            cost.stop();
+        }
+    } else {
+        cost.start();
+        EndOfStream end;
+        while (!end.reached())
+            wait();
+        cost.stop();
+    }
+    joinSender(sender);
+    return summarize(impl, settings.mode, cost);
+}
+
 } // namespace
+
+int boundSocket(uint16_t &port)
+{
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    setReceiveBuffer(fd);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        throw std::runtime_error("cannot bind 127.0.0.1");
+    port = ntohs(address.sin_port);
+    timeval wait{0, 20'000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    return fd;
+}
+
+// Every datagram queued in the socket, read in batches; false when there was none.
+bool receiveQueued(int fd)
+{
+    constexpr unsigned BatchSize = 16;
+    static uint8_t buffers[BatchSize][2048];
+    mmsghdr headers[BatchSize]{};
+    iovec vectors[BatchSize];
+    for (unsigned i = 0; i < BatchSize; ++i) {
+        vectors[i] = {buffers[i], sizeof buffers[i]};
+        headers[i].msg_hdr.msg_iov = &vectors[i];
+        headers[i].msg_hdr.msg_iovlen = 1;
+    }
+    bool any = false;
+    for (;;) {
+        int n = ::recvmmsg(fd, headers, BatchSize, MSG_DONTWAIT, nullptr);
+        if (n <= 0)
+            return any;
+        any = true;
+        for (int i = 0; i < n; ++i) {
+            int64_t number = numberOf(buffers[i], headers[i].msg_len);
+            if (number >= 0)
+                sharedRecord().markHandled(static_cast<uint32_t>(number));
+        }
+        if (static_cast<unsigned>(n) < BatchSize)
+            return true;
+    }
+}
 
 Result runRecvfrom(const ModeSettings &settings)
 {
     uint16_t port = 0;
     int fd = boundSocket(port);
-    sharedRecord().reset();
-    double cpu = 0;
-    double cpuBefore = processCpuSeconds();
-    int sender = startSender(port, settings);
-    if (settings.mode == Mode::Backlog) {
-        while (waitForRound()) {
-            double start = processCpuSeconds();
+    Result result = runPlain(
+        "recvfrom", port, settings,
+        [fd] {
             while (receiveOne(fd, MSG_DONTWAIT)) {
             }
-            cpu += processCpuSeconds() - start;
-        }
-    } else {
-        EndOfStream end;
-        while (!end.reached())
-            receiveOne(fd, 0);
-        cpu = processCpuSeconds() - cpuBefore;
-    }
-    joinSender(sender);
+        },
+        [fd] { receiveOne(fd, 0); });
     ::close(fd);
-    return summarize("recvfrom", settings.mode, cpu);
+    return result;
+}
+
+Result runPoll(const ModeSettings &settings)
+{
+    uint16_t port = 0;
+    int fd = boundSocket(port);
+    Result result = runPlain(
+        "poll", port, settings, [fd] { receiveQueued(fd); },
+        [fd] {
+            pollfd watched{fd, POLLIN, 0};
+            if (::poll(&watched, 1, 20) > 0)
+                receiveQueued(fd);
+        });
+    ::close(fd);
+    return result;
 }
 
 Result runLiblo(const ModeSettings &settings)
@@ -112,26 +173,15 @@ Result runLiblo(const ModeSettings &settings)
     setReceiveBuffer(lo_server_get_socket_fd(server));
     lo_server_add_method(server, "/fader1", "f", handleFader, nullptr);
     auto port = static_cast<uint16_t>(lo_server_get_port(server));
-    sharedRecord().reset();
-    double cpu = 0;
-    double cpuBefore = processCpuSeconds();
-    int sender = startSender(port, settings);
-    if (settings.mode == Mode::Backlog) {
-        while (waitForRound()) {
-            double start = processCpuSeconds();
+    Result result = runPlain(
+        "liblo", port, settings,
+        [server] {
             while (lo_server_recv_noblock(server, 0) > 0) {
             }
-            cpu += processCpuSeconds() - start;
-        }
-    } else {
-        EndOfStream end;
-        while (!end.reached())
-            lo_server_recv_noblock(server, 20);
-        cpu = processCpuSeconds() - cpuBefore;
-    }
-    joinSender(sender);
+        },
+        [server] { lo_server_recv_noblock(server, 20); });
     lo_server_free(server);
-    return summarize("liblo", settings.mode, cpu);
+    return result;
 }
 
 } // namespace tarvex::bench

@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -84,9 +85,13 @@ struct Sender {
     void backlog(uint32_t count)
     {
         for (uint32_t first = 0; first < count && nowNs() < deadline; first += BacklogRound) {
+            // Waits without spinning: on a two-core machine a spinning sender would take the
+            // core a draining receiver may need.
             while (!record.receiverPaused.load(std::memory_order_acquire)) {
                 if (nowNs() >= deadline)
                     return;
+                timespec nap{0, 50'000};
+                ::nanosleep(&nap, nullptr);
             }
             record.receiverPaused.store(0, std::memory_order_release);
             burst(first, std::min(count, first + BacklogRound));

@@ -1,6 +1,7 @@
-// Tarvex as the host runs it: the main window loaded through the runtime, one action row for
-// /fader1 whose range maps the number onto itself, and a host target that stamps the time of
-// its execute. Everything runs in Qt's event loop.
+// Tarvex as the host runs it, and Qt's loop alone beside it: the main window loaded through the
+// runtime, one action row for /fader1 whose range maps the number onto itself, and a host target
+// that stamps the time of its execute. Everything runs in Qt's event loop. One datagram that
+// matches no row comes first, since the first datagram of a running host loads the editor.
 
 #include "bench/e2e/Receivers.h"
 
@@ -11,11 +12,14 @@
 #include "plugin/PlugInRuntime.h"
 #include "tests/support/ActionRows.h"
 #include "tests/support/FreePort.h"
+#include "tests/support/OscBuilder.h"
 
 #include <QCoreApplication>
-
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -46,8 +50,8 @@ VarArray identityRow()
                    {{condition("any", range("", "0", top, "0", top, "0", top), target("Ch1"))}})});
 }
 
-// Runs the loop until the stream has been handled; returns the process's CPU time at the end.
-double runStream(QEventLoop &loop)
+// Runs the loop until the stream has been handled.
+void runStream(QEventLoop &loop)
 {
     QTimer watch;
     uint32_t lastHandled = 0;
@@ -65,19 +69,17 @@ double runStream(QEventLoop &loop)
     });
     watch.start(20);
     loop.exec();
-    return processCpuSeconds();
 }
 
 // Backlog rounds: a zero timer holds the loop while the sender queues a round, then lets the
 // loop drain it. A round is drained when two turns of the loop in a row handled nothing (the
-// socket delivers on every turn while it holds datagrams). Returns the CPU time of the drains.
-double drainRounds(QEventLoop &loop)
+// socket delivers on every turn while it holds datagrams). The cost counts the drains.
+void drainRounds(QEventLoop &loop, ReceiverCost &cost)
 {
     QTimer turn;
     bool draining = false;
     int idleTurns = 0;
     uint32_t lastHandled = 0;
-    double cpu = 0, drainStart = 0;
     QObject::connect(&turn, &QTimer::timeout, [&] {
         uint32_t handled = sharedRecord().handled.load();
         if (draining) {
@@ -85,7 +87,7 @@ double drainRounds(QEventLoop &loop)
             lastHandled = handled;
             if (idleTurns < 2)
                 return;
-            cpu += processCpuSeconds() - drainStart;
+            cost.stop();
             draining = false;
         }
         if (!waitForRound()) {
@@ -95,11 +97,28 @@ double drainRounds(QEventLoop &loop)
         draining = true;
         idleTurns = 0;
         lastHandled = sharedRecord().handled.load();
-        drainStart = processCpuSeconds();
+        cost.start();
     });
     turn.start(0);
     loop.exec();
-    return cpu;
+}
+
+// The first datagram loads the editor (hidden), as in the host; a datagram that matches no row
+// does it before the stream, so the figures are those of a running show. Waits boundedly.
+void warmUp(PlugInRuntime &runtime, uint16_t port)
+{
+    const std::vector<uint8_t> bytes = test::OscBuilder().message("/warm-up", ",f").f32(0).bytes();
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    ::close(fd);
+    QElapsedTimer waited;
+    waited.start();
+    while (!runtime.windows().loadedSettingsWindow() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
 // A controller that has said hello to the server and then only receives (and never reads, so
@@ -133,7 +152,29 @@ const char *implName(TarvexVariant variant)
 
 } // namespace
 
-Result runTarvex(const ModeSettings &settings, TarvexVariant variant)
+Result runQtLoop(const ModeSettings &settings)
+{
+    uint16_t port = 0;
+    int fd = boundSocket(port);
+    QSocketNotifier notifier(fd, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [fd] { receiveQueued(fd); });
+    sharedRecord().reset();
+    ReceiverCost cost;
+    int sender = startSender(port, settings);
+    QEventLoop loop;
+    if (settings.mode == Mode::Backlog) {
+        drainRounds(loop, cost);
+    } else {
+        cost.start();
+        runStream(loop);
+        cost.stop();
+    }
+    joinSender(sender);
+    ::close(fd);
+    return summarize("qt", settings.mode, cost);
+}
+
+Result runTarvex(const ModeSettings &settings, TarvexVariant variant, bool warm)
 {
     std::string folder = (std::filesystem::temp_directory_path() / "tarvex-e2e-XXXXXX").string();
     if (!::mkdtemp(folder.data()))
@@ -158,21 +199,27 @@ Result runTarvex(const ModeSettings &settings, TarvexVariant variant)
                 {FeedbackMode::Others, FeedbackSettings::SourcePort, 10});
             for (int i = 0; i < 2; ++i)
                 others.push_back(std::make_unique<IdleController>(port));
+            // Their hellos match no row, so they load the editor as the warm-up does; a warm-up
+            // datagram would make a third controller to feed back to.
             while (runtime.controllers().tables().controllers.size() < 2)
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        } else if (warm) {
+            warmUp(runtime, port);
         }
 
         sharedRecord().reset();
-        double cpu = 0;
-        double cpuBefore = processCpuSeconds();
+        ReceiverCost cost;
         int sender = startSender(port, settings);
         QEventLoop loop;
-        if (settings.mode == Mode::Backlog)
-            cpu = drainRounds(loop);
-        else
-            cpu = runStream(loop) - cpuBefore;
+        if (settings.mode == Mode::Backlog) {
+            drainRounds(loop, cost);
+        } else {
+            cost.start();
+            runStream(loop);
+            cost.stop();
+        }
         joinSender(sender);
-        result = summarize(implName(variant), settings.mode, cpu);
+        result = summarize(implName(variant), settings.mode, cost);
     }
     std::filesystem::remove_all(folder);
     return result;

@@ -22,4 +22,18 @@ std::string writeExampleShow(uint16_t port)
     return std::string(folder) + "/show.tarvex";
 }
 
+std::string writeLargeShow(uint16_t port, int rows)
+{
+    char folder[] = "/tmp/tarvex-bench-XXXXXX";
+    if (!::mkdtemp(folder))
+        throw std::runtime_error("no temporary folder");
+    writeShowSettings(folder, port);
+    VarArray table;
+    for (int i = 1; i <= rows; ++i)
+        table.append(faderRow("/fader/" + std::to_string(i), "Fader " + std::to_string(i),
+                              (i - 1) % 512 + 1, 100000 + i));
+    writeShowActions(folder, table);
+    return std::string(folder) + "/show.tarvex";
+}
+
 } // namespace tarvex::bench

@@ -14,4 +14,8 @@ using test::freeUdpPort;
 // channel 7, ...) with the server on the port and autostart on; returns the project file.
 std::string writeExampleShow(uint16_t port);
 
+// The same with `rows` fader rows (/fader/1 f ... /fader/N f, on the channels of universe 1
+// in turn), written by the plug-in's own writer.
+std::string writeLargeShow(uint16_t port, int rows);
+
 } // namespace tarvex::bench

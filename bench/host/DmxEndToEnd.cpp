@@ -2,8 +2,11 @@
 // registered for the universe sees, beside the host's own OSC-to-execute latency in the same run
 // (the time to its "execute" line). A private olad on 127.0.0.1; the real plug-in and host.
 //
-// Two modes: datagrams spaced 30 ms (every change is a frame of its own) and back to back
-// (bursts of datagrams the output merges into frames). Prints one JSON line per mode.
+// Three modes: datagrams spaced 30 ms (every change is a frame of its own); a continuous stream,
+// one datagram about every 5 ms as a fader moved by hand sends them (the output sends the first
+// change at once and merges the rest into a frame a period after the last, so a change waits
+// half a period on average); and back to back (bursts of 25 datagrams within a millisecond or
+// two: all but the first wait for the frame a period later). One JSON line per mode.
 
 #include "bench/host/BenchShow.h"
 #include "bench/host/HostProcess.h"
@@ -211,6 +214,7 @@ int main()
         else {
             Run run(host, oscPort, watcher);
             run.measure("spaced-30ms", 300, 1, 30ms);
+            run.measure("stream-5ms", 400, 1, 5ms);
             run.measure("back-to-back", 40, 25, 100ms);
             host.quit(5s);
         }

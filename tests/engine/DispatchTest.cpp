@@ -134,6 +134,17 @@ TEST_F(Matching, theIndexFollowsEveryChangeOfTheTable)
               (Calls{"Execute A 255 0 255", "Execute A 255 0 255", "Execute A2 255 0 255"}));
 }
 
+TEST_F(Matching, aCopiedTableAnswersFromItsOwnIndex)
+{
+    auto source = std::make_unique<ActionTable>();
+    source->replace(table({anyFader("/a", "A"), anyFader("/b", "B"), anyFader("/a", "A2")}));
+    ASSERT_EQ(source->rowsWithAddress("/a").size(), 2u);
+    const ActionTable copy = *source;
+    source.reset();
+    const std::span<const int32_t> rows = copy.rowsWithAddress("/a");
+    EXPECT_EQ(std::vector<int32_t>(rows.begin(), rows.end()), (std::vector<int32_t>{0, 2}));
+}
+
 using Operators = EngineTest;
 
 TEST_F(Operators, compareNumbersWithTheReceivedValueOnTheLeft)

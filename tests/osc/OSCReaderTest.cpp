@@ -283,6 +283,7 @@ TEST(OSCReaderFailure, abandonsMalformedDatagrams)
         {"negative blob size", OscBuilder().message("/a", ",b").u32(0xFFFFFFF0).bytes()},
         {"infinite float", OscBuilder().message("/a", ",f").f32(INFINITY).bytes()},
         {"not a number", OscBuilder().message("/a", ",f").u32(0x7FC00000).bytes()},
+        {"float beyond a decimal", OscBuilder().message("/a", ",f").f32(1e30f).bytes()},
         {"address past 32767", OscBuilder().str(std::string(33000, 'a')).bytes()},
         {"string past 32767",
          OscBuilder().message("/a", ",s").str(std::string(40000, 'x')).bytes()},
@@ -338,6 +339,29 @@ TEST(OSCReaderReuse, aSecondDatagramReplacesTheFirst)
     EXPECT_THROW(OSCReader::readPacket(OscBuilder().message("/d", ",i").raw({1}).bytes(), out),
                  VbError);
     EXPECT_TRUE(out.empty());
+}
+
+// The storage keeps a message's layout while the tags stay the same: what changes between the
+// datagrams of a stream must still be read, and tags refused once are refused again.
+TEST(OSCReaderReuse, aStreamOfOneShapeReadsEachDatagramAfresh)
+{
+    OSCMessages out;
+    auto read = [&](const std::vector<uint8_t> &bytes) -> const OSCMessage & {
+        OSCReader::readPacket(bytes, out);
+        return out[0].message();
+    };
+    EXPECT_EQ(read(OscBuilder().message("/f", ",fi").f32(0.5f).i32(1).bytes()).slot(0)[0],
+              dec("0.5"));
+    const OSCMessage &again = read(OscBuilder().message("/g", ",fi").f32(0.25f).i32(2).bytes());
+    EXPECT_EQ(again.address(), "/g");
+    EXPECT_EQ(again.slot(1)[0], Variant(2));
+    EXPECT_EQ(again.slot(0)[0], dec("0.25"));
+    EXPECT_TRUE(read(OscBuilder().str("/g").bytes()).hasEmptyTags());
+    EXPECT_EQ(read(OscBuilder().message("/g", ",f").f32(2).bytes()).slot(0)[0], dec("2"));
+
+    const auto fiftyTwo = OscBuilder().message("/a", "," + std::string(52, 'i')).bytes();
+    for (int attempt = 0; attempt < 2; ++attempt)
+        EXPECT_THROW(OSCReader::readPacket(fiftyTwo, out), VbError) << attempt;
 }
 
 TEST(OSCReaderRandom, decodesWhatWasEncoded)

@@ -1,5 +1,7 @@
 // The window tests' main: one QApplication for all tests, on the offscreen platform unless the
-// environment names another.
+// environment names another, and on the event dispatcher the host uses.
+
+#include "host/EventDispatcher.h"
 
 #include <QApplication>
 
@@ -21,6 +23,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietPlatformNotes);
+    tarvex::useLeanEventDispatcher();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

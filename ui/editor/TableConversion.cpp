@@ -12,6 +12,8 @@
 #include "ui/editor/ArgumentLabel.h"
 
 #include <chrono>
+#include <optional>
+#include <unordered_map>
 
 namespace tarvex {
 
@@ -137,10 +139,10 @@ void ActionListEditor::rebuildActionTable()
             activateAction(m_state, id);
         else
             deactivateAction(m_state, id);
-        VarArray &table = m_state.actionTable.edit();
+        const VarArray &table = m_state.actionTable.rows();
         if (!table.isDimensioned() || table.upperBound() < k - 1)
-            table.redimPreserve(k - 1);
-        table[k - 1] = Variant(std::move(action));
+            m_state.actionTable.edit().redimPreserve(k - 1);
+        m_state.actionTable.replaceRow(k - 1, Variant(std::move(action)));
     }
     releaseUnusedTargets(m_state);
 }
@@ -179,12 +181,18 @@ std::optional<VarArray> ActionListEditor::tableToSave()
         ids.push_back(toLong(action[rowField::ActionId]));
         table[index] = Variant(std::move(action));
     }
+    // Rows share a number when the table has more than one row with a composed row's number:
+    // counted in one pass, since a show may have thousands of rows.
+    std::unordered_map<int32_t, int> carriers;
+    for (const Variant &element : table.elements()) {
+        if (!element.isArray())
+            continue;
+        if (std::optional<int32_t> id = actionIdOf(element.array()))
+            ++carriers[*id];
+    }
     for (int32_t id : ids) {
-        int carriers = 0;
-        for (const Variant &element : table.elements())
-            if (element.isArray() && rowHasActionId(element.array(), id))
-                ++carriers;
-        if (carriers > 1)
+        auto found = carriers.find(id);
+        if (found != carriers.end() && found->second > 1)
             return std::nullopt;
     }
     return table;

@@ -1,0 +1,146 @@
+#!/usr/bin/python3
+"""Prints the benchmarks' figures as ratios against their baselines of the same round: the
+median over the rounds, and the lowest and highest round. With --against, the figures of another
+build measured in the same invocation (rounds alternating) stand beside them as "before".
+
+    /usr/bin/python3 bench/report.py build/bench/results/current [--against build/bench/results/against]
+                                     [--markdown]
+"""
+import argparse
+import sys
+
+from results import Results, ratio
+
+
+def decode_rows(results):
+    rows = []
+    for item in results.corpus():
+        rows.append((f"decode {item}, tarvex / oscpack", "<= 1.5",
+                     lambda r, i=item: ratio(r.bench(f"decode/tarvex/{i}"),
+                                             r.bench(f"decode/oscpack/{i}"))))
+    for item in results.corpus():
+        rows.append((f"decode {item}, tarvex / liblo", "< 1",
+                     lambda r, i=item: ratio(r.bench(f"decode/tarvex/{i}"),
+                                             r.bench(f"decode/liblo/{i}"))))
+    for item in results.corpus():
+        rows.append((f"decode {item} with every value, tarvex / oscpack", "",
+                     lambda r, i=item: ratio(r.bench(f"decode/tarvex-values/{i}"),
+                                             r.bench(f"decode/oscpack/{i}"))))
+    return rows
+
+
+def e2e_ratio(impl, base, mode, key):
+    return lambda r: ratio(r.e2e(impl, mode, key), r.e2e(base, mode, key))
+
+
+ROWS = [
+    ("dispatch, 100 rows / liblo with 12 methods", "<= 0.5",
+     lambda r: ratio(r.bench("dispatch/rows:100"), r.bench("dispatch/liblo/methods:12"))),
+    ("dispatch, 10 000 rows / 100 rows", "<= 1.1",
+     lambda r: ratio(r.bench("dispatch/rows:10000"), r.bench("dispatch/rows:100"))),
+    ("backlog drain rate, tarvex / recvfrom", ">= 1.0",
+     e2e_ratio("tarvex", "recvfrom", "backlog", "handled_per_s")),
+    ("backlog drain rate, tarvex / liblo", ">= 1.5",
+     e2e_ratio("tarvex", "liblo", "backlog", "handled_per_s")),
+    ("paced 1000/s, latency p50, tarvex / recvfrom", "<= 1.25",
+     e2e_ratio("tarvex", "recvfrom", "paced", "p50_us")),
+    ("paced, CPU per datagram, tarvex / recvfrom", "<= 1.5",
+     e2e_ratio("tarvex", "recvfrom", "paced", "cpu_us")),
+    ("ping-pong, latency p99, tarvex / recvfrom", "<= 1.25",
+     e2e_ratio("tarvex", "recvfrom", "pingpong", "p99_us")),
+    ("paced, latency p50, poll loop / recvfrom (the event loop's floor)", "",
+     e2e_ratio("poll", "recvfrom", "paced", "p50_us")),
+    ("paced, CPU per datagram, poll loop / recvfrom (the floor)", "",
+     e2e_ratio("poll", "recvfrom", "paced", "cpu_us")),
+    ("paced, latency p50, Qt's loop / recvfrom (Qt's floor)", "",
+     e2e_ratio("qt", "recvfrom", "paced", "p50_us")),
+    ("paced, CPU per datagram, Qt's loop / recvfrom (Qt's floor)", "",
+     e2e_ratio("qt", "recvfrom", "paced", "cpu_us")),
+    ("paced, latency p50, tarvex / Qt's loop", "",
+     e2e_ratio("tarvex", "qt", "paced", "p50_us")),
+    ("paced, CPU per datagram, tarvex / Qt's loop", "",
+     e2e_ratio("tarvex", "qt", "paced", "cpu_us")),
+    ("ping-pong, latency p99, tarvex / Qt's loop", "",
+     e2e_ratio("tarvex", "qt", "pingpong", "p99_us")),
+    ("backlog drain rate, tarvex / Qt's loop", "",
+     e2e_ratio("tarvex", "qt", "backlog", "handled_per_s")),
+    ("paced, heap allocations per datagram, tarvex", "0",
+     lambda r: r.e2e("tarvex", "paced", "allocs")),
+    ("backlog, heap allocations per datagram, tarvex", "0",
+     lambda r: r.e2e("tarvex", "backlog", "allocs")),
+    ("OSC to DMX frame, continuous stream (every 5 ms), output adds p50 ms", "<= 13",
+     lambda r: r.dmx("stream-5ms", "output_adds_p50_ms")),
+    ("OSC to DMX frame, bursts of 25, output adds p50 ms", "",
+     lambda r: r.dmx("back-to-back", "output_adds_p50_ms")),
+    ("OSC to DMX frame, spaced 30 ms, output adds p50 ms", "< 1",
+     lambda r: r.dmx("spaced-30ms", "output_adds_p50_ms")),
+]
+
+SHOW = [("ready_ms", "show of 10 000 rows: start to ready, ms", "< 1000"),
+        ("rss_mb", "show of 10 000 rows: resident, MB", "< 100"),
+        ("editor_ms", "show of 10 000 rows: editor filled, ms", "< 2000"),
+        ("save_ms", "show of 10 000 rows: save, ms", "< 1000")]
+
+
+def spread(results, figure):
+    values = results.per_round(figure)
+    if not values:
+        return "-"
+    median = results.median(figure)
+    if len(values) == 1:
+        return f"{median:.3g}"
+    return f"{median:.3g} ({min(values):.3g}-{max(values):.3g})"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("results")
+    parser.add_argument("--against")
+    parser.add_argument("--markdown", action="store_true", help="a table for docs/performance.md")
+    args = parser.parse_args()
+    now = Results(args.results)
+    before = Results(args.against) if args.against else None
+
+    rows = decode_rows(now) + ROWS
+    header = ["measure", "target", f"now, median ({len(now.rounds)} rounds, low-high)"]
+    if before:
+        header.insert(2, f"before ({len(before.rounds)} rounds)")
+    lines = [header]
+    for name, target, figure in rows:
+        line = [name, target, spread(now, figure)]
+        if before:
+            line.insert(2, spread(before, figure))
+        lines.append(line)
+    for key, name, target in SHOW:
+        line = [name, target, fmt(now.show.get(key))]
+        if before:
+            line.insert(2, fmt(before.show.get(key)))
+        lines.append(line)
+    if args.markdown:
+        print_markdown(lines)
+    else:
+        print_table(lines)
+    return 0
+
+
+def fmt(value):
+    return "-" if value is None else f"{value:.4g}"
+
+
+def print_markdown(lines):
+    for n, line in enumerate(lines):
+        print("| " + " | ".join(line) + " |")
+        if n == 0:
+            print("|" + "---|" * len(line))
+
+
+def print_table(lines):
+    widths = [max(len(line[i]) for line in lines) for i in range(len(lines[0]))]
+    for n, line in enumerate(lines):
+        print(" | ".join(cell.ljust(w) for cell, w in zip(line, widths)).rstrip())
+        if n == 0:
+            print("-+-".join("-" * w for w in widths))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
