@@ -435,7 +435,7 @@ TEST(OSCReaderRandom, decodesWhatWasEncoded)
 }
 
 // Rewriting keeps the bytes of arguments the decoder gives no value for, drops what it passed
-// over before the type tags, and decodes as the original did, also when that was cut short.
+// over before the type tags, and decodes as the received message did, also when that was cut short.
 TEST(OSCWriter, rewritesAMessageAsItCameWithoutWhatTheDecoderPassedOver)
 {
     struct Case {
