@@ -7,7 +7,7 @@
 // actions/rows/10000 (the host reads the export and works out every row's reasons) and the
 // baseline actions/binary/10000 (decoding "TarvexActions.dat" of the same rows).
 
-#include "host/ActionRows.h"
+#include "host/objects/ActionRows.h"
 #include "store/ArrayCodec.h"
 #include "tests/support/ActionRows.h"
 #include "ui/editor/ActionsJson.h"

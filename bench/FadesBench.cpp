@@ -9,8 +9,8 @@
 // sender's worker sending to an output that counts; counters: cpu_percent of one core for the
 // whole process, the worker included, and frames_per_s sent for the universe).
 
-#include "host/Fades.h"
 #include "host/dmx/DmxSender.h"
+#include "host/objects/Fades.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,7 +9,7 @@
 // and host/datagram/null; one iteration is one execute or one datagram.
 
 #include "engine/OSCHandler.h"
-#include "host/HostHelper.h"
+#include "host/objects/HostHelper.h"
 #include "tests/support/ActionRows.h"
 #include "tests/support/FakeHost.h"
 #include "tests/support/FakeWindows.h"

@@ -1,6 +1,6 @@
 # What `cmake --install` puts where, relative to the prefix. The host finds the plug-in library
 # and the example show relative to its own folder: bin/../lib/tarvex and
-# bin/../share/tarvex/examples/show (defaultPlugInPath, and --example in host/main.cpp), so the
+# bin/../share/tarvex/examples/show (defaultPlugInPath, and --example in host/app/main.cpp), so the
 # three folders move together.
 #
 #   cmake --install build/release --prefix /opt/tarvex

@@ -33,7 +33,7 @@
 
 #include "bench/e2e/Receivers.h"
 
-#include "host/EventDispatcher.h"
+#include "host/app/EventDispatcher.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 // The rows view's reasons, one case each: a row that cannot fire as it stands says why, in words;
 // a row that can says nothing.
-#include "host/ActionRows.h"
+#include "host/objects/ActionRows.h"
 
 #include <gtest/gtest.h>
 

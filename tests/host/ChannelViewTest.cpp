@@ -1,4 +1,4 @@
-#include "host/ChannelView.h"
+#include "host/app/ChannelView.h"
 
 #include <QCoreApplication>
 

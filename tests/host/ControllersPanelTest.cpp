@@ -1,8 +1,8 @@
 // The Controllers dock with the real plug-in: a refresh, which traffic causes a few times a
 // second, leaves alone what the user is typing into a setting; finishing the edit applies it.
 
-#include "host/ControllersPanel.h"
-#include "host/HostSession.h"
+#include "host/app/ControllersPanel.h"
+#include "host/app/HostSession.h"
 
 #include <QSpinBox>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // The plug-in's engine driving the host's own objects: a datagram ends as a channel level, and a
 // target chosen in the editor's cells reaches the engine through its five values.
-#include "host/HostHelper.h"
+#include "host/objects/HostHelper.h"
 
 #include "engine/OSCHandler.h"
 #include "tests/support/ActionRows.h"

@@ -1,4 +1,4 @@
-#include "host/EventJson.h"
+#include "host/objects/EventJson.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Fades against a clock of the test's own: one step per frame, a new level mid-fade setting off
 // from where the fade is, and no fade time being a jump.
-#include "host/Fades.h"
+#include "host/objects/Fades.h"
 
 #include <gtest/gtest.h>
 

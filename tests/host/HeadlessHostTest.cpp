@@ -1,8 +1,8 @@
 // The headless front end in this process: how it reads lines from a descriptor and turns
 // commands and failures into JSON lines.
 
-#include "host/HeadlessHost.h"
-#include "host/HostSession.h"
+#include "host/app/HeadlessHost.h"
+#include "host/app/HostSession.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

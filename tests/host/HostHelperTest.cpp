@@ -1,6 +1,6 @@
-#include "host/HostHelper.h"
-#include "host/HostModuleInfo.h"
-#include "host/HostOptionList.h"
+#include "host/objects/HostHelper.h"
+#include "host/objects/HostModuleInfo.h"
+#include "host/objects/HostOptionList.h"
 
 #include "core/VbError.h"
 

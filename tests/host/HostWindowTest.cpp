@@ -1,10 +1,10 @@
 // The host window with the test plug-in: the cue panel lists the plug-in's actions and its
 // button reaches the channel levels; a project that cannot be opened leaves the window as it was.
 
-#include "host/HostWindow.h"
-#include "host/CuePanel.h"
-#include "host/HostSession.h"
-#include "host/WindowPlacement.h"
+#include "host/app/HostWindow.h"
+#include "host/app/CuePanel.h"
+#include "host/app/HostSession.h"
+#include "host/app/WindowPlacement.h"
 
 #include <QApplication>
 #include <QComboBox>

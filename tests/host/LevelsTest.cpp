@@ -1,7 +1,7 @@
 // Curves and 16-bit levels against levels computed here another way: in long double, from
 // positions that are exact binary fractions (so a tie is a tie), rounded to even by nearbyintl.
-#include "host/Levels.h"
-#include "host/TargetOptions.h"
+#include "host/objects/Levels.h"
+#include "host/objects/TargetOptions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Loading a plug-in library through its entry point, in this process, with the test plug-in.
 
-#include "host/PlugInLoader.h"
-#include "host/HostSession.h"
+#include "host/app/PlugInLoader.h"
+#include "host/app/HostSession.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The real plug-in library loaded, used, ended and unloaded, then loaded again in the same process
 // at another address: what Qt keeps of the first copy (type descriptions) must stay valid.
 
-#include "host/HostSession.h"
+#include "host/app/HostSession.h"
 
 #include <QDir>
 #include <QFile>

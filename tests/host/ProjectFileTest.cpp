@@ -1,4 +1,4 @@
-#include "host/ProjectFile.h"
+#include "host/app/ProjectFile.h"
 
 #include <QDir>
 #include <QFile>

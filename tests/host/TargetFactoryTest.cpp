@@ -1,4 +1,4 @@
-#include "host/DmxTargetFactory.h"
+#include "host/objects/DmxTargetFactory.h"
 
 #include "tests/support/FakeListWidget.h"
 #include "ui/editor/ActionListEditor.h"

@@ -1,4 +1,4 @@
-#include "host/Universes.h"
+#include "host/objects/Universes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The built plug-in library as any host meets it: loaded with QLibrary, created through its one
 // entry point, and driven through its interfaces only, with the host's own helper objects.
-#include "host/HostHelper.h"
-#include "host/HostModuleInfo.h"
-#include "host/Universes.h"
+#include "host/objects/HostHelper.h"
+#include "host/objects/HostModuleInfo.h"
+#include "host/objects/Universes.h"
 #include "plugin/api/HostScripting.h"
 #include "plugin/api/PlugInEntry.h"
 #include "store/ArrayFile.h"

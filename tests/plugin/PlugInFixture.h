@@ -3,7 +3,7 @@
 // real module information, with recorded message boxes. Every window's hide (the first step of
 // its unload) lands in `events`.
 
-#include "host/HostModuleInfo.h"
+#include "host/objects/HostModuleInfo.h"
 #include "net/frmMainOSC.h"
 #include "plugin/PlugInRuntime.h"
 #include "plugin/api/HostScripting.h"

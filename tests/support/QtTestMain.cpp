@@ -1,7 +1,7 @@
 // The window tests' main: one QApplication for all tests, on the offscreen platform unless the
 // environment names another, and on the event dispatcher the host uses.
 
-#include "host/EventDispatcher.h"
+#include "host/app/EventDispatcher.h"
 
 #include <QApplication>
 

@@ -1,0 +1,307 @@
+#include "host/app/HostWindow.h"
+
+#include "host/app/ChannelView.h"
+#include "host/app/ControllersPanel.h"
+#include "host/app/CuePanel.h"
+#include "host/app/HostSession.h"
+#include "host/app/RowsPanel.h"
+#include "host/app/WindowPlacement.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace tarvex::host {
+namespace {
+
+const QString ProjectFilter = QStringLiteral("Tarvex host projects (*.tarvex);;All files (*)");
+const QString ActionsFilter = QStringLiteral("Actions as JSON (*.json);;All files (*)");
+constexpr int StatusMessageMs = 5000;
+
+} // namespace
+
+HostWindow::HostWindow(HostSession &session, QWidget *parent)
+    : QMainWindow(parent), m_session(session), m_cues(new CuePanel(session)),
+      m_channels(new ChannelView(session.universes())), m_rows(new RowsPanel(session)),
+      m_universe(new QSpinBox), m_plugInState(new QLabel),
+      m_dmxState(new QLabel(tr("DMX output: starting"))), m_notice(new QLabel)
+{
+    buildMenus();
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->addWidget(m_cues);
+    layout->addWidget(buildLevels(), 1);
+    setCentralWidget(central);
+    auto *rowsDock = new QDockWidget(tr("Rows"));
+    rowsDock->setObjectName(QStringLiteral("rows"));
+    rowsDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    rowsDock->setWidget(m_rows);
+    addDockWidget(Qt::BottomDockWidgetArea, rowsDock);
+    m_session.targetTimers().hitsShown = [this] { m_rows->refreshHits(); };
+    statusBar()->addWidget(m_notice, 1);
+    statusBar()->addPermanentWidget(m_dmxState);
+    statusBar()->addPermanentWidget(m_plugInState);
+    m_session.events().dmxOutput = [this](bool on, const std::string &reason) {
+        const QString why = QString::fromStdString(reason);
+        m_dmxState->setText(on ? tr("DMX output on") : tr("DMX output off"));
+        m_dmxState->setToolTip(why);
+        report(on ? tr("DMX output on: %1").arg(why) : tr("DMX output off: %1").arg(why));
+    };
+    // The plug-in's windows appear beside this one, never over its menus.
+    new WindowPlacement(this);
+    // Notices come while the plug-in loads, before anything else is reported: the last one
+    // stays in the status line after the passing messages are gone, every one in its tip.
+    m_session.events().notice = [this](const std::string &text) {
+        const QString notice = QString::fromStdString(text);
+        m_notice->setText(notice);
+        const QString earlier = m_notice->toolTip();
+        m_notice->setToolTip(earlier.isEmpty() ? notice : earlier + "\n" + notice);
+        report(notice);
+    };
+    addControllersDock();
+    connect(m_cues, &CuePanel::failed, this, &HostWindow::warn);
+    connect(m_cues, &CuePanel::executed, this, &HostWindow::report);
+    projectChanged();
+}
+
+HostWindow::~HostWindow()
+{
+    m_session.targetTimers().hitsShown = nullptr;
+}
+
+void HostWindow::buildMenus()
+{
+    QMenu *project = menuBar()->addMenu(tr("&Project"));
+    project->addAction(tr("&Open…"), QKeySequence::Open, this, &HostWindow::openProject);
+    project->addAction(tr("&Save"), QKeySequence::Save, this, &HostWindow::saveProject);
+    project->addAction(tr("Save &As…"), QKeySequence::SaveAs, this, &HostWindow::saveProjectAs);
+    project->addSeparator();
+    QAction *exportActions =
+        project->addAction(tr("&Export actions…"), this, &HostWindow::exportActions);
+    QAction *importActions =
+        project->addAction(tr("&Import actions…"), this, &HostWindow::importActions);
+    project->addSeparator();
+    project->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
+
+    QMenu *plugIn = menuBar()->addMenu(tr("P&lug-in"));
+    QAction *main = plugIn->addAction(tr("&Main window"), this, &HostWindow::showPlugInWindow);
+    QAction *editor = plugIn->addAction(tr("&Configure…"), this, &HostWindow::configurePlugIn);
+    m_plugInActions = {main, editor, exportActions, importActions};
+
+    QToolBar *bar = addToolBar(tr("Plug-in"));
+    bar->setMovable(false);
+    bar->addAction(main);
+    bar->addAction(editor);
+}
+
+// The controllers on the network, in a dock of their own that the user can move or close.
+void HostWindow::addControllersDock()
+{
+    m_controllers = new ControllersPanel(m_session);
+    auto *dock = new QDockWidget(tr("Controllers"), this);
+    dock->setObjectName(QStringLiteral("Controllers"));
+    dock->setWidget(m_controllers);
+    addDockWidget(Qt::RightDockWidgetArea, dock);
+    menuBar()->addMenu(tr("&View"))->addAction(dock->toggleViewAction());
+    m_session.events().controllersChanged = [this] { m_controllers->refreshSoon(); };
+    connect(m_controllers, &ControllersPanel::failed, this, &HostWindow::warn);
+}
+
+QWidget *HostWindow::buildLevels()
+{
+    auto *box = new QGroupBox(tr("Channel levels"));
+    auto *layout = new QVBoxLayout(box);
+    auto *picker = new QHBoxLayout;
+    picker->addWidget(new QLabel(tr("Universe:")));
+    m_universe->setRange(1, m_session.universes()->count());
+    picker->addWidget(m_universe);
+    picker->addStretch();
+    layout->addLayout(picker);
+    layout->addWidget(m_channels, 1);
+    connect(m_universe, &QSpinBox::valueChanged, m_channels, &ChannelView::setUniverse);
+    return box;
+}
+
+void HostWindow::plugInStarted()
+{
+    projectChanged();
+    m_plugInState->setText(
+        tr("Plug-in %1 (%2)")
+            .arg(QString::fromStdString(m_session.plugInName()), m_session.plugIn().path()));
+    for (QAction *action : m_plugInActions)
+        action->setEnabled(true);
+    m_cues->refresh();
+    m_rows->refresh();
+    m_controllers->refresh();
+}
+
+void HostWindow::plugInMissing(const QString &why)
+{
+    projectChanged();
+    m_plugInState->setText(tr("Plug-in not loaded: %1").arg(why));
+    m_plugInState->setToolTip(why);
+    for (QAction *action : m_plugInActions)
+        action->setEnabled(false);
+    m_cues->refresh();
+    m_rows->refresh();
+}
+
+void HostWindow::projectChanged()
+{
+    const QString path = m_session.projectPath();
+    setWindowTitle(path.isEmpty() ? tr("Tarvex Host")
+                                  : tr("%1 – Tarvex Host").arg(QFileInfo(path).fileName()));
+    setWindowFilePath(path);
+}
+
+// Asks what becomes of changes a project save would write: Save (true once saved), Discard
+// (true) or Cancel (false). True at once when there are none.
+bool HostWindow::settleUnsavedChanges()
+{
+    if (!m_session.hasUnsavedChanges())
+        return true;
+    const QMessageBox::StandardButton choice = QMessageBox::question(
+        this, tr("Tarvex Host"), tr("The project has changes that are not saved yet."),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (choice == QMessageBox::Save)
+        return saveProject();
+    return choice == QMessageBox::Discard;
+}
+
+void HostWindow::openProject()
+{
+    if (!settleUnsavedChanges())
+        return;
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open project"), QFileInfo(m_session.projectPath()).path(), ProjectFilter);
+    if (path.isEmpty())
+        return;
+    try {
+        m_session.openProject(path);
+        projectChanged();
+        m_cues->refresh();
+        m_rows->refresh();
+        report(tr("Opened %1").arg(path));
+    } catch (const std::exception &e) {
+        warn(tr("The project could not be opened: %1").arg(e.what()));
+    }
+}
+
+bool HostWindow::saveProject()
+{
+    try {
+        m_session.saveProject();
+        report(tr("Saved %1").arg(m_session.projectPath()));
+        return true;
+    } catch (const std::exception &e) {
+        warn(tr("The project could not be saved: %1").arg(e.what()));
+        return false;
+    }
+}
+
+void HostWindow::saveProjectAs()
+{
+    QString path = QFileDialog::getSaveFileName(this, tr("Save project as"),
+                                                m_session.projectPath(), ProjectFilter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".tarvex");
+    try {
+        m_session.saveProjectAs(path);
+        projectChanged();
+        report(tr("Saved %1").arg(path));
+    } catch (const std::exception &e) {
+        warn(tr("The project could not be saved: %1").arg(e.what()));
+    }
+}
+
+void HostWindow::exportActions()
+{
+    const QString folder = QFileInfo(m_session.projectPath()).path();
+    QString path = QFileDialog::getSaveFileName(
+        this, tr("Export actions"), folder + QStringLiteral("/actions.json"), ActionsFilter);
+    if (path.isEmpty())
+        return;
+    try {
+        m_session.exportActions(path);
+        report(tr("Exported the actions to %1").arg(path));
+    } catch (const std::exception &e) {
+        warn(tr("The actions could not be exported: %1").arg(e.what()));
+    }
+}
+
+void HostWindow::importActions()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Import actions"), QFileInfo(m_session.projectPath()).path(), ActionsFilter);
+    if (path.isEmpty())
+        return;
+    try {
+        m_session.importActions(path);
+        report(tr("Imported the actions of %1; saving the project keeps them").arg(path));
+    } catch (const std::exception &e) {
+        warn(tr("The actions could not be imported: %1").arg(e.what()));
+    }
+    m_cues->refresh();
+    m_rows->refresh();
+}
+
+void HostWindow::showPlugInWindow()
+{
+    try {
+        m_session.showMainWindow();
+    } catch (const std::exception &e) {
+        warn(e.what());
+    }
+}
+
+void HostWindow::configurePlugIn()
+{
+    try {
+        m_session.configure();
+    } catch (const std::exception &e) {
+        warn(e.what());
+    }
+    // The editor may have changed the actions the cues list.
+    m_cues->refresh();
+}
+
+void HostWindow::report(const QString &text)
+{
+    statusBar()->showMessage(text, StatusMessageMs);
+}
+
+void HostWindow::warn(const QString &text)
+{
+    report(text);
+    QMessageBox::warning(this, tr("Tarvex Host"), text);
+}
+
+void HostWindow::quitBecauseOfSignal()
+{
+    QApplication::exit(0);
+}
+
+void HostWindow::closeEvent(QCloseEvent *event)
+{
+    if (!settleUnsavedChanges()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // The plug-in's windows are not ours to close; quitting ends the plug-in.
+    QApplication::quit();
+}
+
+} // namespace tarvex::host

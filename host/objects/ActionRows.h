@@ -1,0 +1,63 @@
+#pragma once
+// ActionRows: the plug-in's actions as the host's rows view shows them. The host reads them from
+// the plug-in's JSON export (docs/actions-json.md), adds what its targets did (TargetHits) and
+// says in words why a row cannot fire as it stands, one rule per reason.
+//
+//   std::vector<ActionRow> rows = readActionRows(actions->exportActions());
+//   for (const ActionRow &row : rows)
+//       for (const std::string &why : reasonsRowCannotFire(row, *universes)) ...
+
+#include "host/objects/HostEvents.h"
+#include "host/objects/TargetHits.h"
+#include "host/objects/Universes.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex::host {
+
+struct ActionRow {
+    int number = 0; // 1-based, as the editor's list counts
+    std::string address;
+    std::vector<std::string> tags;
+    std::string argument; // "1. Float"; "" when none is chosen
+    std::string op;
+    std::string compareValue;
+    std::string inMin, inMax;
+    std::optional<TargetValues> target; // none without an argument
+    std::string activation;
+    int32_t id = 0;
+};
+
+// The rows of an export. Throws std::runtime_error for a text that is no export.
+std::vector<ActionRow> readActionRows(std::string_view json);
+
+// The operator and comparison value as one text ("> 0.5", "any"); "" without an argument.
+std::string conditionText(const ActionRow &row);
+
+// The reasons, in words, why the row cannot fire as it stands (or fires on every value where a
+// comparison should choose); empty when nothing stands in its way. One rule each:
+std::optional<std::string> noArgumentChosen(const ActionRow &row);
+std::optional<std::string> switchedOff(const ActionRow &row);
+std::optional<std::string> comparisonWithoutNumber(const ActionRow &row);
+std::optional<std::string> equalInputLimits(const ActionRow &row);
+std::optional<std::string> targetDisabled(const ActionRow &row);
+std::optional<std::string> targetWithoutKind(const ActionRow &row);
+std::optional<std::string> missingUniverse(const ActionRow &row, const Universes &universes);
+std::optional<std::string> missingChannel(const ActionRow &row);
+std::vector<std::string> reasonsRowCannotFire(const ActionRow &row, const Universes &universes);
+
+// One row of the view: the action, what its target did, and the reasons.
+struct RowStatus {
+    ActionRow row;
+    std::optional<TargetHit> hit;
+    std::vector<std::string> cannotFire;
+};
+std::vector<RowStatus> rowStatuses(std::vector<ActionRow> rows, const Universes &universes,
+                                   const TargetHits &hits);
+// The hit of a row's target; nothing without a target or before its first execute.
+std::optional<TargetHit> hitOf(const ActionRow &row, const TargetHits &hits);
+
+} // namespace tarvex::host

@@ -1,0 +1,103 @@
+#include "host/objects/Fades.h"
+
+#include "host/objects/Levels.h"
+
+#include <vector>
+
+namespace tarvex::host {
+
+uint32_t ChannelSlot::fullLevel() const
+{
+    return wide ? FullLevel16 : FullLevel8;
+}
+
+Fades::Fades(std::shared_ptr<Universes> universes) : m_universes(std::move(universes)) {}
+
+uint32_t Fades::keyOf(const ChannelSlot &slot)
+{
+    return static_cast<uint32_t>(slot.universe) << 16 | static_cast<uint32_t>(slot.channel);
+}
+
+uint32_t Fades::Fade::levelAt(Clock::time_point when) const
+{
+    if (when >= start + duration)
+        return to;
+    if (when <= start)
+        return from;
+    const auto elapsed = static_cast<uint64_t>((when - start).count());
+    const auto total = static_cast<uint64_t>(duration.count());
+    const uint64_t distance = from < to ? to - from : from - to;
+    // Rounded to the nearest level; distance <= 65535 and elapsed < total keep this in 64 bits
+    // for any fade of up to hours in nanoseconds.
+    const uint64_t covered = (distance * elapsed + total / 2) / total;
+    return static_cast<uint32_t>(from < to ? from + covered : from - covered);
+}
+
+uint32_t Fades::level(const ChannelSlot &slot) const
+{
+    const uint32_t coarse = m_universes->level(slot.universe, slot.channel);
+    if (!slot.wide)
+        return coarse;
+    return coarse << 8 | m_universes->level(slot.universe, slot.channel + 1);
+}
+
+void Fades::write(const ChannelSlot &slot, uint32_t level)
+{
+    if (slot.wide)
+        m_universes->setPair(slot.universe, slot.channel, static_cast<uint8_t>(level >> 8),
+                             static_cast<uint8_t>(level & 0xFF));
+    else
+        m_universes->set(slot.universe, slot.channel, static_cast<uint8_t>(level));
+}
+
+void Fades::moveTo(const ChannelSlot &slot, uint32_t level, Clock::duration duration)
+{
+    // A jump, the common case, neither reads the clock nor looks for a fade while none runs.
+    if (duration <= Clock::duration::zero()) {
+        if (!m_fades.empty())
+            m_fades.erase(keyOf(slot));
+        write(slot, level);
+        return;
+    }
+    const Clock::time_point now = m_now();
+    const auto running = m_fades.find(keyOf(slot));
+    uint32_t from = level;
+    if (running != m_fades.end() && running->second.slot.wide == slot.wide) {
+        if (running->second.to == level)
+            return;
+        from = running->second.levelAt(now);
+    } else {
+        from = this->level(slot);
+    }
+    if (from == level) {
+        if (running != m_fades.end())
+            m_fades.erase(running);
+        return;
+    }
+    const bool wasIdle = m_fades.empty();
+    m_fades[keyOf(slot)] = Fade{slot, from, level, now, duration};
+    if (wasIdle && onStart)
+        onStart();
+}
+
+bool Fades::step()
+{
+    const Clock::time_point now = m_now();
+    // Writing calls Universes' listeners, which may start or end fades: walk a copy of the keys.
+    std::vector<uint32_t> keys;
+    keys.reserve(m_fades.size());
+    for (const auto &entry : m_fades)
+        keys.push_back(entry.first);
+    for (uint32_t key : keys) {
+        const auto fade = m_fades.find(key);
+        if (fade == m_fades.end())
+            continue;
+        const Fade current = fade->second;
+        if (now >= current.start + current.duration)
+            m_fades.erase(fade);
+        write(current.slot, current.levelAt(now));
+    }
+    return !m_fades.empty();
+}
+
+} // namespace tarvex::host
