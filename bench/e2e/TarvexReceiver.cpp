@@ -150,14 +150,10 @@ const char *implName(TarvexVariant variant)
     return "tarvex-feedback";
 }
 
-} // namespace
-
-Result runQtLoop(const ModeSettings &settings)
+// Starts the sender on `port` and runs Qt's loop until the stream has been handled, measuring what
+// the receiver that listens there costs.
+Result receiveStream(uint16_t port, const ModeSettings &settings, const std::string &impl)
 {
-    uint16_t port = 0;
-    int fd = boundSocket(port);
-    QSocketNotifier notifier(fd, QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [fd] { receiveQueued(fd); });
     sharedRecord().reset();
     ReceiverCost cost;
     int sender = startSender(port, settings);
@@ -170,8 +166,20 @@ Result runQtLoop(const ModeSettings &settings)
         cost.stop();
     }
     joinSender(sender);
+    return summarize(impl, settings.mode, cost);
+}
+
+} // namespace
+
+Result runQtLoop(const ModeSettings &settings)
+{
+    uint16_t port = 0;
+    int fd = boundSocket(port);
+    QSocketNotifier notifier(fd, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [fd] { receiveQueued(fd); });
+    Result result = receiveStream(port, settings, "qt");
     ::close(fd);
-    return summarize("qt", settings.mode, cost);
+    return result;
 }
 
 Result runTarvex(const ModeSettings &settings, TarvexVariant variant, bool warm)
@@ -207,19 +215,7 @@ Result runTarvex(const ModeSettings &settings, TarvexVariant variant, bool warm)
             warmUp(runtime, port);
         }
 
-        sharedRecord().reset();
-        ReceiverCost cost;
-        int sender = startSender(port, settings);
-        QEventLoop loop;
-        if (settings.mode == Mode::Backlog) {
-            drainRounds(loop, cost);
-        } else {
-            cost.start();
-            runStream(loop);
-            cost.stop();
-        }
-        joinSender(sender);
-        result = summarize(implName(variant), settings.mode, cost);
+        result = receiveStream(port, settings, implName(variant));
     }
     std::filesystem::remove_all(folder);
     return result;
