@@ -9,6 +9,7 @@
 // datagram, the senders taking turns.
 
 #include "bench/BenchHost.h"
+#include "bench/ServerWindows.h"
 #include "controllers/ControllerNetwork.h"
 #include "engine/OSCHandler.h"
 #include "tests/support/ActionRows.h"
@@ -32,23 +33,7 @@ struct KeepValue {
     static void executed(int32_t value) { benchmark::DoNotOptimize(value); }
 };
 using NullHelper = tarvex::bench::BenchHelper<KeepValue>;
-
-class ServerWindows : public EngineWindows {
-public:
-    explicit ServerWindows(HostModulePtr cmp) : m_cmp(std::move(cmp)) {}
-    void signalReception() override {}
-    bool socketOpen() override { return true; }
-    HostModulePtr mainWindowHostModule() override { return m_cmp; }
-    bool learnModeOn() override { return false; }
-    void setReceived() override {}
-    int actionListItemCount() override { return 0; }
-    void setActionListItemChecked(int, bool) override {}
-    bool analyzerOpen() override { return false; }
-    void analyze(const osc::OSCMessages &) override {}
-
-private:
-    HostModulePtr m_cmp;
-};
+using tarvex::bench::ServerWindows;
 
 // Sends for real from a socket of its own; flushes are counted and done by the loop below.
 class SocketPort : public ControllerPort {

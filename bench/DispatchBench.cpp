@@ -7,6 +7,7 @@
 // Benchmarks: dispatch/rows:<N> and dispatch/liblo/methods:<N>; one iteration is one datagram.
 
 #include "bench/BenchHost.h"
+#include "bench/ServerWindows.h"
 #include "engine/OSCHandler.h"
 #include "osc/OSCMessages.h"
 #include "tests/support/ActionRows.h"
@@ -29,24 +30,7 @@ struct KeepValue {
     static void executed(int32_t value) { benchmark::DoNotOptimize(value); }
 };
 using NullHelper = tarvex::bench::BenchHelper<KeepValue>;
-
-// The windows of a running server outside learn mode.
-class ServerWindows : public EngineWindows {
-public:
-    explicit ServerWindows(HostModulePtr cmp) : m_cmp(std::move(cmp)) {}
-    void signalReception() override {}
-    bool socketOpen() override { return true; }
-    HostModulePtr mainWindowHostModule() override { return m_cmp; }
-    bool learnModeOn() override { return false; }
-    void setReceived() override {}
-    int actionListItemCount() override { return 0; }
-    void setActionListItemChecked(int, bool) override {}
-    bool analyzerOpen() override { return false; }
-    void analyze(const osc::OSCMessages &) override {}
-
-private:
-    HostModulePtr m_cmp;
-};
+using tarvex::bench::ServerWindows;
 
 std::vector<uint8_t> faderDatagram()
 {
