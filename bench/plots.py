@@ -19,8 +19,8 @@ import matplotlib.pyplot as plt  # noqa: E402
 
 from results import Results  # noqa: E402
 
-RECEIVERS = ["recvfrom", "poll", "qt", "liblo", "tarvex"]
-COLOURS = {"recvfrom": "#555555", "poll": "#999999", "qt": "#9467bd", "liblo": "#1f77b4", "tarvex": "#d62728",
+RECEIVERS = ["recvfrom", "poll", "qt", "qt-thread", "liblo", "tarvex"]
+COLOURS = {"recvfrom": "#555555", "poll": "#999999", "qt": "#9467bd", "qt-thread": "#e377c2", "liblo": "#1f77b4", "tarvex": "#d62728",
            "oscpack": "#2ca02c"}
 
 

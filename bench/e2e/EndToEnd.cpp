@@ -155,7 +155,9 @@ bool waitForRound()
     SharedRecord &r = sharedRecord();
     r.receiverPaused.store(1, std::memory_order_release);
     while (!r.roundReady.load(std::memory_order_acquire)) {
-        if (r.senderDone.load(std::memory_order_acquire))
+        // The sender marks its last round ready just before it is done: look once more.
+        if (r.senderDone.load(std::memory_order_acquire) &&
+            !r.roundReady.load(std::memory_order_acquire))
             return false;
     }
     r.roundReady.store(0, std::memory_order_release);

@@ -20,12 +20,15 @@
 // Each line also carries "round", "allocs" (heap allocations per handled datagram) and
 // "quantiles_us" (the latency at 0 %, 1 %, ... 100 %). "poll" is a poll loop that reads each
 // wake-up's datagrams with recvmmsg: what any receiver woken by an event loop pays at least;
-// "qt" does the same in Qt's event loop (a QSocketNotifier): what any receiver in Qt pays.
-// Rounds alternate the receivers (recvfrom, poll, qt, liblo, tarvex, then the next mode), so that a
-// busy machine weighs on all of them alike; compare the ratios within a round.
+// "qt" does the same in Qt's event loop (a QSocketNotifier): what any receiver in Qt pays;
+// "qt-thread" reads in a thread of its own and hands each datagram to Qt's loop: what a receiver
+// that reads off Qt's thread but handles in it pays at least.
+// Rounds alternate the receivers (recvfrom, poll, qt, qt-thread, liblo, tarvex, then the next
+// mode), so that a busy machine weighs on all of them alike; compare the ratios within a round.
 //
 //   tarvex-bench-e2e [--quick] [--rounds N]
-//                    [--only tarvex|tarvex-no-tables|tarvex-feedback|liblo|recvfrom|poll|qt]
+//                    [--only tarvex|tarvex-no-tables|tarvex-feedback|liblo|recvfrom|poll|qt|
+//                            qt-thread]
 //                    [--mode burst|paced|...] [--glib] [--cold]
 //   (--quick: a tenth of every stream; --only, --mode: one implementation or mode, for
 //   profiling; --glib: Qt's glib event dispatcher instead of the one the host uses; --cold: no
@@ -123,6 +126,8 @@ int main(int argc, char **argv)
                     report(runPoll(mode), round);
                 if (wanted("qt"))
                     report(runQtLoop(mode), round);
+                if (wanted("qt-thread"))
+                    report(runQtWithReceiveThread(mode), round);
                 if (isolated && wanted("liblo"))
                     report(runLiblo(mode), round);
                 if (wanted("tarvex"))

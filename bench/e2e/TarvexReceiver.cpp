@@ -27,6 +27,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <stdexcept>
 
@@ -72,32 +73,41 @@ void runStream(QEventLoop &loop)
 }
 
 // Backlog rounds: a zero timer holds the loop while the sender queues a round, then lets the
-// loop drain it. A round is drained when two turns of the loop in a row handled nothing (the
-// socket delivers on every turn while it holds datagrams). The cost counts the drains.
-void drainRounds(QEventLoop &loop, ReceiverCost &cost)
+// loop drain it. A round is drained when every datagram sent so far has been handled, or when
+// nothing was handled for a while (some were lost). The cost counts the drains; `draining`
+// learns when each drain begins (true) and ends (false).
+void drainRounds(QEventLoop &loop, ReceiverCost &cost, const std::function<void(bool)> &draining)
 {
+    constexpr uint64_t GiveUpNs = 50'000'000;
     QTimer turn;
-    bool draining = false;
-    int idleTurns = 0;
+    bool inDrain = false;
     uint32_t lastHandled = 0;
+    uint64_t lastChange = 0;
     QObject::connect(&turn, &QTimer::timeout, [&] {
-        uint32_t handled = sharedRecord().handled.load();
-        if (draining) {
-            idleTurns = handled == lastHandled ? idleTurns + 1 : 0;
-            lastHandled = handled;
-            if (idleTurns < 2)
+        SharedRecord &r = sharedRecord();
+        uint32_t handled = r.handled.load();
+        if (inDrain) {
+            if (handled != lastHandled) {
+                lastHandled = handled;
+                lastChange = nowNs();
+            }
+            if (handled < r.sent.load() && nowNs() - lastChange < GiveUpNs)
                 return;
             cost.stop();
-            draining = false;
+            inDrain = false;
+            if (draining)
+                draining(false);
         }
         if (!waitForRound()) {
             loop.quit();
             return;
         }
-        draining = true;
-        idleTurns = 0;
-        lastHandled = sharedRecord().handled.load();
+        inDrain = true;
+        lastHandled = r.handled.load();
+        lastChange = nowNs();
         cost.start();
+        if (draining)
+            draining(true);
     });
     turn.start(0);
     loop.exec();
@@ -150,16 +160,17 @@ const char *implName(TarvexVariant variant)
     return "tarvex-feedback";
 }
 
-// Starts the sender on `port` and runs Qt's loop until the stream has been handled, measuring what
-// the receiver that listens there costs.
-Result receiveStream(uint16_t port, const ModeSettings &settings, const std::string &impl)
+} // namespace
+
+Result receiveInQtLoop(uint16_t port, const ModeSettings &settings, const std::string &impl,
+                       const std::function<void(bool)> &draining)
 {
     sharedRecord().reset();
     ReceiverCost cost;
     int sender = startSender(port, settings);
     QEventLoop loop;
     if (settings.mode == Mode::Backlog) {
-        drainRounds(loop, cost);
+        drainRounds(loop, cost, draining);
     } else {
         cost.start();
         runStream(loop);
@@ -169,15 +180,13 @@ Result receiveStream(uint16_t port, const ModeSettings &settings, const std::str
     return summarize(impl, settings.mode, cost);
 }
 
-} // namespace
-
 Result runQtLoop(const ModeSettings &settings)
 {
     uint16_t port = 0;
     int fd = boundSocket(port);
     QSocketNotifier notifier(fd, QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [fd] { receiveQueued(fd); });
-    Result result = receiveStream(port, settings, "qt");
+    Result result = receiveInQtLoop(port, settings, "qt");
     ::close(fd);
     return result;
 }
@@ -215,7 +224,7 @@ Result runTarvex(const ModeSettings &settings, TarvexVariant variant, bool warm)
             warmUp(runtime, port);
         }
 
-        result = receiveStream(port, settings, implName(variant));
+        result = receiveInQtLoop(port, settings, implName(variant));
     }
     std::filesystem::remove_all(folder);
     return result;
