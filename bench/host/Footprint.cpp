@@ -4,6 +4,7 @@
 
 #include "bench/host/BenchShow.h"
 #include "bench/host/HostProcess.h"
+#include "bench/host/Measures.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,17 +17,6 @@ using namespace tarvex::bench;
 using namespace std::chrono_literals;
 
 namespace {
-
-double millisecondsSince(Clock::time_point start, Clock::time_point end)
-{
-    return std::chrono::duration<double, std::milli>(end - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // The time all the process's threads ran, in seconds, from the scheduler's nanosecond counts
 // (the clock ticks of /proc/PID/stat are too coarse for an idle process).
@@ -41,16 +31,6 @@ double cpuSeconds(pid_t pid)
             total += ranNs;
     }
     return static_cast<double>(total) / 1e9;
-}
-
-long statusKb(pid_t pid, const std::string &key)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key + ":", 0) == 0)
-            return std::stol(line.substr(key.size() + 1));
-    return -1;
 }
 
 struct QtStart {

@@ -7,6 +7,7 @@
 
 #include "bench/host/BenchShow.h"
 #include "bench/host/HostProcess.h"
+#include "bench/host/Measures.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,27 +20,6 @@ using namespace tarvex::bench;
 using namespace std::chrono_literals;
 
 namespace {
-
-double millisecondsSince(Clock::time_point start, Clock::time_point end)
-{
-    return std::chrono::duration<double, std::milli>(end - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double residentMb(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return -1;
-}
 
 struct Timings {
     double readyMs, rssMb, editorMs, saveMs;
@@ -56,7 +36,8 @@ std::optional<Timings> measure(const std::string &project)
     const auto ready = host.waitFor("ready", 30s);
     if (!ready)
         return std::nullopt;
-    Timings t{millisecondsSince(start, ready->at), residentMb(host.pid()), 0, 0};
+    Timings t{millisecondsSince(start, ready->at),
+              static_cast<double>(statusKb(host.pid(), "VmRSS")) / 1024.0, 0, 0};
 
     const Clock::time_point configure = Clock::now();
     host.send("configure");
