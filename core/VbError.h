@@ -21,6 +21,7 @@ constexpr int32_t InputPastEndOfFile = 62;
 constexpr int32_t InvalidUseOfNull = 94;
 constexpr int32_t ObjectRequired = 424;
 constexpr int32_t NoSuchMember = 438;
+constexpr int32_t PathFileAccess = 75;
 // Application errors are numbered from this base (0x80040000).
 constexpr int32_t ApplicationBase = static_cast<int32_t>(0x80040000u);
 } // namespace errc

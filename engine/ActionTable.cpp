@@ -9,10 +9,17 @@
 
 namespace tarvex {
 
+void ActionTable::changed()
+{
+    ++m_generation;
+    if (m_changed.call)
+        m_changed.call();
+}
+
 VarArray &ActionTable::edit()
 {
     m_indexValid = false;
-    ++m_generation;
+    changed();
     return m_rows;
 }
 
@@ -20,14 +27,14 @@ void ActionTable::replace(VarArray rows)
 {
     m_rows = std::move(rows);
     m_indexValid = false;
-    ++m_generation;
+    changed();
 }
 
 void ActionTable::erase()
 {
     m_rows.erase();
     m_indexValid = false;
-    ++m_generation;
+    changed();
 }
 
 void ActionTable::setActivation(int32_t index, std::string_view activation)
@@ -61,7 +68,7 @@ void ActionTable::replaceRow(int32_t index, Variant row)
     if (!sameKeys(rowAt(m_rows, index), row))
         m_indexValid = false;
     m_rows[index] = std::move(row);
-    ++m_generation;
+    changed();
 }
 
 std::span<const ActionTable::RowPlace> ActionTable::rowsWithActionId(int32_t id) const

@@ -15,6 +15,7 @@
 
 #include "core/VarArray.h"
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -74,9 +75,14 @@ public:
     // rewrites every row in turn does not make them anew for each.
     void replaceRow(int32_t index, Variant row);
 
-    // Counts the changes made through edit(), replace() and erase(): code that holds references
-    // into the rows while calling out to the host checks it to know they are still valid.
+    // Counts the changes made through edit(), replace(), erase() and replaceRow(): code that
+    // holds references into the rows while calling out to the host checks it to know they are
+    // still valid.
     uint64_t generation() const { return m_generation; }
+    // Called whenever generation() moves (by edit(), as the rows are handed out for changing),
+    // so a listener that reads the rows does so later, from the event loop; the plug-in tells
+    // the host from it. A copy of the table has none.
+    void setChangeListener(std::function<void()> listener) { m_changed.call = std::move(listener); }
 
     // The indices of the rows whose address is exactly `address`, in table order.
     std::span<const int32_t> rowsWithAddress(std::string_view address) const;
@@ -98,6 +104,7 @@ private:
         size_t operator()(std::string_view s) const;
     };
     void rebuildIndex() const;
+    void changed();
 
     VarArray m_rows;
     uint64_t m_generation = 0;
@@ -121,6 +128,13 @@ private:
         }
     };
     mutable LastLookup m_last;
+    struct ChangeListener {
+        std::function<void()> call;
+        ChangeListener() = default;
+        ChangeListener(const ChangeListener &) {}
+        ChangeListener &operator=(const ChangeListener &) { return *this; }
+    };
+    ChangeListener m_changed;
 };
 
 // The row at `index` as an array, or nullptr for an empty or damaged element.

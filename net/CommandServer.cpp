@@ -84,7 +84,7 @@ void loadProjectData(PlugInState &state, ProjectWindows &windows)
 {
     windows.unloadEditor();
     reloadActionTable(state);
-    loadNetworkSettings(state);
+    tellHost(state, loadNetworkSettings(state));
 }
 
 bool hasUnsavedChanges(PlugInState &state, SaveQuestionWindows &windows)

@@ -12,6 +12,7 @@
 // A window is added by writing its class, registering it in PlugInWindows and creating it in
 // windowFactories() with what it uses.
 
+#include "plugin/ActionTableNews.h"
 #include "plugin/PlugInControllers.h"
 #include "plugin/PlugInWindows.h"
 #include "plugin/WindowAdapters.h"
@@ -51,6 +52,8 @@ private:
     AnalyzerContextAdapter m_analyzerContext{*m_messageBoxes, m_windows};
     // Before the windows: the main window's socket tells it of its closing when it goes.
     PlugInControllers m_controllers{m_state, m_windows};
+    // Before the windows too: unloading the editor may still change the table.
+    ActionTableNews m_actionTableNews{m_state};
     // Declared last: the windows go first, while the state and the ports they use still exist.
     PlugInWindows m_windows;
 };

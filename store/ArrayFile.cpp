@@ -19,14 +19,13 @@ namespace {
 
 constexpr int32_t DeviceIOError = 57;
 constexpr int32_t DiskFull = 61;
-constexpr int32_t PathFileAccessError = 75;
 
 [[noreturn]] void raiseFileError(int32_t number)
 {
     switch (number) {
     case DeviceIOError: throw VbError(number, "Device I/O error");
     case DiskFull: throw VbError(number, "Disk full");
-    default: throw VbError(PathFileAccessError, "Path/File access error");
+    default: throw VbError(errc::PathFileAccess, "Path/File access error");
     }
 }
 
@@ -40,7 +39,7 @@ void removeFile(const std::string &path)
 {
     // unlink, not remove: a directory of that name must fail, not vanish when it is empty.
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-        raiseFileError(PathFileAccessError);
+        raiseFileError(errc::PathFileAccess);
 }
 
 // The permissions of the file a write replaces; nothing for a new file, which takes the
@@ -66,7 +65,7 @@ int32_t writeAndSync(int fd, const std::string &content, std::optional<mode_t> m
         written += static_cast<size_t>(n);
     }
     if (mode && ::fchmod(fd, *mode) != 0)
-        return PathFileAccessError;
+        return errc::PathFileAccess;
     if (::fsync(fd) != 0)
         return writeErrorNumber(errno);
     return 0;
@@ -155,12 +154,12 @@ void replaceFileContent(const std::string &path, const std::string &content)
     std::string tempPath;
     int fd = createTemporary(path, tempPath);
     if (fd < 0)
-        raiseFileError(PathFileAccessError);
+        raiseFileError(errc::PathFileAccess);
     int32_t error = writeAndSync(fd, content, existingMode(path));
     if (::close(fd) != 0 && error == 0)
         error = DeviceIOError;
     if (error == 0 && ::rename(tempPath.c_str(), path.c_str()) != 0)
-        error = PathFileAccessError;
+        error = errc::PathFileAccess;
     if (error != 0) {
         ::unlink(tempPath.c_str());
         raiseFileError(error);

@@ -1,5 +1,6 @@
 #include "store/NetworkFile.h"
 
+#include "core/VbError.h"
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
 
@@ -23,26 +24,46 @@ bool isLongIn(const Variant *value, int32_t low, int32_t high)
            value->asLong() <= high;
 }
 
-} // namespace
+// What a file gives: its settings, or the defaults and why a file that is there gives none.
+struct NetworkFileRead {
+    FeedbackSettings settings;
+    std::string damage; // empty for a file read whole or a missing one
+};
 
-FeedbackSettings readNetworkSettings(const std::string &path)
+NetworkFileRead readNetworkFile(const std::string &path)
 {
     VarArray stored;
-    if (readArrayFile(path, stored) != ArrayFileRead::Complete || stored.dimensionCount() != 1 ||
-        stored.lowerBound() != 0 || stored.upperBound() != SlotCount - 1)
-        return {};
+    std::string why;
+    switch (readArrayFile(path, stored, &why)) {
+    case ArrayFileRead::Absent: return {};
+    case ArrayFileRead::Unreadable: return {{}, why};
+    case ArrayFileRead::Damaged: return {{}, "damaged"};
+    case ArrayFileRead::Complete: break;
+    }
+    if (stored.dimensionCount() != 1 || stored.lowerBound() != 0 ||
+        stored.upperBound() != SlotCount - 1)
+        return {{}, "it holds no network settings"};
     const Variant *mode = stored.find(ModeSlot);
     const Variant *port = stored.find(PortSlot);
     const Variant *minutes = stored.find(MinutesSlot);
     if (!isText(stored.find(VersionSlot), Version) ||
         !(isText(mode, ModeOff) || isText(mode, ModeOthers)) || !isLongIn(port, 0, 65535) ||
         !isLongIn(minutes, 1, FeedbackSettings::MaxRecentMinutes))
-        return {};
+        return {{}, "it holds no network settings"};
     FeedbackSettings settings;
     settings.mode = isText(mode, ModeOthers) ? FeedbackMode::Others : FeedbackMode::Off;
     settings.port = static_cast<uint16_t>(port->asLong());
     settings.recentMinutes = minutes->asLong();
-    return settings;
+    return {settings, {}};
+}
+
+constexpr std::string_view Defaults = "the default network settings (feedback off)";
+
+} // namespace
+
+FeedbackSettings readNetworkSettings(const std::string &path)
+{
+    return readNetworkFile(path).settings;
 }
 
 void writeNetworkSettings(const std::string &path, const FeedbackSettings &settings)
@@ -58,9 +79,14 @@ std::string networkFilePath(const PlugInState &state)
     return projectFilePath(state, NetworkFileName);
 }
 
-void loadNetworkSettings(PlugInState &state)
+std::string loadNetworkSettings(PlugInState &state)
 {
-    state.feedback = readNetworkSettings(networkFilePath(state));
+    const std::string path = networkFilePath(state);
+    NetworkFileRead read = readNetworkFile(path);
+    state.feedback = read.settings;
+    if (read.damage.empty())
+        return {};
+    return keepDamagedFile(path, read.damage, Defaults).notice;
 }
 
 bool networkSettingsUnsaved(const PlugInState &state)
@@ -68,11 +94,25 @@ bool networkSettingsUnsaved(const PlugInState &state)
     return state.feedback != readNetworkSettings(networkFilePath(state));
 }
 
+// The damaged file's bytes are never overwritten before they are kept elsewhere.
 void saveNetworkSettings(const PlugInState &state)
 {
     const std::string path = networkFilePath(state);
-    if (state.feedback != readNetworkSettings(path))
-        writeNetworkSettings(path, state.feedback);
+    const NetworkFileRead stored = readNetworkFile(path);
+    if (state.feedback == stored.settings)
+        return;
+    std::string notice;
+    if (!stored.damage.empty()) {
+        DamagedFile kept = keepDamagedFile(path, stored.damage, Defaults);
+        if (kept.kept == KeptAside::Failed)
+            throw VbError(errc::PathFileAccess,
+                          "Cannot replace " + path + " (" + stored.damage +
+                              "): it could not be kept as " + path + std::string(DamagedSuffix) +
+                              " first, so the network settings were not saved.");
+        notice = std::move(kept.notice);
+    }
+    writeNetworkSettings(path, state.feedback);
+    tellHost(state, notice);
 }
 
 } // namespace tarvex

@@ -122,21 +122,6 @@ void resaveActionTable(PlugInState &state, ArrayFileRead actionsRead, LoaderWrit
         writes.write(actionsFilePath(state), state.actionTable.rows());
 }
 
-// Tells the host (when it listens, IHostNotices) what the user should know about the files. A
-// host that fails to listen changes nothing. The text is a copy: the host may run its event
-// loop, and a project load there replaces what the state holds.
-void tellHost(const PlugInState &state, std::string text)
-{
-    if (text.empty())
-        return;
-    if (auto notices = std::dynamic_pointer_cast<IHostNotices>(state.hostHelper)) {
-        try {
-            notices->notice(text);
-        } catch (...) {
-        }
-    }
-}
-
 // Reads the actions file into the table, keeping only whole rows (isWholeRow): a row cut short
 // or damaged is left out, and so is an empty element, so that the editor can show and save
 // every row the table holds. The table is then 0-based without gaps. A file that had rows left
@@ -177,26 +162,19 @@ ArrayFileRead readActionTable(PlugInState &state, std::string &notice)
     return result;
 }
 
-// Settings that the defaults replace came from a file that gave no settings. Unless it is
-// absent, it is moved to "TarvexSettings.dat.damaged" (replacing an older one) before the
-// defaults are written, so nothing of it is lost: an entry whose bytes cannot be read (no
-// access, a link to nowhere) is renamed as it is. When it cannot be moved, the loader leaves it
-// alone and keeps the defaults in memory only.
+// Settings that the defaults replace came from a file that gave no settings. When it cannot be
+// moved aside, the loader leaves it alone and keeps the defaults in memory only.
 void keepSettingsAside(PlugInState &state, ArrayFileRead read, const std::string &why,
                        LoaderWrites &writes, std::string &notice)
 {
     const std::string path = settingsFilePath(state);
-    const std::string keptPath = path + std::string(DamagedSuffix);
-    switch (keepAside(path, keptPath)) {
-    case KeptAside::Nothing: return;
-    case KeptAside::Failed: writes.leaveAlone(path); return;
-    case KeptAside::Kept: break;
-    }
     const std::string reason = read == ArrayFileRead::Unreadable ? why
                                : read == ArrayFileRead::Damaged  ? "damaged"
                                                                  : "it holds no settings";
-    notice = "Cannot read " + path + " (" + reason + "). It was kept as " + keptPath +
-             " and the default settings replace it.";
+    DamagedFile kept = keepDamagedFile(path, reason, "the default settings");
+    if (kept.kept == KeptAside::Failed)
+        writes.leaveAlone(path);
+    notice = std::move(kept.notice);
 }
 
 void migrate(PlugInState &state, bool defaultsCreated, ArrayFileRead actionsRead,
@@ -216,6 +194,38 @@ void migrate(PlugInState &state, bool defaultsCreated, ArrayFileRead actionsRead
 }
 
 } // namespace
+
+// An entry whose bytes cannot be read (no access, a link to nowhere) is renamed as it is.
+DamagedFile keepDamagedFile(const std::string &path, const std::string &reason,
+                            std::string_view defaults)
+{
+    const std::string keptPath = path + std::string(DamagedSuffix);
+    const std::string cannotRead = "Cannot read " + path + " (" + reason + ")";
+    switch (keepAside(path, keptPath)) {
+    case KeptAside::Nothing: return {};
+    case KeptAside::Failed:
+        return {KeptAside::Failed, cannotRead + ", and it could not be kept as " + keptPath +
+                                       ": it stays as it is, and " + std::string(defaults) +
+                                       " are used for now."};
+    case KeptAside::Kept: break;
+    }
+    return {KeptAside::Kept, cannotRead + ". It was kept as " + keptPath + " and " +
+                                 std::string(defaults) + " replace it."};
+}
+
+// The text is a copy: the host may run its event loop, and a project load there replaces what
+// the state holds.
+void tellHost(const PlugInState &state, std::string text)
+{
+    if (text.empty())
+        return;
+    if (auto notices = std::dynamic_pointer_cast<IHostNotices>(state.hostHelper)) {
+        try {
+            notices->notice(text);
+        } catch (...) {
+        }
+    }
+}
 
 std::string projectFilePath(const PlugInState &state, std::string_view fileName)
 {
@@ -255,11 +265,12 @@ void loadSettings(PlugInState &state)
     }
     migrate(state, defaultsCreated, actionsRead, writes);
     deactivateRowsNotActivated(state);
-    loadNetworkSettings(state);
+    const std::string networkNotice = loadNetworkSettings(state);
     // Told last: the host may run its event loop meanwhile, and the load is complete by now.
     if (actionsNotice != state.actionsNotice)
         tellHost(state, actionsNotice);
     tellHost(state, settingsNotice);
+    tellHost(state, networkNotice);
     writes.reportFailure();
 }
 

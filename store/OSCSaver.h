@@ -3,6 +3,7 @@
 // action table) and "TarvexSettings.dat" (the six settings), and the settings' loading,
 // migration and saving.
 
+#include "store/ArrayFile.h"
 #include "store/PlugInState.h"
 
 #include <string>
@@ -11,7 +12,7 @@ namespace tarvex {
 
 inline constexpr std::string_view ActionsFileName = "TarvexActions.dat";
 inline constexpr std::string_view SettingsFileName = "TarvexSettings.dat";
-// A settings file that gave no settings is kept under its name and this before the defaults
+// A file that is there but gave no settings is kept under its name and this before the defaults
 // replace it.
 inline constexpr std::string_view DamagedSuffix = ".damaged";
 
@@ -63,6 +64,22 @@ void loadSettings(PlugInState &state);
 // Reads the windows' boxes into the settings and writes the settings file; SavingSettings is
 // set while it runs.
 void saveSettings(PlugInState &state);
+
+// A file that is there but gave no settings (`reason` says why): moved to its name and
+// DamagedSuffix, replacing an older one, so that `defaults` take its place without losing any
+// of it. The notice for the host names both files; it is empty when there was nothing to keep,
+// and says that the file stays as it is when it could not be moved.
+struct DamagedFile {
+    KeptAside kept = KeptAside::Nothing;
+    std::string notice;
+};
+DamagedFile keepDamagedFile(const std::string &path, const std::string &reason,
+                            std::string_view defaults);
+
+// Tells the host (when it listens, IHostNotices) what the user should know about the files;
+// nothing for an empty text. A host that fails to listen changes nothing. The host may run its
+// event loop meanwhile: call it last.
+void tellHost(const PlugInState &state, std::string text);
 
 // The value of a settings slot, Empty when the settings (read from a damaged file) have none.
 Variant settingValue(const PlugInState &state, int32_t slot);

@@ -170,10 +170,15 @@ void frmSettings::refillList()
     m_editor->addBlankRow();
 }
 
+// Learn mode ends with the window exactly as its button ends it, so that the main window's
+// server resumes. Ending it is last: a restart that fails shows a box, and nothing of this
+// window is touched after it.
 void frmSettings::Form_Unload()
 {
     Timer1->setEnabled(false);
     m_editor.reset();
+    if (learnCaptionIs(CaptionLearnStop))
+        stopLearning();
 }
 
 void frmSettings::resizeEvent(QResizeEvent *event)

@@ -65,7 +65,8 @@ public:
     HostModulePtr hostModule;
 
     void Form_Load() override;
-    // Discards the list's editing rules with their host targets; the action table stays.
+    // Discards the list's editing rules with their host targets; the action table stays. A
+    // learn mode that runs ends as its button ends it.
     void Form_Unload() override;
     // The list follows the window's size.
     void Form_Resize();

@@ -115,6 +115,8 @@ void HostSession::openProject(const QString &path)
     checkProjectFile(project.toStdString());
     makeProjectFolder(project.toStdString());
     setProject(project);
+    // Hits belong to the project they were counted in.
+    targets().hits()->clear();
     if (IZelmoTool *tool = m_plugIn.tool())
         tool->LoadProjectData();
 }

@@ -58,9 +58,9 @@ public:
 
     // The project: an absolute path; its file need not exist.
     const QString &projectPath() const { return m_projectPath; }
-    // Makes another file the project and tells the plug-in (LoadProjectData). A path that names
-    // no file (empty, a NUL character, a folder) or a file that is no project of ours is refused
-    // and the current project stays.
+    // Makes another file the project, forgets the targets' hits and tells the plug-in
+    // (LoadProjectData). A path that names no file (empty, a NUL character, a folder) or a file
+    // that is no project of ours is refused and the current project stays.
     void openProject(const QString &path);
     // Writes the project file and tells the plug-in (SaveProjectData).
     void saveProject();

@@ -69,6 +69,11 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
         report(notice);
     };
     addControllersDock();
+    // An editor save, a project load or an import: the rows and cues follow the table.
+    m_session.events().actionsChanged = [this] {
+        m_cues->refresh();
+        m_rows->refresh();
+    };
     connect(m_cues, &CuePanel::failed, this, &HostWindow::warn);
     connect(m_cues, &CuePanel::executed, this, &HostWindow::report);
     projectChanged();
@@ -77,6 +82,7 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
 HostWindow::~HostWindow()
 {
     m_session.targetTimers().hitsShown = nullptr;
+    m_session.events().actionsChanged = nullptr;
 }
 
 void HostWindow::buildMenus()
@@ -202,6 +208,8 @@ bool HostWindow::saveProject()
     try {
         m_session.saveProject();
         report(tr("Saved %1").arg(m_session.projectPath()));
+        // The save took the editor's rows into the table (a plug-in that says so refreshes too).
+        m_rows->refresh();
         return true;
     } catch (const std::exception &e) {
         warn(tr("The project could not be saved: %1").arg(e.what()));
@@ -220,6 +228,7 @@ void HostWindow::saveProjectAs()
     try {
         m_session.saveProjectAs(path);
         projectChanged();
+        m_rows->refresh();
         report(tr("Saved %1").arg(path));
     } catch (const std::exception &e) {
         warn(tr("The project could not be saved: %1").arg(e.what()));

@@ -2,8 +2,9 @@
 // RowsPanel: every action of the plug-in as a row of a table: its address, argument, condition,
 // target and activation, how often its target executed with the last level and time, and in
 // words why it cannot fire as it stands. The rows are read from the plug-in on refresh (its
-// "Refresh" button, a project opened, actions imported); the hit columns follow the counts as
-// the host refreshes them (at most ten times a second).
+// "Refresh" button, a project opened or saved, actions imported, and whenever the plug-in says
+// its table changed, as after a save in its editor); the hit columns follow the counts as the
+// host refreshes them (at most ten times a second).
 
 // Only Qt and the standard library here: moc reads this header.
 

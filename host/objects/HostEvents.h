@@ -33,6 +33,8 @@ struct HostEvents {
     std::function<void(const std::string &text)> notice;
     // The plug-in's controller tables changed (IHostControllerEvents): read them when it suits.
     std::function<void()> controllersChanged;
+    // The plug-in's action table changed (IHostActionEvents): read it when it suits.
+    std::function<void()> actionsChanged;
     // A controller appeared, came back after silence, or fell silent.
     std::function<void(const std::string &endpoint, ControllerChange change)> controller;
 };

@@ -73,6 +73,12 @@ ModuleInfoPtr HostHelper::NewModuleInfo()
     return std::make_shared<HostModuleInfo>();
 }
 
+void HostHelper::actionsChanged()
+{
+    if (m_events && m_events->actionsChanged)
+        m_events->actionsChanged();
+}
+
 void HostHelper::controllersChanged()
 {
     if (m_events && m_events->controllersChanged)

@@ -5,9 +5,9 @@
 // incoming OSC acts on a target). As IHostModule it gives the target factory and creates option
 // lists and module-info objects; as IHostMessageBoxes it takes the plug-in's message boxes when
 // the host wants them (HostEvents::messageBox), as IHostNotices it passes the plug-in's
-// notices on (HostEvents::notice), and as IHostControllerEvents the news of the controllers on
-// the network. Names are matched without regard to case, as late
-// binding does.
+// notices on (HostEvents::notice), as IHostControllerEvents the news of the controllers on the
+// network, and as IHostActionEvents that the action table changed (HostEvents::actionsChanged).
+// Names are matched without regard to case, as late binding does.
 //
 //   auto universes = std::make_shared<Universes>(4);
 //   auto events = std::make_shared<HostEvents>();
@@ -17,6 +17,7 @@
 //   plugIn->plugin().Init("Tarvex Host", "", helper);
 
 #include "host/objects/DmxTargetFactory.h"
+#include "plugin/api/HostActions.h"
 #include "plugin/api/HostScripting.h"
 
 #include <string>
@@ -50,7 +51,8 @@ class HostHelper : public Object,
                    public IHostModule,
                    public IHostMessageBoxes,
                    public IHostNotices,
-                   public IHostControllerEvents {
+                   public IHostControllerEvents,
+                   public IHostActionEvents {
 public:
     HostHelper(std::shared_ptr<Universes> universes, std::shared_ptr<const HostEvents> events);
 
@@ -67,6 +69,8 @@ public:
     // Hand the news to HostEvents::controllersChanged and HostEvents::controller.
     void controllersChanged() override;
     void controller(const std::string &endpoint, ControllerChange change) override;
+    // Hands the news to HostEvents::actionsChanged.
+    void actionsChanged() override;
 
     const std::shared_ptr<HostProject> &project() const { return m_project; }
     const std::shared_ptr<HostStream> &stream() const { return m_stream; }

@@ -57,6 +57,15 @@ void TargetHits::record(TargetHit &hit, int32_t value, int32_t min, int32_t max,
         onRecord();
 }
 
+void TargetHits::clear()
+{
+    for (auto &[key, hit] : m_hits)
+        hit = TargetHit{};
+    ++m_changes;
+    if (onRecord)
+        onRecord();
+}
+
 const TargetHit *TargetHits::find(const TargetValues &values) const
 {
     const auto hit = m_hits.find(targetKey(values));

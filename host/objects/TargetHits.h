@@ -47,8 +47,11 @@ public:
     }
     // The target's hits; nullptr before its first execute.
     const TargetHit *find(const TargetValues &values) const;
-    // Counts every record, for views that refresh only after a change.
+    // Counts every record and clear, for views that refresh only after a change.
     uint64_t changes() const { return m_changes; }
+    // Forgets every hit (another project was opened). The entries stay where they are, zeroed,
+    // since targets keep references to them.
+    void clear();
 
     // Called after every record: a view schedules its refresh.
     std::function<void()> onRecord;

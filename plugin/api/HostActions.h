@@ -9,6 +9,13 @@
 //       std::string text = actions->exportActions();
 //       std::vector<std::string> errors = actions->importActions(text); // empty: imported
 //   }
+//
+// IHostActionEvents: offered by the host's helper, optional like the rest. The plug-in says
+// that its action table changed (saved in its editor, rebuilt by a project save, replaced by a
+// project load or an import), so that a host's view of the rows follows without a refresh.
+//
+//   if (auto events = std::dynamic_pointer_cast<IHostActionEvents>(helper))
+//       events->actionsChanged();
 
 #include <string>
 #include <vector>
@@ -25,6 +32,14 @@ public:
     // an open editor shows them, and the next save stores them; the result is empty. Otherwise
     // nothing changes and the result holds the errors, each naming the row and the field.
     virtual std::vector<std::string> importActions(const std::string &json) = 0;
+};
+
+class IHostActionEvents {
+public:
+    virtual ~IHostActionEvents() = default;
+    // The table changed; read it when it suits (exportActions). Told from the event loop, once
+    // for the changes that came together, never while the plug-in handles a datagram.
+    virtual void actionsChanged() = 0;
 };
 
 } // namespace tarvex

@@ -269,7 +269,8 @@ TEST_F(ProjectHooks, aFailedSettingsWriteStillUnloadsTheEditorItLoaded)
 }
 
 // The feedback settings' file is written by a project save only once they differ from what it
-// gives: a missing or damaged file means off and stays as it is until the user changes them.
+// gives: a missing file means off and stays missing; a damaged one is kept aside by the project
+// load, and its place stays empty until the user changes them.
 TEST_F(ProjectHooks, feedbackSettingsAreSavedWithTheProjectOnlyOnceChanged)
 {
     const std::string network = folder.path(std::string(NetworkFileName));
@@ -281,9 +282,10 @@ TEST_F(ProjectHooks, feedbackSettingsAreSavedWithTheProjectOnlyOnceChanged)
     state.feedback = {FeedbackMode::Others, 1, 1};
     loadProjectData(state, editor);
     EXPECT_EQ(state.feedback, FeedbackSettings{});
+    EXPECT_EQ(readFile(network + ".damaged"), damaged);
     EXPECT_FALSE(networkSettingsUnsaved(state));
     saveProjectData(state, editor);
-    EXPECT_EQ(readFile(network), damaged);
+    EXPECT_FALSE(fileExists(network));
 
     state.feedback = {FeedbackMode::Others, 9000, 5};
     EXPECT_TRUE(networkSettingsUnsaved(state));

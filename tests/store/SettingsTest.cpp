@@ -6,6 +6,7 @@
 #include "engine/ActionTable.h"
 #include "plugin/api/HostScripting.h"
 #include "store/ArrayFile.h"
+#include "store/NetworkFile.h"
 #include "tests/store/StoreTestSupport.h"
 #include "tests/support/FakeHost.h"
 #include "tests/support/FakeWindows.h"
@@ -326,6 +327,69 @@ TEST_F(SettingsFiles, anActionsFileThatCannotBeReadStaysAsItIsAndIsTold)
         ASSERT_EQ(listener->notices.size(), 1u);
         EXPECT_EQ(listener->notices[0].rfind("Cannot read " + path, 0), 0u) << listener->notices[0];
     }
+}
+
+// A network file that is there but gives no settings is kept aside whole and told, and feedback
+// is off with nothing in its place; a missing one is the default and says nothing. One that
+// cannot be kept aside is never replaced by a save.
+TEST_F(SettingsFiles, aNetworkFileThatGivesNoSettingsIsKeptAsideAndTold)
+{
+    auto network = [](std::string_view mode) {
+        return Bytes()
+            .header(0, 3)
+            .string("Network 1")
+            .string(mode)
+            .u16(0x0003)
+            .i32(9000)
+            .u16(0x0003)
+            .i32(10)
+            .data;
+    };
+    const ByteVector whole = network("others");
+    std::vector<std::pair<std::string, MakeEntry>> cases = unreadableEntries();
+    for (size_t cut : {size_t{0}, size_t{7}, whole.size() - 1})
+        cases.push_back({"the first " + std::to_string(cut) + " bytes", [=](const std::string &p) {
+                             writeFile(p, ByteVector(whole.begin(), whole.begin() + cut));
+                         }});
+    cases.push_back(
+        {"a mode it does not know", [&](const std::string &p) { writeFile(p, network("loud")); }});
+    cases.push_back({"no file", [](const std::string &) {}});
+    for (const auto &[what, make] : cases) {
+        SCOPED_TRACE(what);
+        TempFolder project;
+        const std::string path = project.path("TarvexNetwork.dat");
+        const std::string kept = path + ".damaged";
+        make(path);
+        const std::string entry = entryOf(path);
+        auto listener = std::make_shared<NoticeHost>();
+        listener->setBaseFilename(project.path("show.zlm"));
+        PlugInState fresh{windows, boxes};
+        fresh.hostHelper = listener;
+
+        loadSettings(fresh);
+        EXPECT_EQ(fresh.feedback, FeedbackSettings{});
+        EXPECT_EQ(entryOf(path), "nothing");
+        if (what == "no file") {
+            EXPECT_EQ(entryOf(kept), "nothing");
+            EXPECT_TRUE(listener->notices.empty());
+            continue;
+        }
+        EXPECT_EQ(entryOf(kept), entry);
+        ASSERT_EQ(listener->notices.size(), 1u);
+        EXPECT_EQ(listener->notices[0].rfind("Cannot read " + path, 0), 0u);
+        EXPECT_NE(listener->notices[0].find(kept), std::string::npos) << listener->notices[0];
+    }
+
+    const std::string path = folder.path("TarvexNetwork.dat");
+    const ByteVector cutShort(whole.begin(), whole.end() - 1);
+    writeFile(path, cutShort);
+    std::filesystem::create_directories(path + ".damaged/in the way");
+    loadSettings(state);
+    ASSERT_EQ(host->notices.size(), 1u);
+    EXPECT_NE(host->notices[0].find("stays as it is"), std::string::npos) << host->notices[0];
+    state.feedback = {FeedbackMode::Others, 9000, 10};
+    EXPECT_THROW(saveNetworkSettings(state), VbError);
+    EXPECT_EQ(readFile(path), cutShort);
 }
 
 TEST_F(SettingsFiles, firstLoadGoesOnPastARowWithoutAnActivationSlot)

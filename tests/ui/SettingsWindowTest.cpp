@@ -2,6 +2,7 @@
 // real socket on 127.0.0.1 with its indicator, rows built through the list's editors, saving
 // and reloading, and the window as the host and the engine see it.
 
+#include "plugin/api/PlugInInterfaces.h"
 #include "tests/support/WindowFixture.h"
 #include "toolkit/WindowObject.h"
 #include "ui/frmSettings.h"
@@ -252,15 +253,41 @@ TEST_F(SettingsWindowTest, endingLearnModeStartsARunningServerAgainOnItsOwnPort)
     EXPECT_FALSE(socketOpen());
 }
 
-TEST_F(SettingsWindowTest, unloadingWhileLearningLeavesTheSocketAndANewLoadStartsIdle)
+// Closing the editor, or a project load (which unloads it), while learning ends learn mode as
+// its button does: a server that ran listens on its own port again, a stopped one stays stopped.
+TEST_F(SettingsWindowTest, unloadingTheEditorWhileLearningEndsLearnModeAsItsButtonDoes)
 {
-    const uint16_t port = startLearning();
-    runtime.windows().registry().unload(runtime.windows().settingsWindowId());
-    EXPECT_TRUE(socketOpen());
-    EXPECT_EQ(window().Winsock1->LocalPort(), port);
-    EXPECT_FALSE(runtime.state().windows.learnModeOn()); // loads a fresh editor
-    EXPECT_EQ(editor().learnCaption(), "Lernen");
-    EXPECT_FALSE(editor().Timer1->enabled());
+    setFaderRow();
+    saveActionTable(runtime.state()); // a project load reads the row back
+    const std::vector<std::pair<std::string, std::function<void()>>> unloads = {
+        {"unload",
+         [&] { runtime.windows().registry().unload(runtime.windows().settingsWindowId()); }},
+        {"project load",
+         [&] {
+             std::dynamic_pointer_cast<IZelmoTool>(runtime.windows().mainWindowObject())
+                 ->LoadProjectData();
+         }},
+    };
+    for (const auto &[name, unload] : unloads) {
+        const uint16_t mainPort = freeUdpPort();
+        startOn(mainPort);
+        const uint16_t learnPort = startLearning();
+        unload();
+        EXPECT_EQ(window().caption(), "Stop") << name;
+        EXPECT_EQ(window().Winsock1->LocalPort(), mainPort) << name;
+        EXPECT_TRUE(canBindUdp(learnPort)) << name;
+        const size_t before = executions().size();
+        UdpSender(mainPort).send(fader(0.5f));
+        EXPECT_TRUE(waitUntil([&] { return executions().size() == before + 1; })) << name;
+        EXPECT_EQ(editor().learnCaption(), "Lernen") << name; // a fresh editor starts idle
+
+        window().Start_Click();
+        startLearning();
+        unload();
+        EXPECT_EQ(window().caption(), "Start") << name;
+        EXPECT_FALSE(socketOpen()) << name;
+    }
+    EXPECT_TRUE(boxes->boxes.empty());
 }
 
 TEST_F(SettingsWindowTest, aTickWithNothingLearnedYetKeepsTheFlagAndTheCount)

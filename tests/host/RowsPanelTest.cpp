@@ -1,0 +1,74 @@
+// The Rows panel with the real plug-in: it follows the table when the user saves in the
+// plug-in's editor, and hits counted in one project are gone when another one opens.
+
+#include "host/app/RowsPanel.h"
+#include "host/app/HostSession.h"
+#include "host/app/HostWindow.h"
+#include "tests/host/e2e/RealShow.h"
+#include "tests/support/OscBuilder.h"
+#include "tests/support/QtWait.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tarvex::host {
+namespace {
+
+using namespace tarvex::test;
+
+// The plug-in's editor: one of the application's windows, found by its name.
+QWidget *plugInEditor()
+{
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("frmSettings"))
+            return window;
+    return nullptr;
+}
+
+TEST(RowsPanel, followsAnEditorSaveAndForgetsTheHitsOfAnotherProject)
+{
+    QTemporaryDir dir;
+    const uint16_t port = freeUdpPort();
+    for (const QString folder : {"a", "b"}) {
+        ASSERT_TRUE(QDir(dir.path()).mkpath(folder));
+        writeShowSettings(dir.filePath(folder).toStdString(), port);
+        writeShowActions(
+            dir.filePath(folder).toStdString(),
+            table({faderRow("/fader1", "Fader", 7, 1), faderRow("/mark", "Mark", 8, 2)}));
+    }
+    HostSession session;
+    HostWindow window(session);
+    session.start(TARVEX_REAL_PLUGIN, dir.filePath("a/show.tarvex"), HostSession::Show::Hidden);
+    window.plugInStarted();
+    QTableWidget *rows = window.rowsPanel()->table();
+    ASSERT_EQ(rows->rowCount(), 2);
+    auto hitsOfFirstRow = [&] { return rows->item(0, RowsPanel::Hits)->text().toStdString(); };
+
+    UdpSender(port).send(OscBuilder().message("/fader1", ",f").f32(0.5f).bytes());
+    EXPECT_TRUE(waitUntil([&] { return hitsOfFirstRow() == "1"; })) << hitsOfFirstRow();
+
+    // The user deletes the first row in the editor and saves there.
+    session.configure();
+    QWidget *editor = plugInEditor();
+    ASSERT_NE(editor, nullptr);
+    auto *list = editor->findChild<QTableWidget *>();
+    ASSERT_NE(list, nullptr);
+    list->setCurrentCell(0, 1);
+    QTest::keyClick(list, Qt::Key_Delete);
+    editor->findChild<QPushButton *>(QStringLiteral("Speichern"))->click();
+    EXPECT_TRUE(waitUntil([&] { return rows->rowCount() == 1; })) << rows->rowCount();
+
+    session.openProject(dir.filePath("b/show.tarvex"));
+    ASSERT_TRUE(waitUntil([&] { return rows->rowCount() == 2; })) << rows->rowCount();
+    EXPECT_EQ(hitsOfFirstRow(), "0");
+    session.shutdown();
+}
+
+} // namespace
+} // namespace tarvex::host
