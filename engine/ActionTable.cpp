@@ -40,6 +40,9 @@ void ActionTable::erase()
 void ActionTable::setActivation(int32_t index, std::string_view activation)
 {
     m_rows[index].mutableArray()[rowField::Activation] = Variant(activation);
+    // References into the rows stay valid, so the generation stays; a view of the rows does not.
+    if (m_changed.call)
+        m_changed.call();
 }
 
 namespace {

@@ -79,9 +79,10 @@ public:
     // holds references into the rows while calling out to the host checks it to know they are
     // still valid.
     uint64_t generation() const { return m_generation; }
-    // Called whenever generation() moves (by edit(), as the rows are handed out for changing),
-    // so a listener that reads the rows does so later, from the event loop; the plug-in tells
-    // the host from it. A copy of the table has none.
+    // Called whenever generation() moves (by edit(), as the rows are handed out for changing)
+    // and when a row is switched by setActivation(), so a listener that reads the rows does so
+    // later, from the event loop; the plug-in tells the host from it. A copy of the table has
+    // none.
     void setChangeListener(std::function<void()> listener) { m_changed.call = std::move(listener); }
 
     // The indices of the rows whose address is exactly `address`, in table order.

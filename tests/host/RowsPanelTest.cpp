@@ -1,5 +1,6 @@
-// The Rows panel with the real plug-in: it follows the table when the user saves in the
-// plug-in's editor, and hits counted in one project are gone when another one opens.
+// The Rows panel with the real plug-in: it follows the table when a cue switches a row or the
+// user saves in the plug-in's editor, and hits counted in one project are gone when another one
+// opens.
 
 #include "host/app/RowsPanel.h"
 #include "host/app/HostSession.h"
@@ -31,7 +32,7 @@ QWidget *plugInEditor()
     return nullptr;
 }
 
-TEST(RowsPanel, followsAnEditorSaveAndForgetsTheHitsOfAnotherProject)
+TEST(RowsPanel, followsCuesAndEditorSavesAndForgetsTheHitsOfAnotherProject)
 {
     QTemporaryDir dir;
     const uint16_t port = freeUdpPort();
@@ -52,6 +53,11 @@ TEST(RowsPanel, followsAnEditorSaveAndForgetsTheHitsOfAnotherProject)
 
     UdpSender(port).send(OscBuilder().message("/fader1", ",f").f32(0.5f).bytes());
     EXPECT_TRUE(waitUntil([&] { return hitsOfFirstRow() == "1"; })) << hitsOfFirstRow();
+
+    // A cue switches the first row off.
+    session.executeCommand("1", "Deactivate");
+    auto activeOfFirstRow = [&] { return rows->item(0, RowsPanel::Active)->text().toStdString(); };
+    EXPECT_TRUE(waitUntil([&] { return activeOfFirstRow() == "no"; })) << activeOfFirstRow();
 
     // The user deletes the first row in the editor and saves there.
     session.configure();
