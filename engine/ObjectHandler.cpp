@@ -148,11 +148,31 @@ int32_t scaleDecimal(const Decimal &value, const Decimal &inMin, const Decimal &
     return static_cast<int32_t>(result);
 }
 
+// Runs a scaling step; a number too large for a decimal gives outMin.
+template <typename Step> int32_t outMinOnOverflow(int32_t outMin, Step step)
+{
+    try {
+        return step();
+    } catch (const VbError &e) {
+        if (e.number() != errc::Overflow)
+            throw;
+        return outMin;
+    }
+}
+
+// The bounds are decimals already, as a prepared condition holds them.
+int32_t scaleNumber(const Variant &value, const Decimal &inMin, const Decimal &inMax,
+                    int32_t outMin, int32_t outMax)
+{
+    return outMinOnOverflow(
+        outMin, [&] { return scaleDecimal(toDecimal(value), inMin, inMax, outMin, outMax); });
+}
+
 int32_t scaledValue(const Variant &value, const PreparedAction &p)
 {
     if (p.inputOverflow)
         return p.outMin;
-    return scaleValue(value, p.inMin, p.inMax, p.outMin, p.outMax).asLong();
+    return scaleNumber(value, p.inMin, p.inMax, p.outMin, p.outMax);
 }
 
 void rethrowIf(const std::exception_ptr &error)
@@ -209,14 +229,9 @@ void executeAction(EngineState &state, const Variant &value, const VarArray &par
 Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &inMax, int32_t outMin,
                    int32_t outMax)
 {
-    try {
-        return Variant(
-            scaleDecimal(toDecimal(value), toDecimal(inMin), toDecimal(inMax), outMin, outMax));
-    } catch (const VbError &e) {
-        if (e.number() != errc::Overflow)
-            throw;
-        return Variant(outMin);
-    }
+    return Variant(outMinOnOverflow(outMin, [&] {
+        return scaleNumber(value, toDecimal(inMin), toDecimal(inMax), outMin, outMax);
+    }));
 }
 
 HostTargetPtr getTarget(EngineState &state, const PreparedTarget &target)

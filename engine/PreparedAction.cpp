@@ -36,8 +36,8 @@ void prepareInput(PreparedAction &p, const VarArray &parameters)
     if (!p.inputNumeric)
         return;
     try {
-        p.inMin = Variant(toDecimal(*inMin));
-        p.inMax = Variant(toDecimal(*inMax));
+        p.inMin = toDecimal(*inMin);
+        p.inMax = toDecimal(*inMax);
     } catch (const VbError &) {
         p.inputOverflow = true;
     }

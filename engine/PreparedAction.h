@@ -8,6 +8,7 @@
 // preparation when the action table changes (ActionTable::generation). A conversion that fails
 // while preparing is kept and raised at the moment the execution would have met it.
 
+#include "core/Decimal.h"
 #include "core/VarArray.h"
 #include "plugin/api/HostInterfaces.h"
 
@@ -44,7 +45,7 @@ struct PreparedAction {
     // gives outMin.
     bool inputNumeric = false;
     bool inputOverflow = false;
-    Variant inMin, inMax;
+    Decimal inMin, inMax;
 
     // outMin and outMax after their defaults; equal as held means "send outMin".
     bool outputEqual = false;
