@@ -110,27 +110,19 @@ int boundSocket(uint16_t &port)
 // Every datagram queued in the socket, read in batches; false when there was none.
 bool receiveQueued(int fd)
 {
-    constexpr unsigned BatchSize = 16;
-    static uint8_t buffers[BatchSize][2048];
-    mmsghdr headers[BatchSize]{};
-    iovec vectors[BatchSize];
-    for (unsigned i = 0; i < BatchSize; ++i) {
-        vectors[i] = {buffers[i], sizeof buffers[i]};
-        headers[i].msg_hdr.msg_iov = &vectors[i];
-        headers[i].msg_hdr.msg_iovlen = 1;
-    }
+    static DatagramBatch batch;
     bool any = false;
     for (;;) {
-        int n = ::recvmmsg(fd, headers, BatchSize, MSG_DONTWAIT, nullptr);
+        int n = ::recvmmsg(fd, batch.headers, DatagramBatch::Size, MSG_DONTWAIT, nullptr);
         if (n <= 0)
             return any;
         any = true;
         for (int i = 0; i < n; ++i) {
-            int64_t number = numberOf(buffers[i], headers[i].msg_len);
+            int64_t number = numberOf(batch.buffers[i], batch.headers[i].msg_len);
             if (number >= 0)
                 sharedRecord().markHandled(static_cast<uint32_t>(number));
         }
-        if (static_cast<unsigned>(n) < BatchSize)
+        if (static_cast<unsigned>(n) < DatagramBatch::Size)
             return true;
     }
 }

@@ -8,6 +8,7 @@
 #include "bench/e2e/EndToEnd.h"
 
 #include <functional>
+#include <sys/socket.h>
 
 namespace tarvex::bench {
 
@@ -34,6 +35,26 @@ Result runTarvex(const ModeSettings &settings, TarvexVariant variant = TarvexVar
 // drain begins (true) and ends (false).
 Result receiveInQtLoop(uint16_t port, const ModeSettings &settings, const std::string &impl,
                        const std::function<void(bool)> &draining = {});
+
+// Buffers and headers for one recvmmsg of up to Size datagrams. Not copyable: the headers point
+// into the object.
+struct DatagramBatch {
+    static constexpr unsigned Size = 16;
+    uint8_t buffers[Size][2048];
+    mmsghdr headers[Size]{};
+    iovec vectors[Size];
+
+    DatagramBatch()
+    {
+        for (unsigned i = 0; i < Size; ++i) {
+            vectors[i] = {buffers[i], sizeof buffers[i]};
+            headers[i].msg_hdr.msg_iov = &vectors[i];
+            headers[i].msg_hdr.msg_iovlen = 1;
+        }
+    }
+    DatagramBatch(const DatagramBatch &) = delete;
+    DatagramBatch &operator=(const DatagramBatch &) = delete;
+};
 
 // A socket bound to 127.0.0.1 on a free port, with the big receive buffer and a 20 ms timeout.
 int boundSocket(uint16_t &port);

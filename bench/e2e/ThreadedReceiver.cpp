@@ -20,7 +20,6 @@
 namespace tarvex::bench {
 namespace {
 
-constexpr unsigned BatchSize = 16;
 constexpr size_t RingSize = 8192; // datagrams; a power of two
 
 struct Slot {
@@ -78,30 +77,24 @@ private:
 
     void run()
     {
-        std::array<uint8_t[2048], BatchSize> buffers;
-        mmsghdr headers[BatchSize]{};
-        iovec vectors[BatchSize];
-        for (unsigned i = 0; i < BatchSize; ++i) {
-            vectors[i] = {buffers[i], sizeof buffers[i]};
-            headers[i].msg_hdr.msg_iov = &vectors[i];
-            headers[i].msg_hdr.msg_iovlen = 1;
-        }
+        DatagramBatch batch;
         while (!m_stop.load(std::memory_order_relaxed)) {
             m_reading.wait(false, std::memory_order_acquire);
             size_t tail = m_tail.load(std::memory_order_relaxed);
-            if (RingSize - (tail - m_head.load(std::memory_order_acquire)) < BatchSize) {
+            if (RingSize - (tail - m_head.load(std::memory_order_acquire)) < DatagramBatch::Size) {
                 std::this_thread::yield(); // the loop is behind by a whole ring
                 continue;
             }
             // Blocks until one datagram (or the socket's 20 ms timeout), then takes what is there.
-            int n = ::recvmmsg(m_socket, headers, BatchSize, MSG_WAITFORONE, nullptr);
+            int n =
+                ::recvmmsg(m_socket, batch.headers, DatagramBatch::Size, MSG_WAITFORONE, nullptr);
             if (n <= 0)
                 continue;
             for (int i = 0; i < n; ++i) {
                 Slot &slot = m_ring[(tail + static_cast<size_t>(i)) % RingSize];
-                slot.size = std::min<uint32_t>(headers[i].msg_len, DatagramSize);
-                std::memcpy(slot.bytes, buffers[i], slot.size);
-                if (headers[i].msg_len != DatagramSize)
+                slot.size = std::min<uint32_t>(batch.headers[i].msg_len, DatagramSize);
+                std::memcpy(slot.bytes, batch.buffers[i], slot.size);
+                if (batch.headers[i].msg_len != DatagramSize)
                     slot.size = 0; // not one of the stream's datagrams
             }
             m_tail.store(tail + static_cast<size_t>(n), std::memory_order_seq_cst);
