@@ -201,7 +201,7 @@ DamagedFile keepDamagedFile(const std::string &path, const std::string &reason,
 {
     const std::string keptPath = path + std::string(DamagedSuffix);
     const std::string cannotRead = "Cannot read " + path + " (" + reason + ")";
-    switch (keepAside(path, keptPath)) {
+    switch (keepAside(path, keptPath, KeptDamagedCopies)) {
     case KeptAside::Nothing: return {};
     case KeptAside::Failed:
         return {KeptAside::Failed, cannotRead + ", and it could not be kept as " + keptPath +
