@@ -265,7 +265,8 @@ void loadSettings(PlugInState &state)
     }
     migrate(state, defaultsCreated, actionsRead, writes);
     deactivateRowsNotActivated(state);
-    const std::string networkNotice = loadNetworkSettings(state);
+    const std::string networkNotice =
+        state.feedbackLoaded ? std::string() : loadNetworkSettings(state);
     // Told last: the host may run its event loop meanwhile, and the load is complete by now.
     if (actionsNotice != state.actionsNotice)
         tellHost(state, actionsNotice);
