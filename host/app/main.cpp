@@ -331,6 +331,9 @@ int runHeadless(QApplication &app, const Arguments &arguments, FILE *json)
         std::cerr << "tarvex-host: " << e.what() << "\n";
         return 1;
     }
+    std::cerr << "tarvex-host: headless on " << session.projectPath().toStdString()
+              << ". Commands: " << HeadlessHost::commandSummary()
+              << ". Events come as JSON lines on standard output.\n";
     headless.announceReady();
     headless.readFrom(STDIN_FILENO);
     const int code = quitSignals.received() ? 0 : app.exec();
