@@ -5,6 +5,7 @@
 // bounds, D 32-bit upper bounds, then every element in storage order as an encoded tagged value:
 // a 16-bit type word and its payload (see ArrayCodec.h). Files carry no magic number.
 
+#include "core/RegularFile.h"
 #include "core/VarArray.h"
 
 #include <string>
@@ -27,25 +28,17 @@ constexpr size_t MaxArrayFileBytes = 16 * 1024 * 1024;
 // not an array raises error 13.
 int16_t arrayDimensionCount(const Variant &array);
 
-// Writes the array to the path: the whole content goes to a temporary file in the same folder
-// ("<name>.tmp-" and six letters), is flushed to disk and renamed over the old file, and the
-// folder is synced, so a failed write leaves the old file as it was and a finished one survives
-// a power loss. A replaced file keeps its permissions; a new one follows the process's umask.
-// After a successful write, temporaries of this file that a crash left behind are removed.
-// More than 10 dimensions raise error 0x80040064 "Zu viele Dimensionen!" before anything is
-// touched; a never-dimensioned array removes the file. Other failures raise a VbError.
+// Writes the array to the path through replaceRegularFile (a failed write leaves the old file
+// as it was, a finished one survives a power loss). More than 10 dimensions raise error
+// 0x80040064 "Zu viele Dimensionen!" before anything is touched; a never-dimensioned array
+// removes the file. A failed write raises 61 (disk full), 57 (I/O error) or 75, its
+// description naming the file and what failed.
 void writeArrayFile(const std::string &path, const VarArray &array);
 
 // Whether writeArrayFile would leave the path as it is: the file holds exactly the bytes it would
 // write (for a never-dimensioned array: there is no file). Reads only; an array the writer
 // would refuse, or a file that cannot be read, differs.
 bool arrayFileHolds(const std::string &path, const VarArray &array);
-
-// Moves whatever entry the path names (a file, a link, a FIFO; not a folder, onto which no file
-// can be written anyway) to keptPath, replacing what was there, so that a file written at the
-// path afterwards loses nothing of it.
-enum class KeptAside { Nothing, Kept, Failed };
-KeptAside keepAside(const std::string &path, const std::string &keptPath);
 
 // How a read went: no file, the whole array read, a damaged file read only in part (or with
 // bytes left after the array, which the writer never leaves), or an entry that could not be

@@ -84,6 +84,7 @@ std::string loadNetworkSettings(PlugInState &state)
     const std::string path = networkFilePath(state);
     NetworkFileRead read = readNetworkFile(path);
     state.feedback = read.settings;
+    state.feedbackLoaded = true;
     if (read.damage.empty())
         return {};
     return keepDamagedFile(path, read.damage, Defaults).notice;

@@ -3,7 +3,8 @@
 // actions files, in the same array format. The file exists only once the user has changed the
 // settings: a missing file means feedback off, and a save leaves it alone until the settings
 // differ from what it gives. A file that is there but gives no settings is kept as
-// "TarvexNetwork.dat.damaged" and the host is told; its place stays empty (feedback off).
+// "TarvexNetwork.dat.damaged" (earlier copies move on to ".damaged.1" and ".damaged.2") and the
+// host is told; its place stays empty (feedback off).
 //
 // Layout: a one-dimensional array of four tagged values: "Network 1", the mode ("off" or
 // "others"), the feedback port (Long, 0 for each controller's source port) and the minutes
@@ -29,10 +30,10 @@ FeedbackSettings readNetworkSettings(const std::string &path);
 void writeNetworkSettings(const std::string &path, const FeedbackSettings &settings);
 
 std::string networkFilePath(const PlugInState &state);
-// state.feedback from the project's file (read at the first load and at every project load). A
-// file that gives no settings is moved aside (keepDamagedFile) and feedback is off; returns what
-// the host is to hear of it, empty for a missing file or one read whole. The caller tells it
-// last (tellHost).
+// state.feedback from the project's file (read at every project load, and at the first load
+// when no project load came before it: state.feedbackLoaded). A file that gives no settings is
+// moved aside (keepDamagedFile) and feedback is off; returns what the host is to hear of it, empty
+// for a missing file or one read whole. The caller tells it last (tellHost).
 [[nodiscard]] std::string loadNetworkSettings(PlugInState &state);
 // Whether state.feedback differs from what the project's file gives. Reads only.
 bool networkSettingsUnsaved(const PlugInState &state);

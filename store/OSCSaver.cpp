@@ -201,7 +201,7 @@ DamagedFile keepDamagedFile(const std::string &path, const std::string &reason,
 {
     const std::string keptPath = path + std::string(DamagedSuffix);
     const std::string cannotRead = "Cannot read " + path + " (" + reason + ")";
-    switch (keepAside(path, keptPath)) {
+    switch (keepAside(path, keptPath, KeptDamagedCopies)) {
     case KeptAside::Nothing: return {};
     case KeptAside::Failed:
         return {KeptAside::Failed, cannotRead + ", and it could not be kept as " + keptPath +
@@ -265,7 +265,8 @@ void loadSettings(PlugInState &state)
     }
     migrate(state, defaultsCreated, actionsRead, writes);
     deactivateRowsNotActivated(state);
-    const std::string networkNotice = loadNetworkSettings(state);
+    const std::string networkNotice =
+        state.feedbackLoaded ? std::string() : loadNetworkSettings(state);
     // Told last: the host may run its event loop meanwhile, and the load is complete by now.
     if (actionsNotice != state.actionsNotice)
         tellHost(state, actionsNotice);

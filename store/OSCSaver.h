@@ -13,8 +13,9 @@ namespace tarvex {
 inline constexpr std::string_view ActionsFileName = "TarvexActions.dat";
 inline constexpr std::string_view SettingsFileName = "TarvexSettings.dat";
 // A file that is there but gave no settings is kept under its name and this before the defaults
-// replace it.
+// replace it; earlier such copies move on to ".damaged.1" and ".damaged.2" (the newest three).
 inline constexpr std::string_view DamagedSuffix = ".damaged";
+inline constexpr int KeptDamagedCopies = 3;
 
 // Settings slots.
 namespace setting {
@@ -66,9 +67,9 @@ void loadSettings(PlugInState &state);
 void saveSettings(PlugInState &state);
 
 // A file that is there but gave no settings (`reason` says why): moved to its name and
-// DamagedSuffix, replacing an older one, so that `defaults` take its place without losing any
-// of it. The notice for the host names both files; it is empty when there was nothing to keep,
-// and says that the file stays as it is when it could not be moved.
+// DamagedSuffix, earlier copies moving on (keepAside, KeptDamagedCopies), so that `defaults`
+// take its place without losing any of it. The notice for the host names both files; it is empty
+// when there was nothing to keep, and says that the file stays as it is when it could not be moved.
 struct DamagedFile {
     KeptAside kept = KeptAside::Nothing;
     std::string notice;

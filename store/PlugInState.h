@@ -31,6 +31,9 @@ struct PlugInState : EngineState {
     std::string actionsNotice;
     // Feedback to the controllers, as the user set it; kept in "TarvexNetwork.dat" (NetworkFile).
     FeedbackSettings feedback;
+    // A project load has read "TarvexNetwork.dat": the first load, which the host's start runs
+    // right after, does not read it (and tell of its damage) again.
+    bool feedbackLoaded = false;
 };
 
 } // namespace tarvex

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <stdexcept>
@@ -35,12 +36,6 @@ std::vector<std::string> words(const std::string &text)
         at = end;
     }
     return result;
-}
-
-void expectNoArguments(const std::string &verb, const std::string &rest)
-{
-    if (!rest.empty())
-        throw std::runtime_error("usage: " + verb);
 }
 
 } // namespace
@@ -173,7 +168,7 @@ bool HeadlessHost::announceUnsavedChanges()
 }
 
 // The first "quit" with unsaved changes only says so; the one right after it quits anyway.
-void HeadlessHost::quitCommand()
+void HeadlessHost::quitCommand(const std::string &)
 {
     if (!m_unsavedAnnounced && announceUnsavedChanges())
         return;
@@ -199,66 +194,132 @@ void HeadlessHost::runCommand(const std::string &line)
     }
 }
 
+// The commands, in the order the banner and the docs list them. A word may have several
+// forms; a command without arguments refuses any.
+struct HeadlessHost::Command {
+    std::string_view word;
+    std::string_view arguments; // as a usage shows them; empty for none
+    void (HeadlessHost::*run)(const std::string &rest);
+};
+
+std::span<const HeadlessHost::Command> HeadlessHost::commands()
+{
+    static constexpr Command table[] = {
+        {"options", "", &HeadlessHost::printOptions},
+        {"command", "FIRST SECOND", &HeadlessHost::commandCommand},
+        {"save", "", &HeadlessHost::saveCommand},
+        {"load", "PROJECT_FILE", &HeadlessHost::loadCommand},
+        {"start", "", &HeadlessHost::startCommand},
+        {"listen", "ADDRESS PORT", &HeadlessHost::listenCommand},
+        {"learn", "", &HeadlessHost::learnCommand},
+        {"configure", "", &HeadlessHost::configureCommand},
+        {"state", "", &HeadlessHost::printState},
+        {"rows", "", &HeadlessHost::rowsCommand},
+        {"actions", "export FILE", &HeadlessHost::actionsCommand},
+        {"actions", "import FILE", &HeadlessHost::actionsCommand},
+        {"controllers", "", &HeadlessHost::controllersCommand},
+        {"feedback", "off|others [PORT]", &HeadlessHost::feedbackCommand},
+        {"quit", "", &HeadlessHost::quitCommand},
+    };
+    return table;
+}
+
+namespace {
+
+std::string formOf(std::string_view word, std::string_view arguments)
+{
+    std::string form(word);
+    if (!arguments.empty())
+        form.append(" ").append(arguments);
+    return form;
+}
+
+} // namespace
+
+std::string HeadlessHost::commandSummary()
+{
+    std::string summary;
+    for (const Command &command : commands())
+        summary += (summary.empty() ? "" : ", ") + formOf(command.word, command.arguments);
+    return summary;
+}
+
+std::runtime_error HeadlessHost::usageError(std::string_view word)
+{
+    std::string forms;
+    for (const Command &command : commands())
+        if (command.word == word)
+            forms += (forms.empty() ? "" : " | ") + formOf(command.word, command.arguments);
+    return std::runtime_error("usage: " + forms);
+}
+
 void HeadlessHost::dispatch(const std::string &verb, const std::string &rest)
 {
     if (verb != "quit")
         m_unsavedAnnounced = false;
-    if (verb == "command") {
-        const std::vector<std::string> selections = words(rest);
-        if (selections.size() != 2)
-            throw std::runtime_error("usage: command FIRST SECOND");
-        m_session.executeCommand(selections[0], selections[1]);
-        return;
-    }
-    if (verb == "listen") {
-        const std::vector<std::string> endpoint = words(rest);
-        if (endpoint.size() != 2)
-            throw std::runtime_error("usage: listen ADDRESS PORT");
-        listening().listen(endpoint[0], endpoint[1]);
-        return;
-    }
-    if (verb == "actions") {
-        actionsCommand(rest);
-        return;
-    }
-    if (verb == "feedback") {
-        setFeedback(words(rest));
-        return;
-    }
-    if (verb == "load") {
-        if (rest.empty())
-            throw std::runtime_error("usage: load PROJECT_FILE");
-        m_session.openProject(QString::fromStdString(rest));
-        m_output(loadedEventJson(m_session.projectPath().toStdString()));
-        return;
-    }
-    expectNoArguments(verb, rest);
-    if (verb == "options") {
-        printOptions();
-    } else if (verb == "save") {
-        m_session.saveProject();
-        m_output(savedEventJson());
-    } else if (verb == "start") {
-        m_session.scripting().pressStart();
-    } else if (verb == "learn") {
-        m_session.scripting().pressLearn();
-    } else if (verb == "configure") {
-        m_session.configure();
-    } else if (verb == "state") {
-        printState();
-    } else if (verb == "rows") {
-        m_output(rowsEventJson(m_session.rows()));
-    } else if (verb == "controllers") {
-        m_output(controllersEventJson(controllers().controllerTables()));
-    } else if (verb == "quit") {
-        quitCommand();
-    } else {
-        throw std::runtime_error(
-            "unknown command (options, command FIRST SECOND, save, load "
-            "PROJECT_FILE, start, listen ADDRESS PORT, learn, configure, "
-            "state, rows, actions export FILE, actions import FILE, controllers, "
-            "feedback off|others [PORT], quit)");
-    }
+    const std::span<const Command> table = commands();
+    const auto command =
+        std::find_if(table.begin(), table.end(), [&](const Command &c) { return c.word == verb; });
+    if (command == table.end())
+        throw std::runtime_error("unknown command: " + verb);
+    if (command->arguments.empty() && !rest.empty())
+        throw usageError(verb);
+    (this->*command->run)(rest);
+}
+
+void HeadlessHost::commandCommand(const std::string &rest)
+{
+    const std::vector<std::string> selections = words(rest);
+    if (selections.size() != 2)
+        throw usageError("command");
+    m_session.executeCommand(selections[0], selections[1]);
+}
+
+void HeadlessHost::listenCommand(const std::string &rest)
+{
+    const std::vector<std::string> endpoint = words(rest);
+    if (endpoint.size() != 2)
+        throw usageError("listen");
+    listening().listen(endpoint[0], endpoint[1]);
+}
+
+void HeadlessHost::loadCommand(const std::string &rest)
+{
+    if (rest.empty())
+        throw usageError("load");
+    m_session.openProject(QString::fromStdString(rest));
+    m_output(loadedEventJson(m_session.projectPath().toStdString()));
+}
+
+void HeadlessHost::saveCommand(const std::string &)
+{
+    m_session.saveProject();
+    m_output(savedEventJson());
+}
+
+void HeadlessHost::startCommand(const std::string &)
+{
+    m_session.scripting().pressStart();
+}
+
+void HeadlessHost::learnCommand(const std::string &)
+{
+    m_session.scripting().pressLearn();
+}
+
+void HeadlessHost::configureCommand(const std::string &)
+{
+    m_session.configure();
+}
+
+void HeadlessHost::rowsCommand(const std::string &)
+{
+    m_output(rowsEventJson(m_session.rows()));
+}
+
+void HeadlessHost::controllersCommand(const std::string &)
+{
+    m_output(controllersEventJson(controllers().controllerTables()));
 }
 
 // "export FILE" or "import FILE"; the rest of the line is the path (blanks allowed).
@@ -268,7 +329,7 @@ void HeadlessHost::actionsCommand(const std::string &rest)
     const std::string what = rest.substr(0, split);
     const std::string file = split == std::string::npos ? "" : trimmed(rest.substr(split));
     if ((what != "export" && what != "import") || file.empty())
-        throw std::runtime_error("usage: actions export FILE | actions import FILE");
+        throw usageError("actions");
     const QString path = QFileInfo(QString::fromStdString(file)).absoluteFilePath();
     if (what == "export") {
         m_session.exportActions(path);
@@ -279,7 +340,7 @@ void HeadlessHost::actionsCommand(const std::string &rest)
     }
 }
 
-void HeadlessHost::printOptions()
+void HeadlessHost::printOptions(const std::string &)
 {
     const std::vector<OptionEntry> first = m_session.firstOptions();
     const std::vector<OptionEntry> second =
@@ -306,13 +367,13 @@ IHostControllers &HeadlessHost::controllers()
 }
 
 // "off", "others" (each controller's source port) or "others PORT".
-void HeadlessHost::setFeedback(const std::vector<std::string> &arguments)
+void HeadlessHost::feedbackCommand(const std::string &rest)
 {
-    const char *usage = "usage: feedback off|others [PORT]";
+    const std::vector<std::string> arguments = words(rest);
     if (arguments.empty() || arguments.size() > 2 ||
         (arguments[0] == "off" && arguments.size() != 1) ||
         (arguments[0] != "off" && arguments[0] != "others"))
-        throw std::runtime_error(usage);
+        throw usageError("feedback");
     IHostControllers &plugIn = controllers();
     FeedbackSettings settings = plugIn.feedback();
     settings.mode = arguments[0] == "others" ? FeedbackMode::Others : FeedbackMode::Off;
@@ -328,7 +389,7 @@ void HeadlessHost::setFeedback(const std::vector<std::string> &arguments)
     plugIn.setFeedback(settings);
 }
 
-void HeadlessHost::printState()
+void HeadlessHost::printState(const std::string &)
 {
     IHostScripting &scripting = m_session.scripting();
     const std::string server = scripting.serverCaption();

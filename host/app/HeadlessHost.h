@@ -2,23 +2,24 @@
 // HeadlessHost: tarvex-host without windows, scripted line by line. It reads commands from a
 // file descriptor (standard input) without ever blocking the event loop, runs them on the
 // session and writes every event as one JSON line to its output. End of input is "quit".
-//
-//   options | command FIRST SECOND | save | load PROJECT_FILE | start | listen ADDRESS PORT |
-//   learn | configure | state | rows | actions export FILE | actions import FILE |
-//   controllers | feedback off|others [PORT] | quit
+// The commands are one table (HeadlessHost.cpp); commandSummary() lists them for the banner.
 //
 // A command that fails writes {"event":"error","command":LINE,"message":TEXT} and the host
-// goes on. "quit" with changes a project save would write prints {"event":"unsavedChanges"}
-// instead of quitting; a "quit" right after it quits without saving. End of input quits
-// without saving, after printing that event. The session's events (execute, user interaction,
-// message boxes, controllers appearing and going) are written as they happen.
+// goes on: "unknown command: WORD" for a word that is no command, "usage: ..." for a command
+// given the wrong arguments. "quit" with changes a project save would write prints
+// {"event":"unsavedChanges"} instead of quitting; a "quit" right after it quits without saving. End
+// of input quits without saving, after printing that event. The session's events (execute, user
+// interaction, message boxes, controllers appearing and going) are written as they happen.
 
 // Only Qt and the standard library here: moc reads this header.
 
 #include <QObject>
 
 #include <functional>
+#include <span>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QSocketNotifier;
@@ -49,6 +50,9 @@ public:
     void readFrom(int fd);
     // Runs one command line (without its line break).
     void runCommand(const std::string &line);
+    // Every command with its arguments, in the table's order ("options, command FIRST SECOND,
+    // ...").
+    static std::string commandSummary();
     // SIGINT or SIGTERM: the one way a signal ends the headless host.
     void quitBecauseOfSignal();
     bool quitting() const { return m_quitting; }
@@ -62,18 +66,32 @@ signals:
     void quitRequested();
 
 private:
+    struct Command;
+    static std::span<const Command> commands();
+    static std::runtime_error usageError(std::string_view word);
+
     void readAvailable();
     void takeLines();
     void endOfInput();
     void quit();
-    void quitCommand();
     void dispatch(const std::string &verb, const std::string &rest);
+    // The commands, each given the rest of its line.
+    void printOptions(const std::string &rest);
+    void commandCommand(const std::string &rest);
+    void saveCommand(const std::string &rest);
+    void loadCommand(const std::string &rest);
+    void startCommand(const std::string &rest);
+    void listenCommand(const std::string &rest);
+    void learnCommand(const std::string &rest);
+    void configureCommand(const std::string &rest);
+    void printState(const std::string &rest);
+    void rowsCommand(const std::string &rest);
     void actionsCommand(const std::string &rest);
-    void printOptions();
-    void printState();
+    void controllersCommand(const std::string &rest);
+    void feedbackCommand(const std::string &rest);
+    void quitCommand(const std::string &rest);
     IHostListening &listening();
     IHostControllers &controllers();
-    void setFeedback(const std::vector<std::string> &arguments);
 
     HostSession &m_session;
     Output m_output;

@@ -5,7 +5,6 @@
 #include "host/dmx/DmxSender.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -207,14 +206,7 @@ IHostActions &HostSession::actions()
 
 void HostSession::exportActions(const QString &path)
 {
-    const std::string text = actions().exportActions();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit())
-        throw std::runtime_error("cannot write " + path.toStdString() + ": " +
-                                 file.errorString().toStdString());
+    replaceRegularFile(path.toStdString(), actions().exportActions());
 }
 
 void HostSession::importActions(const QString &path)

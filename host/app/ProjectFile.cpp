@@ -3,9 +3,7 @@
 #include "core/RegularFile.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 namespace tarvex::host {
@@ -50,22 +48,8 @@ void makeProjectFolder(const std::string &path)
 void writeProjectFile(const std::string &path)
 {
     makeProjectFolder(path);
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << ProjectFileMarker << "\n# The plug-in's files live in this folder.\n";
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            throw projectError("cannot write the project file", path);
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    if (error) {
-        std::remove(temporary.c_str());
-        throw projectError("cannot replace the project file (" + error.message() + ")", path);
-    }
+    replaceRegularFile(path, std::string(ProjectFileMarker) +
+                                 "\n# The plug-in's files live in this folder.\n");
 }
 
 } // namespace tarvex::host

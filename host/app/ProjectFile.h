@@ -19,8 +19,9 @@ inline constexpr const char *ProjectFileMarker = "tarvex-host project 1";
 // std::runtime_error for a file that cannot be read or is no project of ours.
 void checkProjectFile(const std::string &path);
 
-// Writes the project file, creating its folder. The old file is replaced only once the new one
-// is complete. Throws std::runtime_error when the folder or file cannot be written.
+// Writes the project file, creating its folder, through replaceRegularFile (the old file is
+// replaced only once the new one is complete and on disk). Throws std::runtime_error naming the
+// folder or file that cannot be written.
 void writeProjectFile(const std::string &path);
 
 // Creates the project's folder if it is missing, so that the plug-in can write its files there.

@@ -6,6 +6,7 @@
 //   --ola-port N, --no-dmx-out                          where the DMX output goes, or none
 //   --help, --version                                   answer anywhere, with or without a display
 
+#include "core/RegularFile.h"
 #include "host/app/EventDispatcher.h"
 #include "host/app/HeadlessHost.h"
 #include "host/app/HostSession.h"
@@ -240,9 +241,12 @@ std::runtime_error exampleFailure(const QString &text)
 }
 
 // Copies each file of `from` that `to` lacks, `last` after the others; a file already in `to` is
-// never replaced. Throws std::runtime_error when one cannot be copied.
+// never replaced. The copies are new files of the user's (0666 narrowed by the umask), written as
+// every file is. Throws std::runtime_error when one cannot be copied.
 void copyMissingFiles(const QDir &from, const QDir &to, const QString &last)
 {
+    // Far beyond the example's few kilobytes; the installed files are read with a bound as any.
+    constexpr size_t MaxExampleFileBytes = 16 << 20;
     QStringList files = from.entryList(QDir::Files, QDir::Name);
     files.removeOne(last);
     files.append(last);
@@ -250,11 +254,14 @@ void copyMissingFiles(const QDir &from, const QDir &to, const QString &last)
         const QString target = to.filePath(file);
         if (QFileInfo::exists(target))
             continue;
-        if (!QFile::copy(from.filePath(file), target))
+        const tarvex::RegularFile source = tarvex::readRegularFile(
+            QFile::encodeName(from.filePath(file)).toStdString(), MaxExampleFileBytes);
+        if (source.status != tarvex::RegularFile::Read)
             throw exampleFailure(QStringLiteral("cannot copy the example show to %1").arg(target));
-        // The installed files are read-only; the user's copy is theirs to save.
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                          QFile::ReadOther);
+        tarvex::replaceRegularFile(
+            QFile::encodeName(target).toStdString(),
+            std::string_view(reinterpret_cast<const char *>(source.bytes.data()),
+                             source.bytes.size()));
     }
 }
 
@@ -324,6 +331,9 @@ int runHeadless(QApplication &app, const Arguments &arguments, FILE *json)
         std::cerr << "tarvex-host: " << e.what() << "\n";
         return 1;
     }
+    std::cerr << "tarvex-host: headless on " << session.projectPath().toStdString()
+              << ". Commands: " << HeadlessHost::commandSummary()
+              << ". Events come as JSON lines on standard output.\n";
     headless.announceReady();
     headless.readFrom(STDIN_FILENO);
     const int code = quitSignals.received() ? 0 : app.exec();

@@ -149,6 +149,31 @@ TEST_F(HeadlessHostTest, anErrorLineQuotesTheCommandAsItWasMeant)
     EXPECT_EQ(lines[0], R"({"event":"error","command":"save \"now\"","message":"usage: save"})");
 }
 
+// A word that is no command is named as such, whatever follows it. Every form the banner lists
+// is a command: given the wrong number of arguments, it answers with its usage.
+TEST_F(HeadlessHostTest, anUnknownWordIsNamedAndEveryCommandOfTheBannerAnswersItsUsage)
+{
+    headless.runCommand("foo bar");
+    EXPECT_EQ(lines,
+              std::vector<std::string>{
+                  R"({"event":"error","command":"foo bar","message":"unknown command: foo"})"});
+    const std::string summary = HeadlessHost::commandSummary();
+    size_t forms = 0;
+    for (size_t at = 0; at < summary.size(); ++forms) {
+        const size_t end = std::min(summary.find(", ", at), summary.size());
+        const std::string form = summary.substr(at, end - at);
+        at = end + 2;
+        const std::string word = form.substr(0, form.find(' '));
+        lines.clear();
+        headless.runCommand(word == form ? word + " extra" : word);
+        ASSERT_EQ(lines.size(), 1u) << form;
+        const size_t usage = lines[0].find(R"("message":"usage: )");
+        ASSERT_NE(usage, std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find(form, usage), std::string::npos) << lines[0];
+    }
+    EXPECT_EQ(forms, 15u);
+}
+
 TEST_F(HeadlessHostTest, aPlugInWithoutAnAddressToSetStillRunsAndOnlyListenFails)
 {
     headless.runCommand("listen 0.0.0.0 9000");

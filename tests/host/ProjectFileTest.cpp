@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -40,7 +41,8 @@ TEST_F(ProjectFileTest, aMissingFileIsANewProjectAndAWrittenOneReadsBack)
     EXPECT_FALSE(refused([&] { checkProjectFile(path("deep/new/show.tarvex")); }));
     writeProjectFile(path("deep/new/show.tarvex"));
     EXPECT_FALSE(refused([&] { checkProjectFile(path("deep/new/show.tarvex")); }));
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("deep/new/show.tarvex.new"))));
+    EXPECT_EQ(QDir(QString::fromStdString(path("deep/new"))).entryList(QDir::Files),
+              QStringList{"show.tarvex"});
 }
 
 TEST_F(ProjectFileTest, onlyOurFirstLineMakesAProject)
@@ -65,6 +67,23 @@ TEST_F(ProjectFileTest, aFolderThatCannotBeMadeFailsAndLeavesNothing)
     EXPECT_TRUE(refused([&] { writeProjectFile(path("file/show.tarvex")); }));
     EXPECT_TRUE(refused([&] { makeProjectFolder(path("file/show.tarvex")); }));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"file"});
+}
+
+// Links planted beside the project file, at names a writer might take for its temporary, and at
+// the file's own name, lead nowhere: the targets stay as they were and the project file is a
+// file of its own.
+TEST_F(ProjectFileTest, aSaveNeverWritesThroughALinkBesideTheProjectFile)
+{
+    write("victim", "keep");
+    const QString victim = QString::fromStdString(path("victim"));
+    for (const char *name : {"show.tarvex.new", "show.tarvex.tmp", "show.tarvex~", "show.tarvex"})
+        ASSERT_TRUE(QFile::link(victim, QString::fromStdString(path(name))));
+    writeProjectFile(path("show.tarvex"));
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(path("show.tarvex"))).isSymLink());
+    EXPECT_FALSE(refused([&] { checkProjectFile(path("show.tarvex")); }));
+    QFile kept(victim);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "keep");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "core/Conversions.h"
 #include "core/VbError.h"
 #include "engine/OSCHandler.h"
+#include "plugin/api/HostScripting.h"
 #include "store/ArrayFile.h"
 #include "store/NetworkFile.h"
 #include "store/OSCSaver.h"
@@ -266,6 +267,30 @@ TEST_F(ProjectHooks, aFailedSettingsWriteStillUnloadsTheEditorItLoaded)
     EXPECT_THROW(saveProjectData(state, editor), VbError);
     EXPECT_EQ(editor.log, (std::vector<std::string>{"editorAddress", "unloadEditor"}));
     EXPECT_FALSE(editor.loaded);
+}
+
+// The host's start loads the project, then the plug-in's first load runs. A network file that
+// cannot be kept aside is read by the project load and told once; a later project load reads it
+// again and tells again.
+TEST_F(ProjectHooks, theHostsStartTellsOfADamagedNetworkFileOnce)
+{
+    struct NoticeHelper : FakeHostHelper, IHostNotices {
+        void notice(const std::string &text) override { notices.push_back(text); }
+        std::vector<std::string> notices;
+    };
+    auto host = std::make_shared<NoticeHelper>();
+    host->setBaseFilename(folder.path("show.zpr"));
+    state.hostHelper = host;
+    const std::string network = folder.path(std::string(NetworkFileName));
+    writeFile(network, {1, 0});
+    std::filesystem::create_directories(network + ".damaged/in the way");
+
+    loadProjectData(state, editor);
+    loadSettings(state);
+    ASSERT_EQ(host->notices.size(), 1u);
+    EXPECT_NE(host->notices[0].find(network + " (damaged)"), std::string::npos);
+    loadProjectData(state, editor);
+    EXPECT_EQ(host->notices.size(), 2u);
 }
 
 // The feedback settings' file is written by a project save only once they differ from what it

@@ -292,7 +292,7 @@ TEST_F(SettingsFiles, settingsThatCannotBeReadAreKeptAsideBeforeTheDefaultsRepla
         TempFolder project;
         const std::string path = project.path("TarvexSettings.dat");
         const std::string kept = path + ".damaged";
-        writeFile(kept, {'o', 'l', 'd'}); // an older one: the newest wins
+        writeFile(kept, {'o', 'l', 'd'}); // an older one moves on
         make(path);
         const std::string entry = entryOf(path);
         auto listener = std::make_shared<NoticeHost>();
@@ -302,6 +302,7 @@ TEST_F(SettingsFiles, settingsThatCannotBeReadAreKeptAsideBeforeTheDefaultsRepla
 
         loadSettings(fresh);
         EXPECT_EQ(entryOf(kept), entry);
+        EXPECT_EQ(readFile(kept + ".1"), (ByteVector{'o', 'l', 'd'}));
         EXPECT_EQ(readFile(path), defaultSettingsBytes());
         ASSERT_EQ(listener->notices.size(), 1u);
         EXPECT_NE(listener->notices[0].find(kept), std::string::npos) << listener->notices[0];
