@@ -15,7 +15,13 @@ TargetTimers::TargetTimers(DmxTargetFactory &factory, std::chrono::milliseconds 
     m_hits.setInterval(HitRefreshPeriod);
     connect(&m_hits, &QTimer::timeout, this, &TargetTimers::refreshHits);
 
-    m_factory.fades()->onStart = [this] { m_frames.start(); };
+    // A fade can start while the clock still ticks for one that just ended (a jump ended it
+    // between two frames): restarting would shift the frames, and a stream of such starts
+    // faster than a frame would hold every frame back.
+    m_factory.fades()->onStart = [this] {
+        if (!m_frames.isActive())
+            m_frames.start();
+    };
     m_factory.hits()->onRecord = [this] {
         if (!m_hits.isActive())
             m_hits.start();

@@ -2,6 +2,7 @@
 
 #include "host/objects/Levels.h"
 
+#include <optional>
 #include <vector>
 
 namespace tarvex::host {
@@ -52,32 +53,56 @@ void Fades::write(const ChannelSlot &slot, uint32_t level)
 
 void Fades::moveTo(const ChannelSlot &slot, uint32_t level, Clock::duration duration)
 {
-    // A jump, the common case, neither reads the clock nor looks for a fade while none runs.
-    if (duration <= Clock::duration::zero()) {
-        if (!m_fades.empty())
-            m_fades.erase(keyOf(slot));
+    const bool jump = duration <= Clock::duration::zero();
+    // A jump while nothing fades, the common case, neither reads the clock nor looks for fades.
+    if (jump && m_fades.empty()) {
         write(slot, level);
         return;
     }
+    const bool wasIdle = m_fades.empty();
     const Clock::time_point now = m_now();
-    const auto running = m_fades.find(keyOf(slot));
-    uint32_t from = level;
-    if (running != m_fades.end() && running->second.slot.wide == slot.wide) {
-        if (running->second.to == level)
+    const uint32_t key = keyOf(slot);
+    std::optional<uint32_t> passing; // where a fade of this very slot is now
+    if (const auto own = m_fades.find(key);
+        own != m_fades.end() && own->second.slot.wide == slot.wide) {
+        if (!jump && own->second.to == level)
             return;
-        from = running->second.levelAt(now);
-    } else {
-        from = this->level(slot);
+        passing = own->second.levelAt(now);
     }
-    if (from == level) {
-        if (running != m_fades.end())
-            m_fades.erase(running);
+    settleOverlapping(slot, now);
+    const uint32_t from = passing ? *passing : this->level(slot);
+    if (jump || from == level) {
+        // Arrived, also when the fade is passing this very level now: the last frame may have
+        // written an earlier one.
+        m_fades.erase(key);
+        write(slot, level);
         return;
     }
-    const bool wasIdle = m_fades.empty();
-    m_fades[keyOf(slot)] = Fade{slot, from, level, now, duration};
+    m_fades[key] = Fade{slot, from, level, now, duration};
     if (wasIdle && onStart)
         onStart();
+}
+
+void Fades::settleOverlapping(const ChannelSlot &slot, Clock::time_point now)
+{
+    // The fades that share a channel with the slot, its own (same first channel and width)
+    // excepted: a 16-bit one on the channel before, another width on the same channel, and for a
+    // 16-bit slot anything on the next.
+    std::vector<Fade> settled;
+    auto take = [&](int channel, auto overlaps) {
+        const auto fade = m_fades.find(keyOf({slot.universe, channel, false}));
+        if (fade != m_fades.end() && overlaps(fade->second.slot)) {
+            settled.push_back(fade->second);
+            m_fades.erase(fade);
+        }
+    };
+    take(slot.channel - 1, [](const ChannelSlot &other) { return other.wide; });
+    take(slot.channel, [&](const ChannelSlot &other) { return other.wide != slot.wide; });
+    if (slot.wide)
+        take(slot.channel + 1, [](const ChannelSlot &) { return true; });
+    // Written after the map is done with: writing calls listeners, which may move levels too.
+    for (const Fade &fade : settled)
+        write(fade.slot, fade.levelAt(now));
 }
 
 bool Fades::step()

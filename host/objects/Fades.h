@@ -10,8 +10,13 @@
 //   while (fades.step()) waitForNextFrame();       // one step per frame; false: all arrived
 //
 // A new level for a channel whose fade is under way sets off from where that fade is now, over
-// the new fade's whole time; the same level again leaves the fade alone (a controller that keeps
-// sending its value must not hold it back). A jump (no fade time) ends a fade on its channel.
+// the new fade's whole time; a new level equal to the one the fade is passing now ends the fade
+// there and is written at once; the same level as the fade's end again leaves the fade alone (a
+// controller that keeps sending its value must not hold it back). A jump (no fade time) ends a
+// fade on its slot. The last level told to a channel wins: a level for a slot that shares a
+// channel with another fade (a 16-bit slot overlapping an 8-bit one or another 16-bit one) first
+// ends that fade where it is now. So no two fades ever write one channel, and once every fade
+// has had a step at or after its end, every channel holds the last level it was told.
 // Fades run on the host's one thread, like Universes.
 
 #include "host/objects/Universes.h"
@@ -65,6 +70,8 @@ private:
     };
     static uint32_t keyOf(const ChannelSlot &slot);
     void write(const ChannelSlot &slot, uint32_t level);
+    // Ends every other fade that writes one of the slot's channels, at its level for `now`.
+    void settleOverlapping(const ChannelSlot &slot, Clock::time_point now);
 
     std::shared_ptr<Universes> m_universes;
     std::function<Clock::time_point()> m_now = [] { return Clock::now(); };

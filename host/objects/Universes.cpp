@@ -48,28 +48,30 @@ bool Universes::setPair(int universe, int channel, uint8_t first, uint8_t second
 
 void Universes::notify(uint8_t universe, const Frame &frame)
 {
-    // Counts the walks in progress, also when a listener throws, so that unsubscribing from
-    // inside a listener only marks its entry.
-    struct Walk {
-        int &depth;
-        explicit Walk(int &d) : depth(d) { ++depth; }
-        ~Walk() { --depth; }
-    };
-    {
-        Walk walk(m_notifying);
-        // By index: a listener may subscribe while we walk (its entry is appended).
-        for (size_t i = 0; i < m_listeners.size(); ++i) {
-            if (m_listeners[i].second)
-                m_listeners[i].second(universe, frame);
+    // Counts the changes being told, also when a listener throws; the outermost one to end drops
+    // the entries unsubscribed meanwhile.
+    struct Telling {
+        Universes &universes;
+        explicit Telling(Universes &u) : universes(u) { ++universes.m_notifying; }
+        ~Telling()
+        {
+            if (--universes.m_notifying == 0)
+                universes.compact();
         }
+    };
+    Telling telling(*this);
+    // Listeners subscribed from here on are appended past `count` and wait for the next change.
+    const size_t count = m_listeners.size();
+    for (size_t i = 0; i < count; ++i) {
+        if (Listener *listener = m_listeners[i].listener.get())
+            (*listener)(universe, frame);
     }
-    compact();
 }
 
 void Universes::compact()
 {
-    if (m_notifying == 0)
-        std::erase_if(m_listeners, [](const auto &entry) { return !entry.second; });
+    std::erase_if(m_listeners, [](const Entry &entry) { return !entry.listener; });
+    m_retired.clear();
 }
 
 uint8_t Universes::level(int universe, int channel) const
@@ -85,17 +87,18 @@ const Universes::Frame &Universes::frame(int universe) const
 Universes::Subscription Universes::subscribe(Listener listener)
 {
     Subscription id = m_nextSubscription++;
-    m_listeners.emplace_back(id, std::move(listener));
+    m_listeners.push_back({id, std::make_unique<Listener>(std::move(listener))});
     return id;
 }
 
 void Universes::unsubscribe(Subscription subscription)
 {
-    for (auto &entry : m_listeners) {
-        if (entry.first == subscription)
-            entry.second = nullptr; // erased once no notification is walking the list
+    for (Entry &entry : m_listeners) {
+        if (entry.id == subscription && entry.listener)
+            m_retired.push_back(std::move(entry.listener)); // it may be the one running
     }
-    compact();
+    if (m_notifying == 0)
+        compact();
 }
 
 } // namespace tarvex::host

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace tarvex::host {
@@ -42,18 +43,31 @@ public:
     uint8_t level(int universe, int channel) const;
     const Frame &frame(int universe) const;
 
-    // Listeners are called, in the order they subscribed, after every change.
+    // Listeners are called, in the order they subscribed, after every change. Both calls are
+    // safe from inside a listener, also while it is called for a change made by another one:
+    // a listener subscribed during a change is first called for the next change, and one
+    // unsubscribed during a change is not called again, not even for the rest of that change
+    // (a listener that unsubscribes itself runs to its end). An unknown subscription is ignored.
     Subscription subscribe(Listener listener);
-    // Safe from inside a listener; an unknown subscription is ignored.
     void unsubscribe(Subscription subscription);
 
 private:
+    struct Entry {
+        Subscription id;
+        std::unique_ptr<Listener> listener; // null once unsubscribed
+    };
+
     size_t index(int universe, int channel) const;
     void notify(uint8_t universe, const Frame &frame);
     void compact();
 
     std::vector<Frame> m_frames;
-    std::vector<std::pair<Subscription, Listener>> m_listeners;
+    // Entries stay in place while a change is being told (calls may nest), so that a walk's
+    // index keeps naming the same listener; unsubscribed ones are dropped once the outermost
+    // change is told. A listener lives on the heap, so a subscription that grows the list never
+    // moves one that is running, and one unsubscribed while running waits in m_retired.
+    std::vector<Entry> m_listeners;
+    std::vector<std::unique_ptr<Listener>> m_retired;
     Subscription m_nextSubscription = 1;
     int m_notifying = 0;
 };
