@@ -11,10 +11,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <net/if.h>
 #include <poll.h>
 #include <sched.h>
-#include <spawn.h>
 #include <sstream>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -110,57 +110,44 @@ bool prepareNamespaces()
     return true;
 }
 
-pid_t spawnLogged(const std::vector<std::string> &args, const std::string &logPath)
-{
-    std::vector<char *> argv;
-    for (const std::string &arg : args)
-        argv.push_back(const_cast<char *>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : 0;
-}
-
-struct IsolatedChild {
+struct ChildStart {
     char *const *argv;
     int log;
+    bool isolated;
 };
 
-int runIsolated(void *child)
+int runChild(void *start)
 {
-    const auto &c = *static_cast<IsolatedChild *>(child);
-    if (c.log < 0 || dup2(c.log, 1) < 0 || dup2(c.log, 2) < 0 || !prepareNamespaces())
+    const auto &c = *static_cast<ChildStart *>(start);
+    if (c.log < 0 || dup2(c.log, 1) < 0 || dup2(c.log, 2) < 0 ||
+        (c.isolated && !prepareNamespaces()))
         return 126;
     execve(c.argv[0], c.argv, environ);
     return 127;
 }
 
-// A child born in a mount and a network namespace of its own (clone rather than fork and
-// unshare: a process with threads cannot unshare its mounts). 0 on failure, with errno.
-pid_t cloneIsolated(int (*run)(void *), void *argument)
+// A child, born in a mount and a network namespace of its own when isolated (clone rather than
+// fork and unshare: a process with threads cannot unshare its mounts). 0 on failure.
+pid_t cloneChild(int (*run)(void *), void *start, bool isolated)
 {
     static std::vector<char> stack(256 * 1024); // the child's copy; the parent never runs on it
-    return std::max(
-        0, clone(run, stack.data() + stack.size(), CLONE_NEWNS | CLONE_NEWNET | SIGCHLD, argument));
+    const int flags = SIGCHLD | (isolated ? CLONE_NEWNS | CLONE_NEWNET : 0);
+    return std::max(0, clone(run, stack.data() + stack.size(), flags, start));
 }
 
-pid_t spawnIsolated(const std::vector<std::string> &args, const std::string &logPath)
+// Runs the program with its output appended to the log.
+pid_t spawn(const std::vector<std::string> &args, const std::string &logPath, bool isolated)
 {
     std::vector<char *> argv;
     for (const std::string &arg : args)
         argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
-    IsolatedChild child{argv.data(),
-                        open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)};
-    const pid_t pid = cloneIsolated(&runIsolated, &child);
-    if (child.log >= 0)
-        close(child.log);
+    ChildStart start{argv.data(),
+                     open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644),
+                     isolated};
+    const pid_t pid = cloneChild(&runChild, &start, isolated);
+    if (start.log >= 0)
+        close(start.log);
     return pid;
 }
 
@@ -191,7 +178,7 @@ std::string PrivateAvahi::cannotRun()
         if (findProgram(program).empty())
             return std::string(program) + " is not installed";
     // A container may forbid new namespaces even to root.
-    const pid_t probe = cloneIsolated([](void *) { return 0; }, nullptr);
+    const pid_t probe = cloneChild([](void *) { return 0; }, nullptr, true);
     int status = 0;
     if (probe == 0 || waitpid(probe, &status, 0) != probe || !WIFEXITED(status) ||
         WEXITSTATUS(status) != 0)
@@ -243,67 +230,57 @@ bool PrivateAvahi::fail(const std::string &why, const std::string &logName)
     return false;
 }
 
-bool PrivateAvahi::startBus(std::chrono::milliseconds bound)
+bool PrivateAvahi::launch(Child &child, const std::vector<std::string> &args,
+                          const std::string &logName, bool isolated,
+                          const std::function<bool()> &ready, std::chrono::milliseconds bound)
 {
-    if (m_bus.running())
+    if (child.running())
         return true;
-    m_bus.pid = spawnLogged({findProgram("dbus-daemon"), "--config-file=" + m_folder + "/bus.conf",
-                             "--nofork", "--nopidfile"},
-                            m_folder + "/bus.log");
-    if (!m_bus.pid)
-        return fail("cannot start dbus-daemon", "bus.log");
-    m_bus.pidfd = static_cast<int>(syscall(SYS_pidfd_open, m_bus.pid, 0));
+    const std::string program = std::filesystem::path(args[0]).filename();
+    child.pid = spawn(args, m_folder + "/" + logName, isolated);
+    if (!child.pid)
+        return fail("cannot start " + program, logName);
+    child.pidfd = static_cast<int>(syscall(SYS_pidfd_open, child.pid, 0));
     const auto deadline = Clock::now() + bound;
-    while (!accepts(m_folder + "/system_bus_socket")) {
-        if (m_bus.exited(Pause))
-            return fail("dbus-daemon ended", "bus.log");
+    while (!ready()) {
+        // Waiting on the child doubles as the pause between looks, and ends early if it ends.
+        if (child.exited(Pause))
+            return fail(program + " ended", logName);
         if (Clock::now() > deadline)
-            return fail("dbus-daemon took no connections in time", "bus.log");
+            return fail(program + " was not ready in time", logName);
     }
     return true;
+}
+
+bool PrivateAvahi::startBus(std::chrono::milliseconds bound)
+{
+    return launch(
+        m_bus,
+        {findProgram("dbus-daemon"), "--config-file=" + m_folder + "/bus.conf", "--nofork",
+         "--nopidfile"},
+        "bus.log", false, [&] { return accepts(m_folder + "/system_bus_socket"); }, bound);
 }
 
 bool PrivateAvahi::startDaemon(std::chrono::milliseconds bound)
 {
-    if (m_daemon.running())
-        return true;
-    m_daemon.pid = spawnIsolated({findProgram("avahi-daemon"), "--no-chroot", "--no-drop-root",
-                                  "--no-rlimits", "-f", m_folder + "/avahi-daemon.conf"},
-                                 m_folder + "/avahi.log");
-    if (!m_daemon.pid)
-        return fail("cannot start avahi-daemon", "avahi.log");
-    m_daemon.pidfd = static_cast<int>(syscall(SYS_pidfd_open, m_daemon.pid, 0));
-    const auto deadline = Clock::now() + bound;
-    while (!daemonRuns()) {
-        if (m_daemon.exited(Pause))
-            return fail("avahi-daemon ended", "avahi.log");
-        if (Clock::now() > deadline)
-            return fail("avahi-daemon did not run in time", "avahi.log");
-    }
-    return true;
+    return launch(m_daemon,
+                  {findProgram("avahi-daemon"), "--no-chroot", "--no-drop-root", "--no-rlimits",
+                   "-f", m_folder + "/avahi-daemon.conf"},
+                  "avahi.log", true, daemonRuns, bound);
 }
 
 bool PrivateAvahi::watchCalls(std::chrono::milliseconds bound)
 {
-    if (m_monitor.running())
-        return true;
     const std::string log = m_folder + "/calls.log";
-    std::filesystem::remove(log); // an earlier test's calls are not this one's
-    m_monitor.pid = spawnLogged({findProgram("dbus-monitor"), "--address", m_address,
-                                 "type='method_call',destination='org.freedesktop.Avahi'"},
-                                log);
-    if (!m_monitor.pid)
-        return fail("cannot start dbus-monitor", "calls.log");
-    m_monitor.pidfd = static_cast<int>(syscall(SYS_pidfd_open, m_monitor.pid, 0));
+    if (!m_monitor.running())
+        std::filesystem::remove(log); // an earlier test's calls are not this one's
     // A monitor gives up its name once it monitors.
-    const auto deadline = Clock::now() + bound;
-    while (readFile(log).find("member=NameLost") == std::string::npos) {
-        if (m_monitor.exited(Pause))
-            return fail("dbus-monitor ended", "calls.log");
-        if (Clock::now() > deadline)
-            return fail("dbus-monitor did not start in time", "calls.log");
-    }
-    return true;
+    return launch(
+        m_monitor,
+        {findProgram("dbus-monitor"), "--address", m_address,
+         "type='method_call',destination='org.freedesktop.Avahi'"},
+        "calls.log", false,
+        [&] { return readFile(log).find("member=NameLost") != std::string::npos; }, bound);
 }
 
 std::vector<double> PrivateAvahi::callTimes(const std::string &member) const

@@ -15,6 +15,7 @@
 // file and socket apart from the machine's daemon. Making those namespaces needs root.
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -70,6 +71,9 @@ private:
         void stop();
     };
 
+    // Starts the program as the child and waits, within the bound, until it is ready.
+    bool launch(Child &child, const std::vector<std::string> &args, const std::string &logName,
+                bool isolated, const std::function<bool()> &ready, std::chrono::milliseconds bound);
     bool fail(const std::string &why, const std::string &logName);
     void writeConfigs(const Options &options) const;
 
