@@ -12,11 +12,13 @@
 #include <dlfcn.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
+#include <atomic>
+#include <cerrno>
 #include <mutex>
 #include <system_error>
 
@@ -114,20 +116,32 @@ struct ServiceAnnouncer::Wanted {
 };
 
 // What the caller's thread and the announcer's thread share. The thread holds its own
-// reference, so all of it outlives an announcer that left its thread to finish alone.
+// reference, so all of it outlives an announcer that left its thread to finish alone. The
+// destructor takes no lock the thread may hold for long: it signals through the eventfds.
 struct ServiceAnnouncer::Shared {
     explicit Shared(Listener l) : listener(std::move(l)) {}
     ~Shared()
     {
-        if (wakeFd >= 0)
-            ::close(wakeFd);
+        for (int fd : {wakeFd, doneFd})
+            if (fd >= 0)
+                ::close(fd);
     }
     // An eventfd stays readable until the thread's watch reads it, so no wake-up is lost
     // between the thread's reading of what is wanted and its next poll.
-    void wake() const
+    void wake() const { signal(wakeFd); }
+    void done() const { signal(doneFd); }
+    // Whether the thread said done() within the time.
+    bool waitUntilDone(std::chrono::milliseconds bound) const
     {
-        const uint64_t one = 1;
-        [[maybe_unused]] auto written = ::write(wakeFd, &one, sizeof one);
+        const auto deadline = Clock::now() + bound;
+        pollfd done{doneFd, POLLIN, 0};
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            const int ready =
+                ::poll(&done, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+            if (ready >= 0 || errno != EINTR)
+                return ready == 1;
+        }
     }
     void tell(AnnouncementState state, const std::string &text)
     {
@@ -141,14 +155,20 @@ struct ServiceAnnouncer::Shared {
         }
     }
 
-    const int wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    const int wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); // to the thread
+    const int doneFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); // from it: it let go of Avahi
+    std::atomic<bool> quit = false;
     std::mutex mutex;
-    std::condition_variable finishedChanged;
-    Wanted wanted;         // guarded by mutex
-    bool quit = false;     // guarded by mutex
-    bool finished = false; // guarded by mutex: the thread let go of Avahi
+    Wanted wanted; // guarded by mutex
     std::mutex listenerMutex;
     Listener listener; // guarded by listenerMutex; emptied by the destructor
+
+private:
+    static void signal(int fd)
+    {
+        const uint64_t one = 1;
+        [[maybe_unused]] auto written = ::write(fd, &one, sizeof one);
+    }
 };
 
 // Avahi's objects, used on the announcer's thread only.
@@ -399,16 +419,12 @@ ServiceAnnouncer::~ServiceAnnouncer()
         std::lock_guard lock(m_shared->listenerMutex);
         m_shared->listener = nullptr;
     }
-    std::unique_lock lock(m_shared->mutex);
     m_shared->quit = true;
     m_shared->wake();
     if (!m_thread.joinable())
         return;
     // A thread in a D-Bus call may take the call's timeout (25 s) to see the quit.
-    const bool finished =
-        m_shared->finishedChanged.wait_for(lock, QuitWait, [&] { return m_shared->finished; });
-    lock.unlock();
-    if (finished) {
+    if (m_shared->waitUntilDone(QuitWait)) {
         m_thread.join();
     } else {
         keepThisCodeLoaded();
@@ -425,10 +441,10 @@ void ServiceAnnouncer::run(const std::shared_ptr<Shared> &shared)
                          "cannot start the announcement: out of resources");
         while (session.ready()) {
             Wanted wanted;
+            if (shared->quit)
+                break;
             {
                 std::lock_guard lock(shared->mutex);
-                if (shared->quit)
-                    break;
                 wanted = shared->wanted;
             }
             session.reconcile(wanted);
@@ -439,9 +455,7 @@ void ServiceAnnouncer::run(const std::shared_ptr<Shared> &shared)
             }
         }
     }
-    std::lock_guard lock(shared->mutex);
-    shared->finished = true;
-    shared->finishedChanged.notify_all();
+    shared->done();
 }
 
 void ServiceAnnouncer::post(Wanted wanted)
