@@ -33,9 +33,10 @@ class ServiceAnnouncer {
 public:
     using Listener = std::function<void(AnnouncementState state, const std::string &text)>;
     static constexpr const char *ServiceType = "_osc._udp";
-    // The longest wait of the destructor. A thread still inside a D-Bus call then finishes
-    // alone: it holds what it uses, the listener is no longer called, and the daemon withdraws
-    // the announcement when that thread's connection closes.
+    // The longest the destructor waits for the thread (besides a listener call in progress). A
+    // thread still inside a D-Bus call then finishes alone: it holds what it uses, the listener
+    // is no longer called, and the daemon withdraws the announcement when that thread's
+    // connection closes.
     static constexpr std::chrono::milliseconds QuitWait{40};
 
     explicit ServiceAnnouncer(Listener listener);
