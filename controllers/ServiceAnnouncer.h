@@ -7,20 +7,23 @@
 //   announcer.announce("Tarvex on stage-pc", 9000, "0.0.0.0");   // every interface
 //   announcer.withdraw();
 //
-// The daemon is reached over D-Bus, whose calls may block: they all run on a thread of the
-// announcer's own (Avahi's simple poll), never on the caller's. announce() and withdraw() only
-// hand over what is wanted and return at once. The listener is called on that thread, without
-// any lock held; it must hand the news to its own thread. Without a daemon the announcer says
-// so (Unavailable, with the reason) and announces as soon as one appears. A name another host
-// already uses is replaced by Avahi's alternative ("Tarvex on stage-pc #2").
+// The daemon is reached over D-Bus, whose calls may block for seconds: they all run on a thread
+// of the announcer's own (Avahi's simple poll), never on the caller's. announce() and withdraw()
+// only hand over what is wanted and return at once. Without a bus or a daemon the announcer says
+// so (Unavailable, with the reason) and announces by itself once they are back, also after they
+// restart; failed attempts are retried after growing pauses, never in a loop. A name another
+// host already uses is replaced by Avahi's alternative ("Tarvex on stage-pc #2").
+//
+// The listener is called on the announcer's thread, without the announcer's state locked; it
+// must hand the news to its own thread and return without waiting for the caller's thread. It
+// is never called once the destructor has begun.
 
 #include "plugin/api/HostControllers.h"
 
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -30,15 +33,20 @@ class ServiceAnnouncer {
 public:
     using Listener = std::function<void(AnnouncementState state, const std::string &text)>;
     static constexpr const char *ServiceType = "_osc._udp";
+    // The longest the destructor waits for the thread (besides a listener call in progress). A
+    // thread still inside a D-Bus call then finishes alone: it holds what it uses, the listener
+    // is no longer called, and the daemon withdraws the announcement when that thread's
+    // connection closes.
+    static constexpr std::chrono::milliseconds QuitWait{40};
 
     explicit ServiceAnnouncer(Listener listener);
-    // Withdraws the announcement and ends the thread.
+    // Withdraws the announcement and ends the thread, waiting at most QuitWait.
     ~ServiceAnnouncer();
     ServiceAnnouncer(const ServiceAnnouncer &) = delete;
     ServiceAnnouncer &operator=(const ServiceAnnouncer &) = delete;
 
-    // Announces the name and port on the interface that holds `address` (every interface for
-    // "0.0.0.0"), replacing an earlier announcement.
+    // Announces the name (cut to the 63 bytes DNS-SD allows) and port on the interface that
+    // holds `address` (every interface for "0.0.0.0"), replacing an earlier announcement.
     void announce(const std::string &name, uint16_t port, const std::string &address);
     void withdraw();
 
@@ -49,23 +57,14 @@ public:
     static bool reachableFromOthers(const std::string &address);
 
 private:
-    struct Wanted {
-        bool on = false;
-        std::string name;
-        uint16_t port = 0;
-        int interfaceIndex = -1; // Avahi's "every interface"
-        bool operator==(const Wanted &) const = default;
-    };
+    struct Wanted;
+    struct Shared;
     class Session;
 
-    void run();
+    static void run(const std::shared_ptr<Shared> &shared);
     void post(Wanted wanted);
 
-    Listener m_listener;
-    std::mutex m_mutex;
-    Wanted m_wanted; // guarded by m_mutex
-    bool m_quit = false;
-    std::unique_ptr<Session> m_session; // lives on the thread
+    std::shared_ptr<Shared> m_shared; // the thread holds it too
     std::thread m_thread;
 };
 

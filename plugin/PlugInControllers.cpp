@@ -86,7 +86,8 @@ void PlugInControllers::announcementChanged(AnnouncementState state, const std::
     if (auto notices = std::dynamic_pointer_cast<IHostNotices>(m_state.hostHelper)) {
         try {
             notices->notice("The server is not announced on the network (" + text +
-                            "): controllers must be given this computer's address by hand.");
+                            "): until avahi-daemon is back, controllers must be given this "
+                            "computer's address by hand.");
         } catch (...) {
             // A host that fails to listen changes nothing.
         }
