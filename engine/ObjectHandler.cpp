@@ -253,8 +253,14 @@ HostTargetPtr getTarget(EngineState &state, const PreparedTarget &target)
 std::string targetKey(const VarArray &target)
 {
     std::string key;
-    for (int32_t i = 0; i < static_cast<int32_t>(conditionField::TargetSize); ++i)
-        appendText(key, target[i]);
+    std::string text;
+    for (int32_t i = 0; i < static_cast<int32_t>(conditionField::TargetSize); ++i) {
+        text.clear();
+        appendText(text, target[i]);
+        key += std::to_string(text.size());
+        key += ':';
+        key += text;
+    }
     return key;
 }
 
