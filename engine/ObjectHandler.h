@@ -15,8 +15,13 @@ namespace tarvex {
 // arrays are not read after the first host call, so a host that replaces the table meanwhile
 // does not change what this action does. `value` must stay valid for the call: dispatch hands
 // in decoded arguments, which nothing changes while a datagram is handled.
+//
+// `row` is the index in the action table of the row the condition belongs to: a host that
+// counts hits per row (IHostRowHits) is told that row's key right before the target executes,
+// NoRow for NotARow.
+inline constexpr int32_t NotARow = -1;
 void executeAction(EngineState &state, const Variant &value, const VarArray &parameters,
-                   const VarArray &target);
+                   const VarArray &target, int32_t row = NotARow);
 
 // The linear map of value from [inMin, inMax] to [outMin, outMax] in exact decimals, rounded
 // half to even: round((value - inMin) * (outMax - outMin) / (inMax - inMin)) + outMin. Equal
