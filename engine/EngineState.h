@@ -11,6 +11,7 @@
 #include "engine/DispatchListener.h"
 #include "engine/EngineWindows.h"
 #include "engine/PreparedAction.h"
+#include "engine/RowKeys.h"
 #include "engine/TargetCache.h"
 #include "osc/OSCMessages.h"
 
@@ -42,6 +43,13 @@ struct EngineState {
     VarArray learnedMessages;
     TargetCache targetCache;
     PreparedActions preparedActions;
+    RowKeys rowKeys;
+    // The helper's IHostRowHits, found by a cast once per helper (the helper is held, so no
+    // other object can take its address meanwhile).
+    struct {
+        ObjectPtr helper;
+        IHostRowHits *rows = nullptr;
+    } hostRowHits;
     int32_t lastBeatValue = 0;
     DatagramQueue incoming;
     // Told about every datagram handled, when set (borrowed; the plug-in's view of the network).

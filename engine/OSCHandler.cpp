@@ -115,10 +115,11 @@ bool satisfied(EngineState &state, const PlannedStep &step, const Variant &value
                           value, activation ? *activation : none);
 }
 
-// Runs the satisfied conditions of one matching row, in argument order; `fate` rises to Taken
-// when the row matches and to Executed once an action ran. Returns false when a host call
-// changed the table under the row, so the datagram must not go on with it.
-bool runRow(EngineState &state, const OSCMessage &message, const VarArray &row, MessageFate &fate)
+// Runs the satisfied conditions of one matching row (the table's element `index`), in argument
+// order; `fate` rises to Taken when the row matches and to Executed once an action ran. Returns
+// false when a host call changed the table under the row, so the datagram must not go on with it.
+bool runRow(EngineState &state, const OSCMessage &message, const VarArray &row, int32_t index,
+            MessageFate &fate)
 {
     uint64_t generation = state.actionTable.generation();
     const RowPlan &plan = planFor(state, message, row, generation);
@@ -132,7 +133,7 @@ bool runRow(EngineState &state, const OSCMessage &message, const VarArray &row, 
         // An argument-less message runs its action whatever the operator and the activation.
         if (!step.argumentLess && !satisfied(state, step, value, activation))
             continue;
-        executeAction(state, value, *step.parameters, *step.target);
+        executeAction(state, value, *step.parameters, *step.target, index);
         fate = MessageFate::Executed;
         // The host may have replaced the table: the row and its plan are gone with it.
         if (generation != state.actionTable.generation())
@@ -197,7 +198,7 @@ static void dispatchMessages(EngineState &state, MessageFate *fates)
         if (anyRows) {
             for (int32_t row : state.actionTable.rowsWithAddress(message.address())) {
                 const VarArray *r = rowAt(state.actionTable.rows(), row);
-                if (r && !runRow(state, message, *r, fate)) {
+                if (r && !runRow(state, message, *r, row, fate)) {
                     tableChanged = true;
                     break;
                 }

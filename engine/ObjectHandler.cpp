@@ -181,11 +181,27 @@ void rethrowIf(const std::exception_ptr &error)
         std::rethrow_exception(error);
 }
 
+// The helper's IHostRowHits, or nullptr; cast once per helper.
+IHostRowHits *hostRowHits(EngineState &state)
+{
+    auto &found = state.hostRowHits;
+    if (found.helper != state.hostHelper) {
+        found.helper = state.hostHelper;
+        found.rows = dynamic_cast<IHostRowHits *>(state.hostHelper.get());
+    }
+    return found.rows;
+}
+
 // The steps of executeAction on a preparation. The condition's arrays are not read again, so
 // once the host has been called the table may be another one and this action still runs with
 // the values it started with.
-void execute(EngineState &state, const Variant &value, const PreparedAction &p)
+void execute(EngineState &state, const Variant &value, const PreparedAction &p, int32_t row)
 {
+    // The row's key is read before the first host call, which may replace the table.
+    IHostRowHits *rowHits = hostRowHits(state);
+    const RowKey key =
+        rowHits && row != NotARow ? state.rowKeys.keyOf(state.actionTable, row) : NoRow;
+
     Variant stream = callByName(state.hostHelper, "MyStream");
     callByName(stream, "UserInteraction");
 
@@ -209,21 +225,23 @@ void execute(EngineState &state, const Variant &value, const PreparedAction &p)
         min = 0;
         max = 100000;
     }
+    if (rowHits)
+        rowHits->rowExecuting(key);
     host->Execute(result, min, max, stream);
 }
 
 } // namespace
 
 void executeAction(EngineState &state, const Variant &value, const VarArray &parameters,
-                   const VarArray &target)
+                   const VarArray &target, int32_t row)
 {
     // The table's conditions were prepared when their row was planned; other arrays are
     // prepared for this one call.
     if (const PreparedAction *p =
             state.preparedActions.find(parameters, state.actionTable.generation()))
-        return execute(state, value, *p);
+        return execute(state, value, *p, row);
     const PreparedAction made(parameters, target);
-    execute(state, value, made);
+    execute(state, value, made, row);
 }
 
 Variant scaleValue(const Variant &value, const Variant &inMin, const Variant &inMax, int32_t outMin,
@@ -253,8 +271,14 @@ HostTargetPtr getTarget(EngineState &state, const PreparedTarget &target)
 std::string targetKey(const VarArray &target)
 {
     std::string key;
-    for (int32_t i = 0; i < static_cast<int32_t>(conditionField::TargetSize); ++i)
-        appendText(key, target[i]);
+    std::string text;
+    for (int32_t i = 0; i < static_cast<int32_t>(conditionField::TargetSize); ++i) {
+        text.clear();
+        appendText(text, target[i]);
+        key += std::to_string(text.size());
+        key += ':';
+        key += text;
+    }
     return key;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// TargetCache: the host targets the engine has created, by the text of their five creation
-// values joined together. Entries keep the order in which they were added.
+// TargetCache: the host targets the engine has created, by the key of their five creation
+// values (targetKey, ObjectHandler.h). Entries keep the order in which they were added.
 
 #include "plugin/api/HostInterfaces.h"
 

@@ -165,6 +165,19 @@ std::string MainWindowObject::exportActions()
     return exportActionsJson(state().actionTable.rows());
 }
 
+std::vector<RowKey> MainWindowObject::rowKeys()
+{
+    PlugInState &plugInState = state();
+    const std::span<const RowKey> keys = plugInState.rowKeys.keysOf(plugInState.actionTable);
+    const VarArray &rows = plugInState.actionTable.rows();
+    // The export leaves out elements that are no whole rows, and so do their keys.
+    std::vector<RowKey> exported;
+    for (size_t i = 0; i < keys.size(); ++i)
+        if (isWholeRow(rows.elements()[i]))
+            exported.push_back(keys[i]);
+    return exported;
+}
+
 std::vector<std::string> MainWindowObject::importActions(const std::string &json)
 {
     PlugInState &plugInState = state();

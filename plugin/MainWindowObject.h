@@ -3,7 +3,8 @@
 // is the plug-in's command server and project hooks, and the host program's scripting handle.
 // Each member forwards to the command server or to the windows; a failure leaves the member as
 // an exception, which the host takes as the call's failure. It also hands the host the action
-// table as JSON text and takes one back (IHostActions).
+// table as JSON text and takes one back (IHostActions), with the key of each row
+// (IHostRowKeys).
 //
 //   auto server = std::dynamic_pointer_cast<ICommandServer>(windows.mainWindowObject());
 //   server->ExecuteCommand(Variant("1234"), Variant("toggle"), {}, {}, {});
@@ -13,6 +14,7 @@
 #include "plugin/PlugInWindows.h"
 #include "plugin/api/HostActions.h"
 #include "plugin/api/HostControllers.h"
+#include "plugin/api/HostRows.h"
 #include "plugin/api/HostScripting.h"
 #include "toolkit/WindowObject.h"
 
@@ -24,6 +26,7 @@ class MainWindowObject : public WindowObject,
                          public IHostScripting,
                          public IHostListening,
                          public IHostActions,
+                         public IHostRowKeys,
                          public IHostControllers {
 public:
     // The state, the windows and the controllers are borrowed: valid while the registry is
@@ -61,6 +64,9 @@ public:
     // IHostActions. An import is refused while learn mode runs (no row can be edited then).
     std::string exportActions() override;
     std::vector<std::string> importActions(const std::string &json) override;
+
+    // IHostRowKeys.
+    std::vector<RowKey> rowKeys() override;
 
     // IHostControllers.
     ControllerTables controllerTables() override;

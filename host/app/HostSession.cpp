@@ -231,7 +231,10 @@ void HostSession::importActions(const QString &path)
 
 std::vector<RowStatus> HostSession::rows()
 {
-    return rowStatuses(readActionRows(actions().exportActions()), *m_universes, *targets().hits());
+    std::vector<ActionRow> rows = readActionRows(actions().exportActions());
+    if (IHostRowKeys *keys = m_plugIn.rowKeys())
+        setRowKeys(rows, keys->rowKeys());
+    return rowStatuses(std::move(rows), *m_universes, *targets().hits());
 }
 
 } // namespace tarvex::host

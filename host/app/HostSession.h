@@ -92,7 +92,7 @@ public:
     // Replaces the plug-in's actions with those of a file. Throws with every error the plug-in
     // found (one a line, naming row and field) and then nothing has changed.
     void importActions(const QString &path);
-    // Every action with what its target did and why it cannot fire.
+    // Every action with what it made its target do and why it cannot fire.
     std::vector<RowStatus> rows();
 
 private:

@@ -88,6 +88,7 @@ void PlugInLoader::init(const ObjectPtr &helper, const std::string &callingAppTi
     m_scripting = findInterface<IHostScripting>(window, server);
     m_listening = findInterface<IHostListening>(window, server);
     m_actions = findInterface<IHostActions>(window, server);
+    m_rowKeys = findInterface<IHostRowKeys>(window, server);
     m_controllers = findInterface<IHostControllers>(window, server);
 }
 
@@ -95,6 +96,7 @@ void PlugInLoader::releaseObjects()
 {
     m_listening.reset();
     m_actions.reset();
+    m_rowKeys.reset();
     m_controllers.reset();
     m_scripting.reset();
     m_tool.reset();

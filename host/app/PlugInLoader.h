@@ -16,6 +16,7 @@
 #include "host/objects/HostModuleInfo.h"
 #include "plugin/api/HostActions.h"
 #include "plugin/api/HostControllers.h"
+#include "plugin/api/HostRows.h"
 #include "plugin/api/HostScripting.h"
 #include "plugin/api/PlugInEntry.h"
 
@@ -65,6 +66,7 @@ public:
     IHostScripting *scripting() const { return m_scripting.get(); }
     IHostListening *listening() const { return m_listening.get(); }
     IHostActions *actions() const { return m_actions.get(); }
+    IHostRowKeys *rowKeys() const { return m_rowKeys.get(); }
     IHostControllers *controllers() const { return m_controllers.get(); }
 
 private:
@@ -81,6 +83,7 @@ private:
     std::shared_ptr<IHostScripting> m_scripting;
     std::shared_ptr<IHostListening> m_listening;
     std::shared_ptr<IHostActions> m_actions;
+    std::shared_ptr<IHostRowKeys> m_rowKeys;
     std::shared_ptr<IHostControllers> m_controllers;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // RowsPanel: every action of the plug-in as a row of a table: its address, argument, condition,
-// target and activation, how often its target executed with the last level and time, and in
+// target and activation, how often the row executed with the last level and time, and in
 // words why it cannot fire as it stands. The rows are read from the plug-in on refresh (its
 // "Refresh" button, a project opened or saved, actions imported, and whenever the plug-in says
 // its table changed, as after a save in its editor); the hit columns follow the counts as the

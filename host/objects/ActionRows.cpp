@@ -196,9 +196,17 @@ std::vector<std::string> reasonsRowCannotFire(const ActionRow &row, const Univer
     return reasons;
 }
 
+void setRowKeys(std::vector<ActionRow> &rows, const std::vector<RowKey> &keys)
+{
+    if (keys.size() != rows.size())
+        return;
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i].key = keys[i];
+}
+
 std::optional<TargetHit> hitOf(const ActionRow &row, const TargetHits &hits)
 {
-    const TargetHit *hit = row.target ? hits.find(*row.target) : nullptr;
+    const TargetHit *hit = row.key != NoRow ? hits.find(row.key) : nullptr;
     return hit ? std::optional<TargetHit>(*hit) : std::nullopt;
 }
 

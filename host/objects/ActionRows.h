@@ -1,9 +1,11 @@
 #pragma once
 // ActionRows: the plug-in's actions as the host's rows view shows them. The host reads them from
-// the plug-in's JSON export (docs/actions-json.md), adds what its targets did (TargetHits) and
-// says in words why a row cannot fire as it stands, one rule per reason.
+// the plug-in's JSON export (docs/actions-json.md) with each row's key (IHostRowKeys), adds what
+// the row made its target do (TargetHits) and says in words why a row cannot fire as it stands,
+// one rule per reason.
 //
 //   std::vector<ActionRow> rows = readActionRows(actions->exportActions());
+//   setRowKeys(rows, keys->rowKeys());
 //   for (const ActionRow &row : rows)
 //       for (const std::string &why : reasonsRowCannotFire(row, *universes)) ...
 
@@ -29,10 +31,14 @@ struct ActionRow {
     std::optional<TargetValues> target; // none without an argument
     std::string activation;
     int32_t id = 0;
+    RowKey key = NoRow; // what its hits are counted under
 };
 
 // The rows of an export. Throws std::runtime_error for a text that is no export.
 std::vector<ActionRow> readActionRows(std::string_view json);
+// Gives each row its key, one per row in order; keys that do not match the rows in number
+// (the table changed between the two reads) give none, so no row shows another's hits.
+void setRowKeys(std::vector<ActionRow> &rows, const std::vector<RowKey> &keys);
 
 // The operator and comparison value as one text ("> 0.5", "any"); "" without an argument.
 std::string conditionText(const ActionRow &row);
@@ -49,7 +55,7 @@ std::optional<std::string> missingUniverse(const ActionRow &row, const Universes
 std::optional<std::string> missingChannel(const ActionRow &row);
 std::vector<std::string> reasonsRowCannotFire(const ActionRow &row, const Universes &universes);
 
-// One row of the view: the action, what its target did, and the reasons.
+// One row of the view: the action, what it made its target do, and the reasons.
 struct RowStatus {
     ActionRow row;
     std::optional<TargetHit> hit;
@@ -57,7 +63,7 @@ struct RowStatus {
 };
 std::vector<RowStatus> rowStatuses(std::vector<ActionRow> rows, const Universes &universes,
                                    const TargetHits &hits);
-// The hit of a row's target; nothing without a target or before its first execute.
+// The row's hits; nothing without a key or before its first execute.
 std::optional<TargetHit> hitOf(const ActionRow &row, const TargetHits &hits);
 
 } // namespace tarvex::host

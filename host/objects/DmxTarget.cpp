@@ -40,7 +40,7 @@ void DmxTarget::Execute(int32_t &value, int32_t &min, int32_t &max, const Varian
         m_context->fades->moveTo(*target.slot, *level,
                                  std::chrono::milliseconds(target.options.fadeMs));
     }
-    m_context->hits->record(*target.hit, value, min, max, level);
+    m_context->hits->recordExecute(value, min, max, level);
     if (m_context->events && m_context->events->executed)
         m_context->events->executed(m_values, value, min, max);
 }
@@ -80,16 +80,10 @@ const DmxTarget::Resolved &DmxTarget::resolved()
 {
     takePendingEdit();
     if (!m_resolved) {
-        m_resolved = Resolved{channelSlotOf(m_values, *m_context->universes),
-                              targetOptionsOf(m_values.t2), &m_context->hits->entry(m_values)};
+        m_resolved =
+            Resolved{channelSlotOf(m_values, *m_context->universes), targetOptionsOf(m_values.t2)};
     }
     return *m_resolved;
-}
-
-const TargetHit *DmxTarget::hit()
-{
-    const TargetHit *hit = resolved().hit;
-    return hit->count > 0 ? hit : nullptr;
 }
 
 void DmxTarget::setPendingEdit(ListRowPtr row, int cellColumn, TargetColumn column)

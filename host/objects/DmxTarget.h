@@ -4,8 +4,8 @@
 // kind is "DMX" (8 bits), or to its channel and the next when it is "DMX16" (16 bits: coarse and
 // fine), its universe exists and its channel (and for 16 bits the next) is 1..512; otherwise it
 // writes nothing. The options in T2 (TargetOptions.h) bend the level with a curve and let it
-// glide over a fade time (Fades.h). Every execute is counted (TargetHits) and reported to
-// HostEvents, valid or not.
+// glide over a fade time (Fades.h). Every execute is counted for the action row the plug-in
+// said it is for (TargetHits) and reported to HostEvents, valid or not.
 //
 // The target factory may change the values: a cell edit in the editor's target columns ends
 // before the editor writes the chosen text into the cell, so the factory leaves the target a
@@ -60,8 +60,6 @@ public:
     const TargetValues &values();
     // Where the target writes its level: its kind is "DMX" or "DMX16" and its channels exist.
     std::optional<ChannelSlot> channelSlot() { return resolved().slot; }
-    // What it did so far; nullptr before its first execute.
-    const TargetHit *hit();
 
     // Factory side: the cell whose text becomes the value of a column once the editor has
     // written it. A later edit replaces an earlier one that was not taken yet.
@@ -80,7 +78,6 @@ private:
     struct Resolved {
         std::optional<ChannelSlot> slot;
         TargetOptions options;
-        TargetHit *hit = nullptr; // in m_context->hits, which outlives us
     };
     const Resolved &resolved();
 

@@ -36,12 +36,6 @@ void fillDropDown(IListWidget &list, int first, int last)
         list.addDropDownEntry(std::to_string(n));
 }
 
-std::string hitText(DmxTarget &target)
-{
-    const TargetHit *hit = target.hit();
-    return std::to_string(hit ? hit->count : 0);
-}
-
 } // namespace
 
 DmxTargetFactory::DmxTargetFactory(std::shared_ptr<Universes> universes,
@@ -144,18 +138,47 @@ ObjectPtr DmxTargetFactory::ShowTargetInRow(const HostTargetPtr &target, const O
         listRow->setSubItem(firstColumn + offset,
                             targetCellText(values, static_cast<TargetColumn>(offset)));
     }
-    std::string hits = hitText(*dmx);
-    listRow->setSubItem(firstColumn + static_cast<int>(TargetColumn::Hits), hits);
-    rememberShownRow(listRow, dmx, firstColumn, std::move(hits));
+    ShownRow &shown = shownRow(listRow, firstColumn);
+    shown.hits = hitText(shown.key);
+    listRow->setSubItem(firstColumn + static_cast<int>(TargetColumn::Hits), shown.hits);
     return row;
 }
 
-void DmxTargetFactory::rememberShownRow(const ListRowPtr &row,
-                                        const std::shared_ptr<DmxTarget> &target, int firstColumn,
-                                        std::string hits)
+DmxTargetFactory::ShownRow &DmxTargetFactory::shownRow(const ListRowPtr &row, int firstColumn)
 {
-    // A row shows one target: a new one takes its place.
-    m_shownRows[row.get()] = ShownRow{row, target, firstColumn, std::move(hits)};
+    ShownRow &shown = m_shownRows[row.get()];
+    // An entry of a row that has gone may sit at the same address.
+    if (shown.row.lock() != row)
+        shown = ShownRow{row, firstColumn, NoRow, {}};
+    shown.firstColumn = firstColumn;
+    return shown;
+}
+
+void DmxTargetFactory::showRowHits(const ListRowPtr &row, RowKey key)
+{
+    takePendingEdits();
+    auto shown = m_shownRows.find(row.get());
+    if (shown == m_shownRows.end() || shown->second.row.lock() != row)
+        return; // no target shown there: no "Treffer" cell of ours
+    std::string hits = hitText(key);
+    shown->second.key = key;
+    if (hits == shown->second.hits)
+        return; // a save that left the row as it was
+    shown->second.hits = std::move(hits);
+    try {
+        row->setSubItem(shown->second.firstColumn + static_cast<int>(TargetColumn::Hits),
+                        shown->second.hits);
+    } catch (const VbError &) {
+        m_shownRows.erase(shown); // the row has left the list
+    }
+}
+
+std::string DmxTargetFactory::hitText(RowKey key) const
+{
+    if (key == NoRow)
+        return "";
+    const TargetHit *hit = m_context->hits->find(key);
+    return std::to_string(hit ? hit->count : 0);
 }
 
 void DmxTargetFactory::refreshHitCells()
@@ -168,10 +191,9 @@ void DmxTargetFactory::refreshHitCells()
 bool DmxTargetFactory::refreshHitCell(ShownRow &shown)
 {
     ListRowPtr row = shown.row.lock();
-    std::shared_ptr<DmxTarget> target = shown.target.lock();
-    if (!row || !target)
+    if (!row)
         return false;
-    std::string hits = hitText(*target);
+    std::string hits = hitText(shown.key);
     if (hits == shown.hits)
         return true;
     try {

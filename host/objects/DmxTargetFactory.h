@@ -10,8 +10,9 @@
 // still pending, so a target never misses one.
 //
 // The "Treffer" cells are the factory's to keep current: it remembers the rows it showed a target
-// in, and refreshHitCells() writes each row's count anew (the host calls it at most ten times a
-// second while targets execute).
+// in and the action row each stands for (the plug-in says which, showRowHits), and
+// refreshHitCells() writes each row's count anew (the host calls it at most ten times a second
+// while targets execute). A list row that stands for no action row (not saved yet) shows none.
 
 #include "host/objects/DmxTarget.h"
 
@@ -40,6 +41,9 @@ public:
     const std::shared_ptr<Fades> &fades() const { return m_context->fades; }
     const std::shared_ptr<TargetHits> &hits() const { return m_context->hits; }
 
+    // The list row, on which a target was shown, stands for the action row with this key
+    // (NoRow: none); its "Treffer" cell shows that row's count from now on.
+    void showRowHits(const ListRowPtr &row, RowKey key);
     // Writes the hit count of every row a target was shown in whose count changed since; rows
     // that have left the list are forgotten.
     void refreshHitCells();
@@ -47,17 +51,19 @@ public:
 private:
     struct ShownRow {
         std::weak_ptr<IListRow> row;
-        std::weak_ptr<DmxTarget> target;
         int firstColumn = 0;
+        RowKey key = NoRow;
         std::string hits; // the text last written
     };
 
     void takePendingEdits();
     void openEditor(DmxTarget &target, IListWidget &list, TargetColumn column);
-    // Writes one row's count when it changed; false when the row or its target has gone.
+    // Writes one row's count when it changed; false when the row has gone.
     bool refreshHitCell(ShownRow &shown);
-    void rememberShownRow(const ListRowPtr &row, const std::shared_ptr<DmxTarget> &target,
-                          int firstColumn, std::string hits);
+    // The row's entry, made on its first target; a row that shows a new target keeps the action
+    // row it stands for.
+    ShownRow &shownRow(const ListRowPtr &row, int firstColumn);
+    std::string hitText(RowKey key) const;
 
     std::shared_ptr<const TargetContext> m_context;
     std::vector<std::weak_ptr<DmxTarget>> m_pending;

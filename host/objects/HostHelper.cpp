@@ -79,6 +79,12 @@ void HostHelper::actionsChanged()
         m_events->actionsChanged();
 }
 
+void HostHelper::listRowShows(const ObjectPtr &listRow, RowKey row)
+{
+    if (auto shown = std::dynamic_pointer_cast<IListRow>(listRow))
+        m_factory->showRowHits(shown, row);
+}
+
 void HostHelper::controllersChanged()
 {
     if (m_events && m_events->controllersChanged)

@@ -6,7 +6,9 @@
 // lists and module-info objects; as IHostMessageBoxes it takes the plug-in's message boxes when
 // the host wants them (HostEvents::messageBox), as IHostNotices it passes the plug-in's
 // notices on (HostEvents::notice), as IHostControllerEvents the news of the controllers on the
-// network, and as IHostActionEvents that the action table changed (HostEvents::actionsChanged).
+// network, as IHostActionEvents that the action table changed (HostEvents::actionsChanged), and
+// as IHostRowHits which action row a target's execute and an editor's list row are for (the
+// factory's TargetHits and "Treffer" cells).
 // Names are matched without regard to case, as late binding does.
 //
 //   auto universes = std::make_shared<Universes>(4);
@@ -18,6 +20,7 @@
 
 #include "host/objects/DmxTargetFactory.h"
 #include "plugin/api/HostActions.h"
+#include "plugin/api/HostRows.h"
 #include "plugin/api/HostScripting.h"
 
 #include <string>
@@ -52,7 +55,8 @@ class HostHelper : public Object,
                    public IHostMessageBoxes,
                    public IHostNotices,
                    public IHostControllerEvents,
-                   public IHostActionEvents {
+                   public IHostActionEvents,
+                   public IHostRowHits {
 public:
     HostHelper(std::shared_ptr<Universes> universes, std::shared_ptr<const HostEvents> events);
 
@@ -71,6 +75,9 @@ public:
     void controller(const std::string &endpoint, ControllerChange change) override;
     // Hands the news to HostEvents::actionsChanged.
     void actionsChanged() override;
+    // Hand the rows to the factory's hits and "Treffer" cells.
+    void rowExecuting(RowKey row) override { m_factory->hits()->setExecutingRow(row); }
+    void listRowShows(const ObjectPtr &listRow, RowKey row) override;
 
     const std::shared_ptr<HostProject> &project() const { return m_project; }
     const std::shared_ptr<HostStream> &stream() const { return m_stream; }

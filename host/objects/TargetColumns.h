@@ -6,7 +6,7 @@
 //   offset 1 "Universum" T3, the universe 1..255; empty for 0 (none chosen)
 //   offset 2 "Kanal"     T4, the channel 1..512; empty for 0 (none chosen)
 //   offset 3 "Name"      T1, a label of the user's
-//   offset 4 "Treffer"   how often the target executed (shown, never edited)
+//   offset 4 "Treffer"   how often the row executed (shown, never edited)
 //   offset 5 "Kurve"     the response curve, from the options in T2 (TargetOptions.h)
 //   offset 6 "Fade ms"   the fade time in milliseconds, from the options in T2
 

@@ -1,33 +1,8 @@
 #include "host/objects/TargetHits.h"
 
-#include "core/Conversions.h"
-#include "core/VbError.h"
-
 #include <ctime>
 
 namespace tarvex::host {
-namespace {
-
-void appendValue(std::string &key, const Variant &value)
-{
-    try {
-        key += toText(value);
-    } catch (const VbError &) {
-    }
-    key += '\x1f';
-}
-
-} // namespace
-
-std::string targetKey(const TargetValues &values)
-{
-    std::string key;
-    appendValue(key, values.t0);
-    appendValue(key, values.t1);
-    appendValue(key, values.t2);
-    key += std::to_string(values.t3) + '\x1f' + std::to_string(values.t4);
-    return key;
-}
 
 std::chrono::system_clock::time_point TargetHits::coarseNow()
 {
@@ -38,14 +13,18 @@ std::chrono::system_clock::time_point TargetHits::coarseNow()
             std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec)));
 }
 
-TargetHit &TargetHits::entry(const TargetValues &values)
+void TargetHits::recordExecute(int32_t value, int32_t min, int32_t max,
+                               std::optional<uint32_t> level)
 {
-    return m_hits[targetKey(values)];
-}
-
-void TargetHits::record(TargetHit &hit, int32_t value, int32_t min, int32_t max,
-                        std::optional<uint32_t> level)
-{
+    const RowKey row = m_executing;
+    m_executing = NoRow;
+    if (row == NoRow)
+        return;
+    if (row != m_lastRow || !m_last) {
+        m_last = &m_hits[row]; // entries of a node-based map stay where they are
+        m_lastRow = row;
+    }
+    TargetHit &hit = *m_last;
     ++hit.count;
     hit.value = value;
     hit.min = min;
@@ -59,17 +38,18 @@ void TargetHits::record(TargetHit &hit, int32_t value, int32_t min, int32_t max,
 
 void TargetHits::clear()
 {
-    for (auto &[key, hit] : m_hits)
-        hit = TargetHit{};
+    m_hits.clear();
+    m_last = nullptr;
+    m_lastRow = NoRow;
     ++m_changes;
     if (onRecord)
         onRecord();
 }
 
-const TargetHit *TargetHits::find(const TargetValues &values) const
+const TargetHit *TargetHits::find(RowKey row) const
 {
-    const auto hit = m_hits.find(targetKey(values));
-    return hit == m_hits.end() || hit->second.count == 0 ? nullptr : &hit->second;
+    const auto hit = m_hits.find(row);
+    return hit == m_hits.end() ? nullptr : &hit->second;
 }
 
 } // namespace tarvex::host

@@ -1,22 +1,23 @@
 #pragma once
-// TargetHits: what each target did, counted by its values T0..T4, so that every host target
-// made from the same values (the engine's and the editor's) shares one count, as they share one
-// channel: how often it executed, the value and limits of the last execute, the level it sent
-// the channel to (none for a target that writes no level) and when.
+// TargetHits: what the targets did for each action row of the plug-in, counted per row, so a
+// row that never fired shows no hits although another row drives the same channel. The
+// plug-in says which row the next execute is for (IHostRowHits::rowExecuting, by the row's
+// key), and the target records its execute there: how often the row executed, the value and
+// limits of its last execute, the level its target sent the channel to (none for a target that
+// writes no level) and when.
 //
-//   TargetHit &hit = hits.entry(values);        // once per target: the entry stays
-//   hits.record(hit, value, min, max, level);   // every execute
-//   const TargetHit *seen = hits.find(values);  // nullptr: never executed
+//   hits.setExecutingRow(key);                      // the plug-in, before an execute
+//   hits.recordExecute(value, min, max, level);     // the target, in its execute
+//   const TargetHit *seen = hits.find(key);         // nullptr: never executed
 //
 // Every change bumps a counter, so a view refreshes only when something happened.
 
-#include "host/objects/HostEvents.h"
+#include "plugin/api/HostRows.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <string>
 #include <unordered_map>
 
 namespace tarvex::host {
@@ -28,29 +29,18 @@ struct TargetHit {
     std::chrono::system_clock::time_point time;
 };
 
-// The key of a target's values: the text form of each, kept apart (values without one count as
-// empty). By text, because that is how the rows view knows a target (its actions' text form).
-std::string targetKey(const TargetValues &values);
-
 class TargetHits {
 public:
-    // The entry of the target with these values, made on first use; it stays where it is for
-    // the life of this object, so a target keeps a reference to it.
-    TargetHit &entry(const TargetValues &values);
-    // One execute of the target whose entry this is.
-    void record(TargetHit &hit, int32_t value, int32_t min, int32_t max,
-                std::optional<uint32_t> level);
-    void record(const TargetValues &values, int32_t value, int32_t min, int32_t max,
-                std::optional<uint32_t> level)
-    {
-        record(entry(values), value, min, max, level);
-    }
-    // The target's hits; nullptr before its first execute.
-    const TargetHit *find(const TargetValues &values) const;
+    // The row the next execute is for; NoRow: the next execute is counted for no row.
+    void setExecutingRow(RowKey row) { m_executing = row; }
+    // One execute of a target, counted for the row told last, which is then forgotten (an
+    // execute the plug-in said no row for counts nowhere).
+    void recordExecute(int32_t value, int32_t min, int32_t max, std::optional<uint32_t> level);
+    // The row's hits; nullptr before its first execute.
+    const TargetHit *find(RowKey row) const;
     // Counts every record and clear, for views that refresh only after a change.
     uint64_t changes() const { return m_changes; }
-    // Forgets every hit (another project was opened). The entries stay where they are, zeroed,
-    // since targets keep references to them.
+    // Forgets every hit (another project was opened).
     void clear();
 
     // Called after every record: a view schedules its refresh.
@@ -65,7 +55,11 @@ public:
     }
 
 private:
-    std::unordered_map<std::string, TargetHit> m_hits;
+    std::unordered_map<RowKey, TargetHit> m_hits;
+    RowKey m_executing = NoRow;
+    // The last row recorded: a fader's stream records the same one again and again.
+    RowKey m_lastRow = NoRow;
+    TargetHit *m_last = nullptr;
     uint64_t m_changes = 0;
     std::function<std::chrono::system_clock::time_point()> m_now = coarseNow;
     static std::chrono::system_clock::time_point coarseNow();

@@ -91,6 +91,24 @@ TEST_F(Execution, conditionsWithTheSameTargetShareOneHostTarget)
     EXPECT_EQ(state.targetCache.size(), 1u);
 }
 
+// Universe 1, channel 21 and universe 12, channel 1 read "121" both when their texts are joined:
+// each is a host target of its own, so neither row drives the other's channel.
+TEST_F(Execution, targetsWhoseValuesReadAlikeWhenJoinedAreTwoHostTargets)
+{
+    auto dmx = [](uint8_t universe, int32_t channel) {
+        return VarArray::ofValues(
+            {Variant("DMX"), Variant(""), Variant(""), Variant::byte(universe), Variant(channel)});
+    };
+    setTable(
+        table({actionRow("/a", {"f"}, {{condition("any", range("", "0", "1"), dmx(1, 21))}}),
+               actionRow("/b", {"f"}, {{condition("any", range("", "0", "1"), dmx(12, 1))}}, 2)}));
+    receiveFloat("/a", 1);
+    receiveFloat("/b", 1);
+    EXPECT_EQ(calls()[1], "CreateTarget DMX   1 21");
+    EXPECT_EQ(calls()[4], "CreateTarget DMX   12 1");
+    EXPECT_EQ(state.targetCache.size(), 2u);
+}
+
 TEST_F(Execution, targetsNoConditionUsesAreReleasedOnce)
 {
     setTable(table(

@@ -106,7 +106,7 @@ TEST(ActionRows, eachReasonARowCannotFireIsSaidInWords)
     }
 }
 
-TEST(ActionRows, readFromTheExportWithTheirTargetsHits)
+TEST(ActionRows, readFromTheExportWithTheHitsOfTheirKeys)
 {
     const std::vector<ActionRow> rows = readActionRows(R"({"format": "tarvex-actions 1",
         "actions": [{"address": "/a", "tags": ["f", "i"], "argument": "1. Integer",
@@ -124,11 +124,17 @@ TEST(ActionRows, readFromTheExportWithTheirTargetsHits)
     EXPECT_FALSE(rows[1].target);
 
     TargetHits hits;
-    hits.record({"DMX", "Spot", "", 1, 7}, 200, 0, 255, 200);
-    const std::vector<RowStatus> statuses = rowStatuses(rows, Universes(1), hits);
-    ASSERT_TRUE(statuses[0].hit);
-    EXPECT_EQ(statuses[0].hit->count, 1u);
-    EXPECT_FALSE(statuses[1].hit);
+    hits.setExecutingRow(5);
+    hits.recordExecute(200, 0, 255, 200);
+    std::vector<ActionRow> keyed = rows;
+    setRowKeys(keyed, {7, 5}); // the hits are the second row's, whatever its target
+    std::vector<RowStatus> statuses = rowStatuses(keyed, Universes(1), hits);
+    EXPECT_FALSE(statuses[0].hit);
+    ASSERT_TRUE(statuses[1].hit);
+    EXPECT_EQ(statuses[1].hit->count, 1u);
+    keyed = rows;
+    setRowKeys(keyed, {5}); // keys of another table: none is taken
+    EXPECT_FALSE(rowStatuses(keyed, Universes(1), hits)[0].hit);
     EXPECT_EQ(statuses[1].cannotFire, std::vector<std::string>{"no argument chosen in \"Wert\""});
     EXPECT_THROW(readActionRows("[]"), std::runtime_error);
 }

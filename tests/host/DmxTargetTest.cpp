@@ -148,28 +148,33 @@ TEST_F(DmxTargetTest, sendsTheLevelItsKindAndOptionsSay)
     }
 }
 
-// Targets made from the same values share their count, as they share their channel; a target
-// that writes no level still counts, without a level.
-TEST_F(DmxTargetTest, countsEveryExecuteByTheTargetsValues)
+// Each execute counts for the row the plug-in said it is for, also on one target shared by two
+// rows; a target that writes no level still counts, without a level, and an execute told no row
+// counts nowhere.
+TEST_F(DmxTargetTest, countsEveryExecuteForTheRowItWasToldIsExecuting)
 {
-    HostTargetPtr engines = factory.CreateTarget("DMX", "Spot", "", 1, 7);
-    HostTargetPtr editors = factory.CreateTarget("DMX", "Spot", "", 1, 7);
+    HostTargetPtr spot = factory.CreateTarget("DMX", "Spot", "", 1, 7);
     HostTargetPtr nowhere = factory.CreateTarget("DMX", "Spot", "", 9, 7);
-    execute(engines, 100);
-    execute(editors, 50, 0, 100);
+    TargetHits &hits = *factory.hits();
+    hits.setExecutingRow(1);
+    execute(spot, 100);
+    hits.setExecutingRow(2);
+    execute(spot, 50, 0, 100);
+    hits.setExecutingRow(2);
     execute(nowhere, 3);
+    execute(spot, 255); // no row said
 
-    const TargetHit *spot = factory.hits()->find({"DMX", "Spot", "", 1, 7});
-    ASSERT_NE(spot, nullptr);
-    EXPECT_EQ(spot->count, 2u);
-    EXPECT_EQ(spot->value, 50);
-    EXPECT_EQ(spot->max, 100);
-    EXPECT_EQ(spot->level, 128u);
-    const TargetHit *lost = factory.hits()->find({"DMX", "Spot", "", 9, 7});
-    ASSERT_NE(lost, nullptr);
-    EXPECT_EQ(lost->count, 1u);
-    EXPECT_EQ(lost->level, std::nullopt);
-    EXPECT_EQ(factory.hits()->find({"DMX", "Spot", "", 1, 8}), nullptr);
+    const TargetHit *first = hits.find(1);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->count, 1u);
+    EXPECT_EQ(first->level, 100u);
+    const TargetHit *second = hits.find(2);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->count, 2u);
+    EXPECT_EQ(second->value, 3);
+    EXPECT_EQ(second->level, std::nullopt);
+    EXPECT_EQ(hits.find(3), nullptr);
+    EXPECT_EQ(universes->level(1, 7), 255) << "a row untold still executes";
 }
 
 TEST_F(DmxTargetTest, executesWithoutAnyoneListening)

@@ -162,31 +162,43 @@ TEST_F(TargetFactoryTest, theChosenTextsBecomeTheTargetsValues)
     EXPECT_EQ(universes->level(2, 7), 200);
 }
 
-// The count is written to every row showing a target with those values, only when it changed,
-// and a row that has left the list is forgotten.
-TEST_F(TargetFactoryTest, hitCellsFollowTheCountsOfTheirTargets)
+// A row's "Treffer" cell counts the action row the plug-in says it stands for, not its target:
+// two rows on one channel count apart, a row standing for none (not saved) shows nothing. Only
+// a changed count is written, and a row that has left the list is forgotten.
+TEST_F(TargetFactoryTest, hitCellsCountTheActionRowTheirListRowStandsFor)
 {
     ListRowPtr first = addFilledRow("/fader1");
     ListRowPtr second = addFilledRow("/fader2");
-    HostTargetPtr shown = factory->CreateTarget("DMX", "Spot", "", 1, 7);
-    factory->ShowTargetInRow(shown, first, FirstTargetColumn);
-    factory->ShowTargetInRow(factory->CreateTarget("DMX", "Wash", "", 1, 8), second,
-                             FirstTargetColumn);
+    ListRowPtr unsaved = addFilledRow("/fader3");
+    for (const ListRowPtr &row : {first, second, unsaved})
+        factory->ShowTargetInRow(factory->CreateTarget("DMX", "Spot", "", 1, 7), row,
+                                 FirstTargetColumn);
+    factory->showRowHits(first, 11);
+    factory->showRowHits(second, 12);
     EXPECT_EQ(first->subItem(14), "0");
+    EXPECT_EQ(unsaved->subItem(14), "");
 
-    // The engine executes a target of its own, made from the same values.
+    // The engine's own target, told the first row twice.
     HostTargetPtr engines = factory->CreateTarget("DMX", "Spot", "", 1, 7);
     int32_t value = 10, min = 0, max = 255;
-    engines->Execute(value, min, max, Variant());
-    engines->Execute(value, min, max, Variant());
+    for (int n = 0; n < 2; ++n) {
+        factory->hits()->setExecutingRow(11);
+        engines->Execute(value, min, max, Variant());
+    }
     second->setSubItem(14, "untouched");
     factory->refreshHitCells();
     EXPECT_EQ(first->subItem(14), "2");
     EXPECT_EQ(second->subItem(14), "untouched") << "only a changed count is written";
+    EXPECT_EQ(unsaved->subItem(14), "");
+    // A new target shown in the row keeps the action row it stands for.
+    factory->ShowTargetInRow(blankTarget(), first, FirstTargetColumn);
+    EXPECT_EQ(first->subItem(14), "2");
 
     list->removeRow(1);
+    factory->hits()->setExecutingRow(11);
     engines->Execute(value, min, max, Variant());
     EXPECT_NO_THROW(factory->refreshHitCells());
+    EXPECT_NO_THROW(factory->showRowHits(first, 11));
 }
 
 TEST_F(TargetFactoryTest, aLastEditIsTakenByTheNextCallOfAnyKind)
@@ -254,7 +266,7 @@ TEST_F(TargetFactoryTest, showsTheTargetInItsCells)
     EXPECT_EQ(row->subItem(11), "2");
     EXPECT_EQ(row->subItem(12), "300");
     EXPECT_EQ(row->subItem(13), "Spot");
-    EXPECT_EQ(row->subItem(14), "0");
+    EXPECT_EQ(row->subItem(14), "");       // no action row said yet
     EXPECT_EQ(row->subItem(15), "linear"); // a note in T2 means the defaults
     EXPECT_EQ(row->subItem(16), "0");
 

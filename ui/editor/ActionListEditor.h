@@ -120,6 +120,7 @@ private:
     void composeAction(IListRow &row, VarArray &action);
     int32_t drawActionId();
     void removeTableElement(int32_t index);
+    void tellRowKeys();
 
     // rowTargets and the stored creation values beside it change only through these, so the
     // two stay one element per row.

@@ -46,6 +46,24 @@ void ActionListEditor::fillRows()
     const VarArray table = rows;
     for (const Variant &action : table.elements())
         fillRow(action.array());
+    tellRowKeys();
+}
+
+// List row k stands for the table's element k - 1 once the list is filled or the table rebuilt
+// from it (a row beyond the table is not saved yet): a host that counts hits per row hears
+// which, so the row's "Treffer" cell counts that row's executes.
+void ActionListEditor::tellRowKeys()
+{
+    auto hits = std::dynamic_pointer_cast<IHostRowHits>(m_state.hostHelper);
+    if (!hits)
+        return;
+    // Copied: the host's calls may change the table.
+    const std::span<const RowKey> current = m_state.rowKeys.keysOf(m_state.actionTable);
+    const std::vector<RowKey> keys(current.begin(), current.end());
+    for (int position = 1; position <= m_list->rowCount(); ++position) {
+        const auto index = static_cast<size_t>(position - 1);
+        hits->listRowShows(m_list->row(position), index < keys.size() ? keys[index] : NoRow);
+    }
 }
 
 void ActionListEditor::fillRow(const VarArray &action)
@@ -145,6 +163,7 @@ void ActionListEditor::rebuildActionTable()
         m_state.actionTable.replaceRow(k - 1, Variant(std::move(action)));
     }
     releaseUnusedTargets(m_state);
+    tellRowKeys();
 }
 
 // The rebuild's steps on a copy of the table, without their effects on the list, the targets

@@ -233,6 +233,39 @@ TEST_F(RealPlugInRoad, rowsCountHitsAndTheActionsTravelAsText)
     quit();
 }
 
+// Real datagrams into rows that share a channel, and into universe 1 channel 21 and universe 12
+// channel 1: the rows count apart, and each target writes its own channel.
+TEST_F(RealPlugInRoad, everyRowCountsItsOwnHits)
+{
+    auto far = [](uint8_t universe, int32_t channel) {
+        return VarArray::ofValues({Variant("DMX"), Variant("Far"), Variant(""),
+                                   Variant::byte(universe), Variant(channel)});
+    };
+    auto row = [](const std::string &address, VarArray target, int32_t id) {
+        return actionRow(address, {"f"}, {{condition("any", range("-", "0", "1"), target)}}, id);
+    };
+    writeShow("show", table({faderRow("/fader1", "Fader", 7, 1), faderRow("/fader2", "Fader", 7, 2),
+                             row("/near", far(1, 21), 3), row("/far", far(12, 1), 4)}));
+    ASSERT_TRUE(host.start(path("show/show.tarvex"), {"--no-dmx-out", "--universes", "12"}));
+    ASSERT_TRUE(host.waitFor("ready")) << host.errorOutput().toStdString();
+    for (const auto &[address, value] : std::vector<std::pair<std::string, float>>{
+             {"/fader1", 0.5f}, {"/fader1", 1}, {"/fader2", 0.2f}, {"/far", 1}}) {
+        send(floatMessage(address, value));
+        ASSERT_TRUE(host.waitFor("execute")) << address;
+    }
+    host.send("rows");
+    const std::optional<QJsonObject> rows = host.waitFor("rows");
+    ASSERT_TRUE(rows);
+    QStringList hitsAndLevels;
+    for (const QJsonValue &listed : rows->value("rows").toArray()) {
+        const QJsonValue level = listed.toObject().value("lastLevel");
+        hitsAndLevels << QString::number(listed.toObject().value("hits").toInt()) + " " +
+                             (level.isNull() ? QString("-") : QString::number(level.toInt()));
+    }
+    EXPECT_EQ(hitsAndLevels, (QStringList{"2 255", "1 51", "0 -", "1 255"}));
+    quit();
+}
+
 TEST_F(RealPlugInRoad, saveWritesBothFilesAndLoadReadsTheOtherProjectsRows)
 {
     startShow();
