@@ -57,16 +57,15 @@ int32_t findZero(const uint8_t *data, int32_t from, int32_t size, bool &ascii)
 // One checked cursor over the datagram; every read goes through it.
 class Cursor {
 public:
-    explicit Cursor(std::span<const uint8_t> bytes)
-        : m_data(bytes.data()), m_size(static_cast<int32_t>(bytes.size()))
+    // `irregular` is set when a read is lenient: a value or padding cut short by the end, a
+    // string without its zero, type tags not where they belong.
+    Cursor(std::span<const uint8_t> bytes, bool &irregular)
+        : m_data(bytes.data()), m_size(static_cast<int32_t>(bytes.size())), m_irregular(irregular)
     {}
 
     int32_t position() const { return m_pos; }
     int32_t lastIndex() const { return m_size - 1; }
     int32_t size() const { return m_size; }
-    // Whether a read so far was lenient: a value or padding cut short by the end, a string
-    // without its zero, type tags not where they belong.
-    bool irregular() const { return m_irregular; }
     void markIrregular() { m_irregular = true; }
     // The offset of a text read from this datagram.
     uint16_t offsetOf(std::string_view text) const
@@ -153,21 +152,22 @@ private:
         int32_t start = std::min(m_pos, m_size);
         int32_t end = m_size, next = m_size;
         bool ascii = true;
-        bool whole = false; // the zero and the padding after it are all there
+        bool cut = true; // the zero or the padding after it is missing
         if (start < m_size) {
             int32_t zero = findZero(m_data, start, m_size, ascii);
             if (zero < m_size) {
                 end = zero;
                 const int32_t padded = (end / 4 + 1) * 4;
-                whole = padded <= m_size;
-                next = std::min(padded, m_size);
+                cut = padded > m_size;
+                next = cut ? m_size : padded;
             }
         } else {
             end = start;
         }
         if (next > MaxPosition)
             return false;
-        m_irregular |= !whole;
+        if (cut)
+            m_irregular = true;
         m_pos = next;
         text.data = reinterpret_cast<const char *>(m_data) + start;
         text.size = end - start;
@@ -185,7 +185,7 @@ private:
     const uint8_t *m_data;
     int32_t m_size;
     int32_t m_pos = 0;
-    bool m_irregular = false;
+    bool &m_irregular;
 };
 
 std::span<const uint8_t> bytesOf(std::string_view text)
@@ -213,12 +213,12 @@ void assignText(Variant &out, const Text &text)
         out.assignText(ansi::decode(bytesOf(text.bytes())));
 }
 
-// "#bundle"; the first byte decides most addresses, which are as long as it ("/fader1").
 bool isBundleTag(const Text &text)
 {
-    return text.size == 7 && text.data[0] == '#' && text.bytes() == "#bundle";
+    return text.bytes() == "#bundle";
 }
 
+// The first byte tells most addresses from "#bundle" and from garbage.
 bool isOscAddress(const Text &text)
 {
     return text.size > 0 && text.data[0] == '/';
@@ -245,23 +245,27 @@ float floatFromWord(uint32_t word)
 // Decodes one datagram into an OSCMessages, element by element.
 class PacketDecoder {
 public:
-    PacketDecoder(std::span<const uint8_t> bytes, OSCMessages &out) : m_cursor(bytes), m_out(out) {}
+    PacketDecoder(std::span<const uint8_t> bytes, OSCMessages &out)
+        : m_cursor(bytes, out.m_irregular), m_out(out)
+    {}
 
     void decodeTopLevel()
     {
         Text address = m_cursor.readString();
-        if (isBundleTag(address)) {
-            m_out.m_top = readBundle();
-            // A last byte the bundle's loop leaves is trailing.
-            if (m_cursor.position() < m_cursor.size())
-                m_cursor.markIrregular();
-        } else {
-            m_out.m_lists.push_back({false, readMessage(address)});
-            m_out.m_top = {0, 1};
-            if (m_cursor.position() != m_cursor.size())
-                m_cursor.markIrregular(); // trailing bytes
+        if (!isOscAddress(address)) {
+            if (isBundleTag(address)) {
+                m_out.m_top = readBundle();
+                // A last byte the bundle's loop leaves is trailing.
+                if (m_cursor.position() < m_cursor.size())
+                    m_cursor.markIrregular();
+                return;
+            }
+            m_cursor.markIrregular();
         }
-        m_out.m_irregular = m_cursor.irregular();
+        m_out.m_lists.push_back({false, readMessage(address)});
+        m_out.m_top = {0, 1};
+        if (m_cursor.position() != m_cursor.size())
+            m_cursor.markIrregular(); // trailing bytes
     }
 
 private:
@@ -270,11 +274,14 @@ private:
     bool readElement()
     {
         Text address = m_cursor.readString();
-        if (isBundleTag(address)) {
-            OSCMessages::Range list = readBundle();
-            m_out.m_pending.push_back({true, static_cast<uint32_t>(m_out.m_bundles.size())});
-            m_out.m_bundles.push_back(list);
-            return false;
+        if (!isOscAddress(address)) {
+            if (isBundleTag(address)) {
+                OSCMessages::Range list = readBundle();
+                m_out.m_pending.push_back({true, static_cast<uint32_t>(m_out.m_bundles.size())});
+                m_out.m_bundles.push_back(list);
+                return false;
+            }
+            m_cursor.markIrregular();
         }
         m_out.m_pending.push_back({false, readMessage(address)});
         return true;
@@ -309,8 +316,6 @@ private:
         auto index = static_cast<uint32_t>(m_out.m_messageCount++);
         OSCMessage &message = m_out.m_messages[index];
         assignText(message.m_address, address);
-        if (!isOscAddress(address))
-            m_cursor.markIrregular();
         OSCMessage::Extent &extent = message.m_extent;
         extent.addressAt = m_cursor.offsetOf(address.bytes());
         extent.addressSize = static_cast<uint16_t>(address.size);
