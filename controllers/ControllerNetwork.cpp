@@ -1,7 +1,5 @@
 #include "controllers/ControllerNetwork.h"
 
-#include "osc/OSCWriter.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
@@ -64,6 +62,9 @@ void ControllerNetwork::datagramHandled(const Endpoint &source, std::span<const 
         arrived(source, ControllerChange::Back);
     }
 
+    // A lone message (not a bundle's element) as OSC writes it is sent on as it came.
+    const bool alone = messages.size() == 1 && messages[0].isMessage() &&
+                       messages[0].message().extent().addressAt == 0 && !messages.irregular();
     size_t index = 0;
     const osc::OSCMessage *last = nullptr;
     for (osc::OSCMessages::Element element : messages.elements()) {
@@ -75,8 +76,7 @@ void ControllerNetwork::datagramHandled(const Endpoint &source, std::span<const 
         if (fate == MessageFate::Unmatched) {
             m_traffic.unmatched(message.address(), now);
         } else if (fate == MessageFate::Executed) {
-            osc::OSCWriter::rewriteMessage(message, datagram, m_message);
-            m_feedback.executed(source, message.address(), m_message, m_settings);
+            m_feedback.executed(source, message, datagram, alone, m_settings);
         }
     }
     if (last)

@@ -74,7 +74,6 @@ private:
     Clock m_clock;
     TrafficTables m_traffic;
     Feedback m_feedback;
-    std::vector<uint8_t> m_message;          // the message being sent on; reused
     FeedbackMode m_mode = FeedbackMode::Off; // as feedbackChanged last saw it
     int64_t m_wallOffset = 0; // the Unix time of the steady clock's zero, in milliseconds
     bool m_changeAnnounced = false;

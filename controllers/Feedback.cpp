@@ -1,11 +1,13 @@
 #include "controllers/Feedback.h"
 
+#include "osc/OSCWriter.h"
+
 #include <algorithm>
 
 namespace tarvex {
 namespace {
 
-size_t hashOf(std::span<const uint8_t> bytes)
+size_t hashOfBytes(std::span<const uint8_t> bytes)
 {
     return std::hash<std::string_view>{}(
         std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()));
@@ -49,27 +51,58 @@ void Feedback::received(size_t messages, size_t bytes)
     }
 }
 
-void Feedback::executed(const Endpoint &from, std::string_view address, std::vector<uint8_t> &bytes,
-                        const FeedbackSettings &settings)
+size_t Feedback::hashOf(const Message &message)
 {
-    const size_t hash = hashOf(bytes);
-    const bool on = settings.mode == FeedbackMode::Others;
-    uint64_t senderKey = 0;
-    if (on) {
-        senderKey = heldKey(destinationOf(from, settings), address);
-        if (const size_t *held = m_held.find(senderKey); held && *held == hash) {
-            ++m_echoes;
-            return;
-        }
+    if (!message.hashed) {
+        message.hash = hashOfBytes(message.bytes);
+        message.hashed = true;
+    }
+    return message.hash;
+}
+
+uint32_t Feedback::slotOf(std::string_view address)
+{
+    if (m_lastSlot < m_last.slotCount() && m_last.atSlot(m_lastSlot) &&
+        m_last.keyAtSlot(m_lastSlot) == address) {
+        m_last.makeNewest(m_lastSlot);
+        return m_lastSlot;
     }
     bool added = false;
-    const uint32_t slot = m_last.touchSlot(address, added);
-    Message &m = *m_last.atSlot(slot);
-    m.bytes.swap(bytes);
-    m.hash = hash;
-    m.from = from;
-    if (!on)
+    return m_lastSlot = m_last.touchSlot(address, added);
+}
+
+void Feedback::executed(const Endpoint &from, const osc::OSCMessage &message,
+                        std::span<const uint8_t> datagram, bool alone,
+                        const FeedbackSettings &settings)
+{
+    auto write = [&](std::vector<uint8_t> &out) {
+        if (alone)
+            out.assign(datagram.begin(), datagram.end());
+        else
+            osc::OSCWriter::rewriteMessage(message, datagram, out);
+    };
+    if (settings.mode != FeedbackMode::Others) {
+        // Only kept: the bytes, hashed when first sent.
+        Message &m = *m_last.atSlot(slotOf(message.address()));
+        write(m.bytes);
+        m.hashed = false;
+        m.from = from;
         return;
+    }
+    write(m_incoming);
+    const size_t hash = hashOfBytes(m_incoming);
+    const uint64_t senderKey = heldKey(destinationOf(from, settings), message.address());
+    if (const size_t *held = m_held.find(senderKey); held && *held == hash) {
+        ++m_echoes;
+        return;
+    }
+    const uint32_t slot = slotOf(message.address());
+    Message &m = *m_last.atSlot(slot);
+    m.bytes.swap(m_incoming);
+    m.hash = hash;
+    m.hashed = true;
+    m.from = from;
+    bool added = false;
     m_held.touch(senderKey, added) = hash; // the sender holds what it sent
     if (!m.pending) {
         m.pending = true;
@@ -101,7 +134,7 @@ bool Feedback::sendTo(const Endpoint &to, std::string_view address, const Messag
 {
     const uint64_t key = heldKey(to, address);
     if (skipHeld) {
-        if (const size_t *held = m_held.find(key); held && *held == message.hash)
+        if (const size_t *held = m_held.find(key); held && *held == hashOf(message))
             return true;
     }
     if (budget.turn == 0)
@@ -119,7 +152,7 @@ bool Feedback::sendTo(const Endpoint &to, std::string_view address, const Messag
     }
     ++m_sent;
     bool added = false;
-    m_held.touch(key, added) = message.hash;
+    m_held.touch(key, added) = hashOf(message);
     return true;
 }
 

@@ -31,6 +31,7 @@
 
 #include "controllers/LruTable.h"
 #include "controllers/TrafficTables.h"
+#include "osc/OSCMessages.h"
 #include "plugin/api/HostControllers.h"
 
 #include <cstdint>
@@ -72,11 +73,12 @@ public:
     // A datagram of `bytes` carrying `messages` messages (0 for one that could not be decoded)
     // was received: it earns credit.
     void received(size_t messages, size_t bytes);
-    // A message from `from` made rows execute; `bytes` is it as one OSC message, taken (the
-    // vector holds another buffer afterwards). It becomes its address's state, and is sent on
-    // at the next flush when feedback is on, unless it is the sender's echo.
-    void executed(const Endpoint &from, std::string_view address, std::vector<uint8_t> &bytes,
-                  const FeedbackSettings &settings);
+    // A message from `from` made rows execute. It becomes its address's state, and is sent on
+    // at the next flush when feedback is on, unless it is the sender's echo. `datagram` is what
+    // it was decoded from; `alone` says that the datagram is this message and nothing else, as
+    // OSC writes it, so that its bytes can be kept as they came.
+    void executed(const Endpoint &from, const osc::OSCMessage &message,
+                  std::span<const uint8_t> datagram, bool alone, const FeedbackSettings &settings);
     // The controller gets the state, from the next flushes on.
     void sendState(const Endpoint &controller, const FeedbackSettings &settings);
     // The controller went: what of its state has not gone yet is not sent.
@@ -95,7 +97,8 @@ public:
 private:
     struct Message {
         std::vector<uint8_t> bytes;
-        size_t hash = 0;
+        mutable size_t hash = 0;
+        mutable bool hashed = false; // hash is that of bytes (made when first needed)
         Endpoint from;
         // Waits for the next flush. It belongs to the slot: a slot reused for another address
         // before the flush stays listed once, and the flush sends what it then holds.
@@ -114,6 +117,9 @@ private:
     };
 
     static Endpoint destinationOf(const Endpoint &controller, const FeedbackSettings &settings);
+    static size_t hashOf(const Message &message);
+    // The slot of the address's entry, made the most recently used (added when new).
+    uint32_t slotOf(std::string_view address);
     static uint64_t heldKey(const Endpoint &destination, std::string_view address);
     void askFlush();
     bool fanOut(uint32_t slot, const TrafficTables &traffic, const FeedbackSettings &settings,
@@ -129,6 +135,8 @@ private:
     // wait for the next flush (at most once each).
     LruTable<std::string, Message> m_last{AddressCapacity};
     std::vector<uint32_t> m_pending;
+    uint32_t m_lastSlot = UINT32_MAX; // of the last message executed: a stream repeats it
+    std::vector<uint8_t> m_incoming;  // a message being looked at while feedback is on
     std::vector<Delivery> m_deliveries;
     // The hash of the message each destination holds per address, by heldKey.
     LruTable<uint64_t, size_t> m_held{HeldCapacity};

@@ -75,6 +75,15 @@ public:
         return touchSlot(key, added, [](const Key &, const Value &) {});
     }
 
+    // Makes the entry in the slot (see atSlot) the most recently used.
+    void makeNewest(uint32_t slot)
+    {
+        if (slot == m_newest)
+            return;
+        unlink(slot);
+        pushNewest(slot);
+    }
+
     // The entry for the key, made the most recently used; nullptr when absent.
     template <class K> Value *use(const K &key)
     {
