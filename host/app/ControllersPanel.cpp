@@ -71,7 +71,7 @@ ControllersPanel::ControllersPanel(HostSession &session, QWidget *parent)
     m_announcement->setWordWrap(true);
     m_summary->setWordWrap(true);
     // Wide enough for both tables' columns beside the channel levels.
-    setMinimumWidth(560);
+    setMinimumWidth(660);
 
     auto *settings = new QFormLayout;
     settings->addRow(tr("Feedback:"), m_mode);
