@@ -64,6 +64,8 @@ ROWS = [
      e2e_ratio("tarvex", "qt", "pingpong", "p99_us")),
     ("backlog drain rate, tarvex / Qt's loop", "",
      e2e_ratio("tarvex", "qt", "backlog", "handled_per_s")),
+    ("backlog drain rate, feedback on to three controllers / feedback off", ">= 0.9",
+     e2e_ratio("tarvex-feedback", "tarvex", "backlog", "handled_per_s")),
     ("backlog drain rate, Qt's loop fed by a receive thread / recvfrom", "",
      e2e_ratio("qt-thread", "recvfrom", "backlog", "handled_per_s")),
     ("paced, latency p50, Qt's loop fed by a receive thread / recvfrom", "",
