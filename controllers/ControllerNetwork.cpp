@@ -62,9 +62,9 @@ void ControllerNetwork::datagramHandled(const Endpoint &source, std::span<const 
         arrived(source, ControllerChange::Back);
     }
 
-    // A lone message (not a bundle's element) as OSC writes it is sent on as it came.
-    const bool alone = messages.size() == 1 && messages[0].isMessage() &&
-                       messages[0].message().extent().addressAt == 0 && !messages.irregular();
+    // A lone message as OSC writes it is sent on as it came (regular, the datagram starts with
+    // its address, not with "#bundle").
+    const bool alone = messages.size() == 1 && !messages.irregular() && datagram[0] == '/';
     size_t index = 0;
     const osc::OSCMessage *last = nullptr;
     for (osc::OSCMessages::Element element : messages.elements()) {

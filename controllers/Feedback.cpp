@@ -3,6 +3,7 @@
 #include "osc/OSCWriter.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tarvex {
 namespace {
@@ -60,13 +61,8 @@ size_t Feedback::hashOf(const Message &message)
     return message.hash;
 }
 
-uint32_t Feedback::slotOf(std::string_view address)
+uint32_t Feedback::newSlotOf(std::string_view address)
 {
-    if (m_lastSlot < m_last.slotCount() && m_last.atSlot(m_lastSlot) &&
-        m_last.keyAtSlot(m_lastSlot) == address) {
-        m_last.makeNewest(m_lastSlot);
-        return m_lastSlot;
-    }
     bool added = false;
     return m_lastSlot = m_last.touchSlot(address, added);
 }
@@ -76,10 +72,12 @@ void Feedback::executed(const Endpoint &from, const osc::OSCMessage &message,
                         const FeedbackSettings &settings)
 {
     auto write = [&](std::vector<uint8_t> &out) {
-        if (alone)
-            out.assign(datagram.begin(), datagram.end());
-        else
+        if (!alone)
             osc::OSCWriter::rewriteMessage(message, datagram, out);
+        else if (out.size() == datagram.size()) // a stream repeats its messages' sizes
+            std::memcpy(out.data(), datagram.data(), datagram.size());
+        else
+            out.assign(datagram.begin(), datagram.end());
     };
     if (settings.mode != FeedbackMode::Others) {
         // Only kept: the bytes, hashed when first sent.

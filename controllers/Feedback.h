@@ -35,6 +35,7 @@
 #include "plugin/api/HostControllers.h"
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -118,8 +119,22 @@ private:
 
     static Endpoint destinationOf(const Endpoint &controller, const FeedbackSettings &settings);
     static size_t hashOf(const Message &message);
-    // The slot of the address's entry, made the most recently used (added when new).
-    uint32_t slotOf(std::string_view address);
+    // The slot of the address's entry, made the most recently used (added when new). The
+    // table's slots never empty (it is never cleared or erased from), so the last one found
+    // stays valid.
+    uint32_t slotOf(std::string_view address)
+    {
+        if (m_lastSlot != UINT32_MAX) {
+            const std::string &key = m_last.keyAtSlot(m_lastSlot);
+            if (key.size() == address.size() &&
+                std::memcmp(key.data(), address.data(), key.size()) == 0) {
+                m_last.makeNewest(m_lastSlot);
+                return m_lastSlot;
+            }
+        }
+        return newSlotOf(address);
+    }
+    uint32_t newSlotOf(std::string_view address);
     static uint64_t heldKey(const Endpoint &destination, std::string_view address);
     void askFlush();
     bool fanOut(uint32_t slot, const TrafficTables &traffic, const FeedbackSettings &settings,
