@@ -54,17 +54,11 @@ void ControllerNetwork::datagramHandled(const Endpoint &source, std::span<const 
     m_feedback.received(messages.size(), datagram.size());
     TrafficTables::Arrival sender = m_traffic.datagram(source, datagram.size(), now, true);
     sender.record->irregular += messages.irregular();
-    const bool executed = std::ranges::find(fates, MessageFate::Executed) != fates.end();
-    if (executed && !sender.controller) {
-        sender.record = &m_traffic.promote(source, [&](const Endpoint &e) { gone(e); });
-        arrived(source, ControllerChange::New);
-    } else if (sender.back) {
-        arrived(source, ControllerChange::Back);
-    }
 
     // A lone message as OSC writes it is sent on as it came (regular, the datagram starts with
     // its address, not with "#bundle").
     const bool alone = messages.size() == 1 && !messages.irregular() && datagram[0] == '/';
+    bool executed = false;
     size_t index = 0;
     const osc::OSCMessage *last = nullptr;
     for (osc::OSCMessages::Element element : messages.elements()) {
@@ -76,9 +70,12 @@ void ControllerNetwork::datagramHandled(const Endpoint &source, std::span<const 
         if (fate == MessageFate::Unmatched) {
             m_traffic.unmatched(message.address(), now);
         } else if (fate == MessageFate::Executed) {
+            executed = true;
             m_feedback.executed(source, message, datagram, alone, m_settings);
         }
     }
+    if (executed ? !sender.controller : sender.back)
+        sender.record = &arrived(source, sender);
     if (last)
         TrafficTables::setLastAddress(*sender.record, last->address());
     changed();
@@ -91,16 +88,21 @@ void ControllerNetwork::datagramFailed(const Endpoint &source, std::span<const u
     changed();
 }
 
-void ControllerNetwork::arrived(const Endpoint &controller, ControllerChange change)
+EndpointTraffic &ControllerNetwork::arrived(const Endpoint &source,
+                                            const TrafficTables::Arrival &sender)
 {
+    EndpointTraffic &record = sender.controller
+                                  ? *sender.record
+                                  : m_traffic.promote(source, [&](const Endpoint &e) { gone(e); });
     if (!m_expiryAsked) {
         m_expiryAsked = true;
         m_port.expireIn(TrafficTables::SilenceMs);
     }
     if (feedbackOn())
-        m_feedback.sendState(controller, m_settings);
+        m_feedback.sendState(source, m_settings);
     if (onController)
-        onController(controller, change);
+        onController(source, sender.controller ? ControllerChange::Back : ControllerChange::New);
+    return record;
 }
 
 void ControllerNetwork::gone(const Endpoint &controller)

@@ -64,8 +64,9 @@ public:
 
 private:
     bool feedbackOn() const { return m_settings.mode == FeedbackMode::Others; }
-    // A controller appeared or came back: told, watched for silence, sent the state.
-    void arrived(const Endpoint &controller, ControllerChange change);
+    // A sender became a controller, or a controller came back: told, watched for silence,
+    // sent the state. Returns its entry.
+    EndpointTraffic &arrived(const Endpoint &source, const TrafficTables::Arrival &sender);
     void gone(const Endpoint &controller);
     void changed();
 
