@@ -90,8 +90,7 @@ public:
         const uint32_t slot = m_buckets[find(key, LruKeyHash{}(key))];
         if (slot == None)
             return nullptr;
-        unlink(slot);
-        pushNewest(slot);
+        makeNewest(slot);
         return &m_slots[slot].value;
     }
 
