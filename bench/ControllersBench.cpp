@@ -50,6 +50,7 @@ public:
                         reinterpret_cast<const sockaddr *>(&address), sizeof address) > 0;
     }
     void flushSoon() override {}
+    void flushIn(int64_t) override {}
     void expireIn(int64_t) override {}
 
 private:

@@ -67,6 +67,8 @@ ROWS = [
      e2e_ratio("qt", "recvfrom", "paced", "p50_us")),
     ("paced, CPU per datagram, Qt's loop / recvfrom (Qt's floor)", "",
      e2e_ratio("qt", "recvfrom", "paced", "cpu_us")),
+    ("backlog drain rate, feedback on to three controllers / feedback off", ">= 0.9",
+     e2e_ratio("tarvex-feedback", "tarvex", "backlog", "handled_per_s")),
     ("backlog drain rate, Qt's loop fed by a receive thread / recvfrom", "",
      e2e_ratio("qt-thread", "recvfrom", "backlog", "handled_per_s")),
     ("paced, latency p50, Qt's loop fed by a receive thread / recvfrom", "",

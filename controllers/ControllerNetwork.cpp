@@ -1,16 +1,41 @@
 #include "controllers/ControllerNetwork.h"
 
-#include "osc/OSCWriter.h"
-
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 
 namespace tarvex {
+namespace {
+
+// Controls and other characters that do not print, and the backslash that starts an escape,
+// as \xNN: what a sender of garbage wrote stays readable and tells its bytes.
+std::string printable(std::string_view text)
+{
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<uint8_t>(text[i]);
+        // U+0080..U+009F, the C1 controls, are C2 80..C2 9F in UTF-8.
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                        static_cast<uint8_t>(text[i + 1]) >= 0x80 &&
+                        static_cast<uint8_t>(text[i + 1]) <= 0x9F;
+        const uint8_t code = c1 ? static_cast<uint8_t>(text[++i]) : byte;
+        if (c1 || byte < 0x20 || byte == 0x7F || byte == '\\')
+            out += {'\\', 'x', Hex[code >> 4], Hex[code & 0xF]};
+        else
+            out += text[i];
+    }
+    return out;
+}
+
+} // namespace
 
 int64_t ControllerNetwork::steadyMilliseconds()
 {
     // The coarse clock costs a few nanoseconds per datagram; its ticks of a few milliseconds
-    // are plenty for the silence, the echo window and "last seen".
+    // are plenty for the silence, the pacing and "last seen".
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
     return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1'000'000;
@@ -18,35 +43,22 @@ int64_t ControllerNetwork::steadyMilliseconds()
 
 ControllerNetwork::ControllerNetwork(ControllerPort &port, const FeedbackSettings &settings,
                                      Clock clock)
-    : m_port(port), m_settings(settings), m_clock(clock), m_feedback(port)
+    : m_port(port), m_settings(settings), m_clock(clock), m_feedback(port), m_mode(settings.mode)
 {}
-
-EndpointTraffic &ControllerNetwork::count(const Endpoint &source, size_t bytes, int64_t now)
-{
-    EndpointTraffic *record = nullptr;
-    const TrafficTables::Arrival arrival = m_traffic.datagram(source, bytes, now, record);
-    if (!m_expiryAsked) {
-        m_expiryAsked = true;
-        m_port.expireIn(TrafficTables::SilenceMs);
-    }
-    if (arrival != TrafficTables::Arrival::Known) {
-        if (m_settings.mode == FeedbackMode::Others)
-            m_feedback.appeared(source, m_settings, now);
-        if (onController)
-            onController(source, arrival == TrafficTables::Arrival::New ? ControllerChange::New
-                                                                        : ControllerChange::Back);
-    }
-    changed();
-    return *record;
-}
 
 void ControllerNetwork::datagramHandled(const Endpoint &source, std::span<const uint8_t> datagram,
                                         const osc::OSCMessages &messages,
                                         std::span<const MessageFate> fates)
 {
     const int64_t now = m_clock();
-    EndpointTraffic &sender = count(source, datagram.size(), now);
-    const bool feedback = m_settings.mode == FeedbackMode::Others;
+    m_feedback.received(messages.size(), datagram.size());
+    TrafficTables::Arrival sender = m_traffic.datagram(source, datagram.size(), now, true);
+    sender.record->irregular += messages.irregular();
+
+    // A lone message as OSC writes it is sent on as it came (regular, the datagram starts with
+    // its address, not with "#bundle").
+    const bool alone = messages.size() == 1 && !messages.irregular() && datagram[0] == '/';
+    bool executed = false;
     size_t index = 0;
     const osc::OSCMessage *last = nullptr;
     for (osc::OSCMessages::Element element : messages.elements()) {
@@ -57,18 +69,47 @@ void ControllerNetwork::datagramHandled(const Endpoint &source, std::span<const 
         last = &message;
         if (fate == MessageFate::Unmatched) {
             m_traffic.unmatched(message.address(), now);
-        } else if (fate == MessageFate::Executed && feedback) {
-            osc::OSCWriter::rewriteMessage(message, datagram, m_message);
-            m_feedback.executed(source, message.address(), m_message, m_settings, now);
+        } else if (fate == MessageFate::Executed) {
+            executed = true;
+            m_feedback.executed(source, message, datagram, alone, m_settings);
         }
     }
+    if (executed ? !sender.controller : sender.back)
+        sender.record = &arrived(source, sender);
     if (last)
-        TrafficTables::setLastAddress(sender, last->address());
+        TrafficTables::setLastAddress(*sender.record, last->address());
+    changed();
 }
 
 void ControllerNetwork::datagramFailed(const Endpoint &source, std::span<const uint8_t> datagram)
 {
-    ++count(source, datagram.size(), m_clock()).failed;
+    m_feedback.received(0, datagram.size());
+    ++m_traffic.datagram(source, datagram.size(), m_clock(), false).record->failed;
+    changed();
+}
+
+EndpointTraffic &ControllerNetwork::arrived(const Endpoint &source,
+                                            const TrafficTables::Arrival &sender)
+{
+    EndpointTraffic &record = sender.controller
+                                  ? *sender.record
+                                  : m_traffic.promote(source, [&](const Endpoint &e) { gone(e); });
+    if (!m_expiryAsked) {
+        m_expiryAsked = true;
+        m_port.expireIn(TrafficTables::SilenceMs);
+    }
+    if (feedbackOn())
+        m_feedback.sendState(source, m_settings);
+    if (onController)
+        onController(source, sender.controller ? ControllerChange::Back : ControllerChange::New);
+    return record;
+}
+
+void ControllerNetwork::gone(const Endpoint &controller)
+{
+    m_feedback.controllerGone(controller, m_settings);
+    if (onController)
+        onController(controller, ControllerChange::Gone);
 }
 
 void ControllerNetwork::flushFeedback()
@@ -78,10 +119,7 @@ void ControllerNetwork::flushFeedback()
 
 void ControllerNetwork::expire()
 {
-    const int64_t next = m_traffic.expire(m_clock(), [&](const Endpoint &gone) {
-        if (onController)
-            onController(gone, ControllerChange::Gone);
-    });
+    const int64_t next = m_traffic.expire(m_clock(), [&](const Endpoint &e) { gone(e); });
     m_expiryAsked = next >= 0;
     if (m_expiryAsked)
         m_port.expireIn(next);
@@ -90,8 +128,18 @@ void ControllerNetwork::expire()
 
 void ControllerNetwork::feedbackChanged()
 {
-    if (m_settings.mode == FeedbackMode::Off)
-        m_feedback.forget();
+    const FeedbackMode was = std::exchange(m_mode, m_settings.mode);
+    if (!feedbackOn()) {
+        m_feedback.stop();
+    } else if (was == FeedbackMode::Off) {
+        const int64_t heardSince = m_clock() - int64_t{m_settings.recentMinutes} * 60'000;
+        m_traffic.controllers().forEach([&](uint64_t key, const EndpointTraffic &t) {
+            if (t.lastSeen < heardSince)
+                return false;
+            m_feedback.sendState(TrafficTables::endpointOf(key), m_settings);
+            return true;
+        });
+    }
     changed();
 }
 
@@ -114,17 +162,33 @@ ControllerTables ControllerNetwork::tables(int64_t wallNowMs)
         m_wallOffset = offset;
     auto wall = [&](int64_t steady) { return steady + m_wallOffset; };
     ControllerTables t;
-    m_traffic.endpoints().forEach([&](uint64_t key, const EndpointTraffic &e) {
-        t.controllers.push_back({TrafficTables::endpointOf(key).text(), wall(e.firstSeen),
-                                 wall(e.lastSeen), e.datagrams, e.bytes, e.failed, e.lastAddress});
+    // Both tables, merged in the order their senders were last heard.
+    struct Heard {
+        uint64_t key;
+        const EndpointTraffic *entry;
+        bool controller;
+    };
+    std::vector<Heard> heard;
+    m_traffic.controllers().forEach([&](uint64_t key, const EndpointTraffic &e) {
+        heard.push_back({key, &e, true});
         return true;
     });
+    m_traffic.senders().forEach([&](uint64_t key, const EndpointTraffic &e) {
+        heard.push_back({key, &e, false});
+        return true;
+    });
+    std::ranges::sort(heard, std::ranges::greater{},
+                      [](const Heard &h) { return h.entry->lastArrival; });
+    for (const auto &[key, e, controller] : heard)
+        t.controllers.push_back({TrafficTables::endpointOf(key).text(), wall(e->firstSeen),
+                                 wall(e->lastSeen), e->datagrams, e->bytes, e->failed,
+                                 printable(e->lastAddress), e->irregular, controller});
     m_traffic.unmatchedAddresses().forEach(
         [&](const std::string &address, const UnmatchedTraffic &u) {
-            t.unmatched.push_back({address, u.messages, wall(u.lastSeen)});
+            t.unmatched.push_back({printable(address), u.messages, wall(u.lastSeen)});
             return true;
         });
-    t.controllersEvicted = m_traffic.endpoints().evictions();
+    t.controllersEvicted = m_traffic.evictions();
     t.unmatchedEvicted = m_traffic.unmatchedAddresses().evictions();
     t.feedbackSent = m_feedback.sent();
     t.feedbackDropped = m_feedback.dropped();

@@ -1,7 +1,9 @@
 #pragma once
 // ControllerNetwork: the plug-in's view of the controllers on the network. It hears of every
-// datagram the engine handles (as its DispatchListener), keeps the traffic tables, sends
-// feedback when the settings ask for it, and says when a controller appears, comes back or goes.
+// datagram the engine handles (as its DispatchListener) and counts it per sender; a sender
+// becomes a controller when one of its messages made a row execute, and only controllers take
+// part in feedback (sent when the settings ask for it) and in the news of controllers that
+// appear, come back or go.
 //
 //   ControllerNetwork controllers(port, state.feedback);
 //   state.dispatchListener = &controllers;
@@ -42,12 +44,13 @@ public:
                          std::span<const MessageFate> fates) override;
     void datagramFailed(const Endpoint &source, std::span<const uint8_t> datagram) override;
 
-    // Sends the feedback gathered since the last flush.
+    // Sends the feedback that waits, as far as its budgets allow.
     void flushFeedback();
     // Controllers silent for TrafficTables::SilenceMs have gone (onController); asks the port
     // for the next check while any is present.
     void expire();
-    // The settings changed: feedback switched off forgets what it gathered.
+    // The settings changed: feedback switched off stops sending; switched on, it sends the
+    // state to every controller heard within the settings' minutes.
     void feedbackChanged();
 
     // The tables as the host sees them; `wallNowMs` is the Unix time now, in milliseconds.
@@ -60,7 +63,11 @@ public:
     std::function<void()> onChanged;
 
 private:
-    EndpointTraffic &count(const Endpoint &source, size_t bytes, int64_t now);
+    bool feedbackOn() const { return m_settings.mode == FeedbackMode::Others; }
+    // A sender became a controller, or a controller came back: told, watched for silence,
+    // sent the state. Returns its entry.
+    EndpointTraffic &arrived(const Endpoint &source, const TrafficTables::Arrival &sender);
+    void gone(const Endpoint &controller);
     void changed();
 
     ControllerPort &m_port;
@@ -68,8 +75,8 @@ private:
     Clock m_clock;
     TrafficTables m_traffic;
     Feedback m_feedback;
-    std::vector<uint8_t> m_message; // the message being sent on; reused
-    int64_t m_wallOffset = 0;       // the Unix time of the steady clock's zero, in milliseconds
+    FeedbackMode m_mode = FeedbackMode::Off; // as feedbackChanged last saw it
+    int64_t m_wallOffset = 0; // the Unix time of the steady clock's zero, in milliseconds
     bool m_changeAnnounced = false;
     bool m_expiryAsked = false;
 };

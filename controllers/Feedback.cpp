@@ -1,11 +1,14 @@
 #include "controllers/Feedback.h"
 
+#include "osc/OSCWriter.h"
+
 #include <algorithm>
+#include <cstring>
 
 namespace tarvex {
 namespace {
 
-size_t hashOf(std::span<const uint8_t> bytes)
+size_t hashOfBytes(std::span<const uint8_t> bytes)
 {
     return std::hash<std::string_view>{}(
         std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()));
@@ -16,6 +19,7 @@ size_t hashOf(std::span<const uint8_t> bytes)
 Feedback::Feedback(FeedbackPort &port) : m_port(port)
 {
     m_pending.reserve(AddressCapacity);
+    m_deliveries.reserve(DestinationCapacity);
 }
 
 Endpoint Feedback::destinationOf(const Endpoint &controller, const FeedbackSettings &settings)
@@ -24,102 +28,210 @@ Endpoint Feedback::destinationOf(const Endpoint &controller, const FeedbackSetti
             settings.port == FeedbackSettings::SourcePort ? controller.port : settings.port};
 }
 
-void Feedback::executed(const Endpoint &from, std::string_view address,
-                        std::span<const uint8_t> bytes, const FeedbackSettings &settings,
-                        int64_t now)
+uint64_t Feedback::heldKey(const Endpoint &destination, std::string_view address)
 {
-    const size_t hash = hashOf(bytes);
-    if (isEcho(destinationOf(from, settings), hash, now)) {
+    return destination.key() * 0x9E3779B97F4A7C15ULL ^ std::hash<std::string_view>{}(address);
+}
+
+void Feedback::askFlush()
+{
+    if (m_flushAsked)
+        return;
+    m_flushAsked = true;
+    m_port.flushSoon();
+}
+
+void Feedback::received(size_t messages, size_t bytes)
+{
+    m_credit =
+        std::min(CreditDatagrams, m_credit + SendsPerMessage * std::max<size_t>(messages, 1));
+    m_creditBytes = std::min(CreditBytes, m_creditBytes + SendsPerMessage * bytes);
+    if (m_waitingForCredit) {
+        m_waitingForCredit = false;
+        askFlush();
+    }
+}
+
+size_t Feedback::hashOf(const Message &message)
+{
+    if (!message.hashed) {
+        message.hash = hashOfBytes(message.bytes);
+        message.hashed = true;
+    }
+    return message.hash;
+}
+
+uint32_t Feedback::newSlotOf(std::string_view address)
+{
+    bool added = false;
+    return m_lastSlot = m_last.touchSlot(address, added);
+}
+
+void Feedback::executed(const Endpoint &from, const osc::OSCMessage &message,
+                        std::span<const uint8_t> datagram, bool alone,
+                        const FeedbackSettings &settings)
+{
+    auto write = [&](std::vector<uint8_t> &out) {
+        if (!alone)
+            osc::OSCWriter::rewriteMessage(message, datagram, out);
+        else if (out.size() == datagram.size()) // a stream repeats its messages' sizes
+            std::memcpy(out.data(), datagram.data(), datagram.size());
+        else
+            out.assign(datagram.begin(), datagram.end());
+    };
+    if (settings.mode != FeedbackMode::Others) {
+        // Only kept: the bytes, hashed when first sent.
+        Message &m = *m_last.atSlot(slotOf(message.address()));
+        write(m.bytes);
+        m.hashed = false;
+        m.from = from;
+        return;
+    }
+    write(m_incoming);
+    const size_t hash = hashOfBytes(m_incoming);
+    const uint64_t senderKey = heldKey(destinationOf(from, settings), message.address());
+    if (const size_t *held = m_held.find(senderKey); held && *held == hash) {
         ++m_echoes;
         return;
     }
-    bool added = false;
-    Message &m = m_last.touch(address, added);
-    m.bytes.assign(bytes.begin(), bytes.end());
+    const uint32_t slot = slotOf(message.address());
+    Message &m = *m_last.atSlot(slot);
+    m.bytes.swap(m_incoming);
     m.hash = hash;
+    m.hashed = true;
     m.from = from;
+    bool added = false;
+    m_held.touch(senderKey, added) = hash; // the sender holds what it sent
     if (!m.pending) {
         m.pending = true;
-        m_pending.push_back(&m);
+        m_pending.push_back(slot);
     }
-    if (!m_flushAsked) {
-        m_flushAsked = true;
-        m_port.flushSoon();
-    }
+    askFlush();
 }
 
-bool Feedback::isEcho(const Endpoint &destination, size_t hash, int64_t now)
+void Feedback::sendState(const Endpoint &controller, const FeedbackSettings &settings)
 {
-    const Destination *d = m_destinations.find(destination.key());
-    if (!d)
-        return false;
-    for (size_t i = 0; i < d->count; ++i)
-        if (d->hashes[i] == hash && now - d->times[i] < EchoWindowMs)
+    const Endpoint to = destinationOf(controller, settings);
+    auto delivery = std::ranges::find(m_deliveries, to, &Delivery::to);
+    if (delivery != m_deliveries.end())
+        delivery->nextSlot = 0;
+    else if (m_deliveries.size() < DestinationCapacity)
+        m_deliveries.push_back({to, 0});
+    askFlush();
+}
+
+void Feedback::controllerGone(const Endpoint &controller, const FeedbackSettings &settings)
+{
+    std::erase_if(m_deliveries, [to = destinationOf(controller, settings)](const Delivery &d) {
+        return d.to == to;
+    });
+}
+
+bool Feedback::sendTo(const Endpoint &to, std::string_view address, const Message &message,
+                      bool skipHeld, Budget &budget)
+{
+    const uint64_t key = heldKey(to, address);
+    if (skipHeld) {
+        if (const size_t *held = m_held.find(key); held && *held == hashOf(message))
             return true;
-    return false;
-}
-
-void Feedback::send(const Endpoint &to, Destination &destination, const Message &message,
-                    int64_t now)
-{
+    }
+    if (budget.turn == 0)
+        return false;
+    if (m_credit == 0 || m_creditBytes < message.bytes.size()) {
+        budget.outOfCredit = true;
+        return false;
+    }
+    --budget.turn;
+    --m_credit;
+    m_creditBytes -= message.bytes.size();
     if (!m_port.sendDatagram(to, message.bytes)) {
         ++m_dropped;
-        return;
+        return true;
     }
     ++m_sent;
-    destination.hashes[destination.next] = message.hash;
-    destination.times[destination.next] = now;
-    destination.next = static_cast<uint8_t>((destination.next + 1) % RecentSends);
-    destination.count = static_cast<uint8_t>(std::min<size_t>(destination.count + 1u, RecentSends));
+    bool added = false;
+    m_held.touch(key, added) = hashOf(message);
+    return true;
+}
+
+// One pending message to every controller heard lately but its sender; false when the budget
+// ran out first (the destinations served hold it, so the next flush skips them).
+bool Feedback::fanOut(uint32_t slot, const TrafficTables &traffic, const FeedbackSettings &settings,
+                      int64_t now, Budget &budget)
+{
+    const Message &message = *m_last.atSlot(slot);
+    const std::string &address = m_last.keyAtSlot(slot);
+    const Endpoint sender = destinationOf(message.from, settings);
+    const int64_t heardSince = now - int64_t{settings.recentMinutes} * 60'000;
+    bool complete = true;
+    traffic.controllers().forEach([&](uint64_t key, const EndpointTraffic &t) {
+        if (t.lastSeen < heardSince)
+            return false; // the rest were heard even earlier
+        const Endpoint to = destinationOf(TrafficTables::endpointOf(key), settings);
+        if (to == sender)
+            return true;
+        complete = sendTo(to, address, message, true, budget);
+        return complete;
+    });
+    return complete;
+}
+
+// The state, StatePerTurn messages to each destination in turn; the destinations left waiting
+// go first next time.
+void Feedback::sendStates(Budget &budget)
+{
+    for (size_t i = 0; i < m_deliveries.size();) {
+        Delivery &d = m_deliveries[i];
+        for (size_t sent = 0; sent < StatePerTurn && d.nextSlot < m_last.slotCount();) {
+            const Message *message = m_last.atSlot(d.nextSlot);
+            if (message && !sendTo(d.to, m_last.keyAtSlot(d.nextSlot), *message, false, budget)) {
+                std::rotate(m_deliveries.begin(), m_deliveries.begin() + static_cast<ptrdiff_t>(i),
+                            m_deliveries.end());
+                return;
+            }
+            sent += message != nullptr;
+            ++d.nextSlot;
+        }
+        if (d.nextSlot >= m_last.slotCount())
+            m_deliveries.erase(m_deliveries.begin() + static_cast<ptrdiff_t>(i));
+        else
+            ++i;
+    }
 }
 
 void Feedback::flush(const TrafficTables &traffic, const FeedbackSettings &settings, int64_t now)
 {
     m_flushAsked = false;
-    if (m_pending.empty())
+    if (settings.mode != FeedbackMode::Others)
         return;
-    const int64_t heardSince = now - int64_t{settings.recentMinutes} * 60'000;
-    for (Message *pending : m_pending) {
-        pending->pending = false;
-        const Message &message = *pending;
-        ++m_serial;
-        const Endpoint sender = destinationOf(message.from, settings);
-        traffic.endpoints().forEach([&](uint64_t key, const EndpointTraffic &t) {
-            if (t.lastSeen < heardSince)
-                return false; // the rest were heard even earlier
-            const Endpoint to = destinationOf(TrafficTables::endpointOf(key), settings);
-            if (to == sender)
-                return true;
-            bool added = false;
-            Destination &d = m_destinations.touch(to.key(), added);
-            if (d.serial != m_serial) { // several senders may share a destination
-                d.serial = m_serial;
-                send(to, d, message, now);
-            }
-            return true;
-        });
+    Budget budget;
+    size_t done = 0;
+    for (; done < m_pending.size(); ++done) {
+        if (!fanOut(m_pending[done], traffic, settings, now, budget))
+            break;
+        m_last.atSlot(m_pending[done])->pending = false;
     }
-    m_pending.clear();
+    m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<ptrdiff_t>(done));
+    if (m_pending.empty())
+        sendStates(budget);
+
+    if (budget.outOfCredit)
+        m_waitingForCredit = true; // the next datagram asks for a flush
+    else if (!m_pending.empty())
+        askFlush();
+    else if (!m_deliveries.empty())
+        m_port.flushIn(StatePaceMs);
 }
 
-void Feedback::appeared(const Endpoint &controller, const FeedbackSettings &settings, int64_t now)
+void Feedback::stop()
 {
-    const Endpoint to = destinationOf(controller, settings);
-    bool added = false;
-    Destination &d = m_destinations.touch(to.key(), added);
-    m_last.forEachOldestFirst([&](const std::string &, const Message &message) {
-        send(to, d, message, now);
-        return true;
-    });
-}
-
-void Feedback::forget()
-{
-    for (Message *pending : m_pending)
-        pending->pending = false;
+    for (uint32_t slot : m_pending)
+        if (Message *m = m_last.atSlot(slot))
+            m->pending = false;
     m_pending.clear();
-    m_last.clear();
-    m_destinations.clear();
+    m_deliveries.clear();
+    m_held.clear();
+    m_waitingForCredit = false;
 }
 
 } // namespace tarvex

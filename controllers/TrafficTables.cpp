@@ -3,22 +3,27 @@
 namespace tarvex {
 
 TrafficTables::Arrival TrafficTables::datagram(const Endpoint &from, size_t bytes, int64_t now,
-                                               EndpointTraffic *&record)
+                                               bool decoded)
 {
-    bool added = false;
-    EndpointTraffic &t = m_endpoints.touch(from.key(), added);
-    Arrival arrival = Arrival::Known;
-    if (added) {
-        t.firstSeen = now;
-        arrival = Arrival::New;
-    } else if (!t.present || now - t.lastSeen >= SilenceMs) {
-        arrival = Arrival::Back;
+    Arrival arrival{m_controllers.use(from.key()), true, false};
+    if (arrival.record) {
+        EndpointTraffic &c = *arrival.record;
+        if (decoded) {
+            arrival.back = !c.present || now - c.lastSeen >= SilenceMs;
+            c.present = true;
+        }
+    } else {
+        bool added = false;
+        arrival.record = &m_senders.touch(from.key(), added);
+        arrival.controller = false;
+        if (added)
+            arrival.record->firstSeen = now;
     }
-    t.present = true;
+    EndpointTraffic &t = *arrival.record;
     t.lastSeen = now;
+    t.lastArrival = ++m_arrivals;
     ++t.datagrams;
     t.bytes += bytes;
-    record = &t;
     return arrival;
 }
 

@@ -1,7 +1,9 @@
 // Feeds arbitrary datagrams to the dispatch over a small table that uses every operator, every
-// argument kind and the beat rule. The first byte switches learn mode and the analyzer; a
-// VbError is how a datagram is dropped, anything else is a fault.
+// argument kind and the beat rule, with the controllers' view listening. The first byte
+// switches learn mode, the analyzer and feedback and picks one of eight senders; a VbError is
+// how a datagram is dropped, anything else is a fault.
 
+#include "controllers/ControllerNetwork.h"
 #include "core/VbError.h"
 #include "engine/OSCHandler.h"
 #include "tests/support/ActionRows.h"
@@ -44,6 +46,15 @@ VarArray everyOperatorTable()
     return rows;
 }
 
+// Sends nowhere; the flushes and expiries are run by the fuzzer itself.
+class NoPort : public ControllerPort {
+public:
+    bool sendDatagram(const Endpoint &, std::span<const uint8_t>) override { return true; }
+    void flushSoon() override {}
+    void flushIn(int64_t) override {}
+    void expireIn(int64_t) override {}
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -51,21 +62,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static auto helper = std::make_shared<FakeHostHelper>();
     static FakeWindows windows;
     static EngineState state(windows);
+    static NoPort port;
+    static FeedbackSettings feedback;
+    static ControllerNetwork controllers(port, feedback);
     static bool ready = false;
     if (!ready) {
         windows.cmp = helper;
         state.hostHelper = helper;
         state.actionTable.replace(everyOperatorTable());
+        state.dispatchListener = &controllers;
         ready = true;
     }
     if (size == 0)
         return 0;
     windows.learning = (data[0] & 1) != 0;
     windows.analyzerIsOpen = (data[0] & 2) != 0;
+    const FeedbackMode mode = (data[0] & 4) != 0 ? FeedbackMode::Others : FeedbackMode::Off;
+    if (mode != feedback.mode) {
+        feedback.mode = mode;
+        controllers.feedbackChanged();
+    }
     try {
-        handleDatagram(state, {data + 1, size - 1});
+        handleDatagram(state, {data + 1, size - 1}, Endpoint{0x7F000001, uint16_t(data[0] >> 5)});
     } catch (const VbError &) {
     }
+    controllers.flushFeedback();
+    if ((data[0] & 0x18) == 0x18)
+        controllers.tables(0);
     // Keep the recordings bounded over millions of inputs.
     helper->log->clear();
     windows.analyzed.clear();

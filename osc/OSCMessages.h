@@ -146,6 +146,12 @@ public:
 
     // The datagram's element list.
     List elements() const { return listOf(m_top); }
+    // Whether the decoder read the datagram leniently: an address that is neither an OSC
+    // address nor "#bundle", type tags missing or not where they belong, a value, string or
+    // padding cut short by the end, a tag whose data it skips or that OSC does not define,
+    // bytes after the message, or a bundle element that is not the size it says. The values
+    // are the same either way; this only tells that the sender does not write OSC as it is.
+    bool irregular() const { return m_irregular; }
     size_t size() const { return m_top.count; }
     bool empty() const { return m_top.count == 0; }
     Element operator[](size_t index) const { return elements()[index]; }
@@ -168,6 +174,7 @@ private:
     std::vector<Range> m_bundles; // nested bundles' element lists within m_lists
     std::vector<Node> m_pending;  // elements of the bundles being decoded
     Range m_top{0, 0};
+    bool m_irregular = false;
 };
 
 inline OSCMessages::List OSCMessages::Element::bundle() const

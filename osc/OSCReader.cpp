@@ -57,12 +57,16 @@ int32_t findZero(const uint8_t *data, int32_t from, int32_t size, bool &ascii)
 // One checked cursor over the datagram; every read goes through it.
 class Cursor {
 public:
-    explicit Cursor(std::span<const uint8_t> bytes)
-        : m_data(bytes.data()), m_size(static_cast<int32_t>(bytes.size()))
+    // `irregular` is set when a read is lenient: a value or padding cut short by the end, a
+    // string without its zero, type tags not where they belong.
+    Cursor(std::span<const uint8_t> bytes, bool &irregular)
+        : m_data(bytes.data()), m_size(static_cast<int32_t>(bytes.size())), m_irregular(irregular)
     {}
 
     int32_t position() const { return m_pos; }
     int32_t lastIndex() const { return m_size - 1; }
+    int32_t size() const { return m_size; }
+    void markIrregular() { m_irregular = true; }
     // The offset of a text read from this datagram.
     uint16_t offsetOf(std::string_view text) const
     {
@@ -85,8 +89,10 @@ public:
     std::string_view readTypeTags()
     {
         Text tags;
-        if (!tryReadString(tags))
+        if (!tryReadString(tags)) {
             m_pos = MaxPosition;
+            m_irregular = true;
+        }
         return tags.bytes();
     }
 
@@ -94,8 +100,10 @@ public:
     // than four bytes (the end, or an unaligned position) abandon the datagram.
     uint32_t readWord()
     {
-        if (m_pos >= m_size)
+        if (m_pos >= m_size) {
+            m_irregular = true;
             return 0;
+        }
         if (m_pos % 4 != 0 || m_size - m_pos < 4)
             throw VbError(errc::InputPastEndOfFile, "Datagram ends inside a four-byte value");
         uint32_t word;
@@ -123,6 +131,7 @@ public:
             ++m_pos;
             return true;
         }
+        m_irregular = true;
         if (m_pos <= limit) {
             const void *comma =
                 std::memchr(m_data + m_pos, ',', static_cast<size_t>(limit - m_pos + 1));
@@ -143,17 +152,22 @@ private:
         int32_t start = std::min(m_pos, m_size);
         int32_t end = m_size, next = m_size;
         bool ascii = true;
+        bool cut = true; // the zero or the padding after it is missing
         if (start < m_size) {
             int32_t zero = findZero(m_data, start, m_size, ascii);
             if (zero < m_size) {
                 end = zero;
-                next = std::min((end / 4 + 1) * 4, m_size);
+                const int32_t padded = (end / 4 + 1) * 4;
+                cut = padded > m_size;
+                next = cut ? m_size : padded;
             }
         } else {
             end = start;
         }
         if (next > MaxPosition)
             return false;
+        if (cut)
+            m_irregular = true;
         m_pos = next;
         text.data = reinterpret_cast<const char *>(m_data) + start;
         text.size = end - start;
@@ -171,6 +185,7 @@ private:
     const uint8_t *m_data;
     int32_t m_size;
     int32_t m_pos = 0;
+    bool &m_irregular;
 };
 
 std::span<const uint8_t> bytesOf(std::string_view text)
@@ -198,10 +213,21 @@ void assignText(Variant &out, const Text &text)
         out.assignText(ansi::decode(bytesOf(text.bytes())));
 }
 
-// "#bundle"; the first byte decides most addresses, which are as long as it ("/fader1").
 bool isBundleTag(const Text &text)
 {
-    return text.size == 7 && text.data[0] == '#' && text.bytes() == "#bundle";
+    return text.bytes() == "#bundle";
+}
+
+// The first byte tells most addresses from "#bundle" and from garbage.
+bool isOscAddress(const Text &text)
+{
+    return text.size > 0 && text.data[0] == '/';
+}
+
+// Tags OSC defines without data: they give no value and are regular.
+bool isTagWithoutData(char tag)
+{
+    return tag == 'T' || tag == 'F' || tag == 'N' || tag == 'I' || tag == '[' || tag == ']';
 }
 
 // A float argument, checked here so that a float no decimal can hold abandons the datagram;
@@ -219,31 +245,46 @@ float floatFromWord(uint32_t word)
 // Decodes one datagram into an OSCMessages, element by element.
 class PacketDecoder {
 public:
-    PacketDecoder(std::span<const uint8_t> bytes, OSCMessages &out) : m_cursor(bytes), m_out(out) {}
+    PacketDecoder(std::span<const uint8_t> bytes, OSCMessages &out)
+        : m_cursor(bytes, out.m_irregular), m_out(out)
+    {}
 
     void decodeTopLevel()
     {
         Text address = m_cursor.readString();
-        if (isBundleTag(address)) {
-            m_out.m_top = readBundle();
-        } else {
-            m_out.m_lists.push_back({false, readMessage(address)});
-            m_out.m_top = {0, 1};
+        if (!isOscAddress(address)) {
+            if (isBundleTag(address)) {
+                m_out.m_top = readBundle();
+                // A last byte the bundle's loop leaves is trailing.
+                if (m_cursor.position() < m_cursor.size())
+                    m_cursor.markIrregular();
+                return;
+            }
+            m_cursor.markIrregular();
         }
+        m_out.m_lists.push_back({false, readMessage(address)});
+        m_out.m_top = {0, 1};
+        if (m_cursor.position() != m_cursor.size())
+            m_cursor.markIrregular(); // trailing bytes
     }
 
 private:
-    // Appends the element at the position to the pending list of the bundle being read.
-    void readElement()
+    // Appends the element at the position to the pending list of the bundle being read; true
+    // when it is a message.
+    bool readElement()
     {
         Text address = m_cursor.readString();
-        if (isBundleTag(address)) {
-            OSCMessages::Range list = readBundle();
-            m_out.m_pending.push_back({true, static_cast<uint32_t>(m_out.m_bundles.size())});
-            m_out.m_bundles.push_back(list);
-        } else {
-            m_out.m_pending.push_back({false, readMessage(address)});
+        if (!isOscAddress(address)) {
+            if (isBundleTag(address)) {
+                OSCMessages::Range list = readBundle();
+                m_out.m_pending.push_back({true, static_cast<uint32_t>(m_out.m_bundles.size())});
+                m_out.m_bundles.push_back(list);
+                return false;
+            }
+            m_cursor.markIrregular();
         }
+        m_out.m_pending.push_back({false, readMessage(address)});
+        return true;
     }
 
     // Reads a bundle's time tag (unused) and its elements; the element sizes do not delimit the
@@ -254,8 +295,11 @@ private:
         m_cursor.readWord();
         size_t first = m_out.m_pending.size();
         while (m_cursor.position() < m_cursor.lastIndex()) {
-            m_cursor.readWord();
-            readElement();
+            const auto size = static_cast<int64_t>(m_cursor.readWord());
+            const int32_t start = m_cursor.position();
+            if (readElement() ? m_cursor.position() - start != size
+                              : size > m_cursor.size() - start)
+                m_cursor.markIrregular(); // the element is not the size it says
         }
         auto begin = m_out.m_pending.begin() + static_cast<ptrdiff_t>(first);
         OSCMessages::Range list{static_cast<uint32_t>(m_out.m_lists.size()),
@@ -369,9 +413,12 @@ private:
         }
     }
 
-    // Tags that carry data in OSC but give no value here still consume their bytes.
+    // Tags that carry data in OSC but give no value here still consume their bytes; they, and
+    // tags OSC does not define, make the datagram irregular.
     void skipUnreadData(char tag)
     {
+        if (!isTagWithoutData(tag))
+            m_cursor.markIrregular();
         switch (tag) {
         case 'b': m_cursor.skipBlob(); break;
         case 'h':
@@ -425,6 +472,7 @@ void OSCMessages::clear()
     m_bundles.clear();
     m_pending.clear();
     m_top = {0, 0};
+    m_irregular = false;
 }
 
 } // namespace tarvex::osc

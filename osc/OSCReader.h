@@ -10,6 +10,8 @@
 // VbError is raised and the output left empty) when a four-byte read finds only part of its
 // bytes, a blob runs past the end, a message holds more than 51 values of one kind, a position
 // would pass index 32767, or a float cannot be held as a decimal (Inf, NaN, |x| >= 2^96).
+// A datagram read leniently is decoded all the same and marked (OSCMessages::irregular), so
+// that a sender of broken OSC can be told apart; padding bytes' contents are not looked at.
 // The decoder is pure: signalling reception is its caller's business.
 
 #include "osc/OSCMessages.h"

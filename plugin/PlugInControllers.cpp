@@ -26,6 +26,9 @@ PlugInControllers::PlugInControllers(PlugInState &state, PlugInWindows &windows)
     m_state.dispatchListener = &m_network;
     m_expiry.setSingleShot(true);
     QObject::connect(&m_expiry, &QTimer::timeout, &m_context, [this] { m_network.expire(); });
+    m_nextFlush.setSingleShot(true);
+    QObject::connect(&m_nextFlush, &QTimer::timeout, &m_context,
+                     [this] { m_network.flushFeedback(); });
     m_network.onChanged = [this] {
         m_tablesChanged = true;
         tellHost();
@@ -159,6 +162,12 @@ void PlugInControllers::flushSoon()
 {
     QMetaObject::invokeMethod(
         &m_context, [this] { m_network.flushFeedback(); }, Qt::QueuedConnection);
+}
+
+void PlugInControllers::flushIn(int64_t ms)
+{
+    if (!m_nextFlush.isActive())
+        m_nextFlush.start(static_cast<int>(ms));
 }
 
 void PlugInControllers::expireIn(int64_t ms)

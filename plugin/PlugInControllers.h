@@ -47,6 +47,7 @@ public:
     // ControllerPort.
     bool sendDatagram(const Endpoint &to, std::span<const uint8_t> bytes) override;
     void flushSoon() override;
+    void flushIn(int64_t ms) override;
     void expireIn(int64_t ms) override;
 
 private:
@@ -59,6 +60,7 @@ private:
     PlugInWindows &m_windows;
     QObject m_context; // the queued calls run in it; with it go those not yet run
     QTimer m_expiry;
+    QTimer m_nextFlush; // the paced flushes of the state sent to controllers
     ControllerNetwork m_network;
     std::unique_ptr<ServiceAnnouncer> m_announcer; // made when first needed
     AnnouncementState m_announcement = AnnouncementState::Off;

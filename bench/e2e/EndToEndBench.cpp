@@ -2,7 +2,8 @@
 // stream of "/fader1 f" datagrams; Tarvex's main window (one matching row, a host target that
 // stamps its execute), a liblo server and a plain recvfrom loop each handle the same stream in
 // the same run; for burst and backlog also Tarvex without its traffic tables (tarvex-no-tables)
-// and with feedback on to two more controllers (tarvex-feedback). Modes:
+// and with feedback on among three controllers, the sender and two idle ones (tarvex-feedback).
+// Modes:
 //   burst     500 000 datagrams at full speed (sendmmsg batches): handled rate and loss;
 //   paced     3 000 datagrams at 1 000 per second: latency under a steady load;
 //   pingpong  20 000 datagrams, each sent once the one before has been handled: latency;

@@ -23,8 +23,8 @@ Result runQtWithReceiveThread(const ModeSettings &settings);
 Result runPoll(const ModeSettings &settings);
 Result runLiblo(const ModeSettings &settings);
 // The plug-in's controllers' view beside the dispatch: as shipped (traffic tables, feedback
-// off), without it (no tables at all), or with feedback on to two more controllers (sockets of
-// the receiving process that said hello first; the sender is the third).
+// off), without it (no tables at all), or with feedback on among three controllers (the sender
+// and two sockets of the receiving process whose hello ran a row first).
 enum class TarvexVariant { AsShipped, NoTables, FeedbackToTwoOthers };
 // warm: one datagram that matches no row goes first (the first datagram loads the editor).
 Result runTarvex(const ModeSettings &settings, TarvexVariant variant = TarvexVariant::AsShipped,

@@ -42,13 +42,17 @@ struct StampHandled {
     }
 };
 
-VarArray identityRow()
+// The stream's row, and a row for the idle controllers' hello (which runs a row, so that they
+// are controllers): its level is beyond every datagram's number, so it stamps nothing.
+VarArray identityRows()
 {
     using namespace tarvex::test;
     const std::string top = std::to_string(MaxDatagrams);
     return table(
         {actionRow("/fader1", {"f"},
-                   {{condition("any", range("", "0", top, "0", top, "0", top), target("Ch1"))}})});
+                   {{condition("any", range("", "0", top, "0", top, "0", top), target("Ch1"))}}),
+         actionRow("/hello", {"f"},
+                   {{condition("any", range("", "0", "1", top, top, "0", top), target("Ch2"))}})});
 }
 
 // Runs the loop until the stream has been handled.
@@ -131,8 +135,9 @@ void warmUp(PlugInRuntime &runtime, uint16_t port)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
-// A controller that has said hello to the server and then only receives (and never reads, so
-// its queue fills and the rest is dropped by the system, as for a phone that went to sleep).
+// A controller that has moved a fader once (its hello runs a row) and then only receives (and
+// never reads, so its queue fills and the rest is dropped by the system, as for a phone that
+// went to sleep).
 class IdleController {
 public:
     explicit IdleController(uint16_t serverPort) : m_fd(::socket(AF_INET, SOCK_DGRAM, 0))
@@ -141,8 +146,9 @@ public:
         to.sin_family = AF_INET;
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         to.sin_port = htons(serverPort);
-        const uint8_t hello[] = {'/', 'h', 'i', 0, ',', 0, 0, 0};
-        ::sendto(m_fd, hello, sizeof hello, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+        const std::vector<uint8_t> hello =
+            test::OscBuilder().message("/hello", ",f").f32(0).bytes();
+        ::sendto(m_fd, hello.data(), hello.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
     }
     ~IdleController() { ::close(m_fd); }
 
@@ -202,7 +208,7 @@ Result runTarvex(const ModeSettings &settings, TarvexVariant variant, bool warm)
         runtime.state().hostHelper =
             std::make_shared<BenchHelper<StampHandled>>(folder + "/show.zpr");
         frmMainOSC &window = runtime.windows().mainWindow();
-        runtime.state().actionTable.replace(identityRow());
+        runtime.state().actionTable.replace(identityRows());
         uint16_t port = test::freeUdpPort();
         window.Port->setText(QString::number(port));
         window.Start_Click();
@@ -216,8 +222,8 @@ Result runTarvex(const ModeSettings &settings, TarvexVariant variant, bool warm)
                 {FeedbackMode::Others, FeedbackSettings::SourcePort, 10});
             for (int i = 0; i < 2; ++i)
                 others.push_back(std::make_unique<IdleController>(port));
-            // Their hellos match no row, so they load the editor as the warm-up does; a warm-up
-            // datagram would make a third controller to feed back to.
+            // Their hellos load the editor as the warm-up does; the stream's sender is the third
+            // controller.
             while (runtime.controllers().tables().controllers.size() < 2)
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         } else if (warm) {

@@ -15,7 +15,17 @@
 namespace tarvex::host {
 namespace {
 
-enum ControllerColumn { Endpoint, Datagrams, Bytes, Failed, LastAddress, FirstSeen, LastSeen };
+enum ControllerColumn {
+    Endpoint,
+    Role,
+    Datagrams,
+    Bytes,
+    Failed,
+    Irregular,
+    LastAddress,
+    FirstSeen,
+    LastSeen
+};
 enum UnmatchedColumn { Address, Messages, UnmatchedLastSeen };
 
 QTableWidget *newTable(const QStringList &captions)
@@ -48,8 +58,9 @@ void setCell(QTableWidget *table, int row, int column, const QString &text, bool
 ControllersPanel::ControllersPanel(HostSession &session, QWidget *parent)
     : QWidget(parent), m_session(session), m_mode(new QComboBox), m_port(new QSpinBox),
       m_minutes(new QSpinBox), m_announcement(new QLabel), m_summary(new QLabel),
-      m_controllers(newTable({tr("Endpoint"), tr("Datagrams"), tr("Bytes"), tr("Failed"),
-                              tr("Last address"), tr("First seen"), tr("Last seen")})),
+      m_controllers(
+          newTable({tr("Endpoint"), tr("Controller"), tr("Datagrams"), tr("Bytes"), tr("Failed"),
+                    tr("Irregular"), tr("Last address"), tr("First seen"), tr("Last seen")})),
       m_unmatched(newTable({tr("Unmatched address"), tr("Messages"), tr("Last seen")}))
 {
     m_mode->addItems({tr("Off"), tr("To the other controllers")});
@@ -60,7 +71,7 @@ ControllersPanel::ControllersPanel(HostSession &session, QWidget *parent)
     m_announcement->setWordWrap(true);
     m_summary->setWordWrap(true);
     // Wide enough for both tables' columns beside the channel levels.
-    setMinimumWidth(560);
+    setMinimumWidth(660);
 
     auto *settings = new QFormLayout;
     settings->addRow(tr("Feedback:"), m_mode);
@@ -136,9 +147,11 @@ void ControllersPanel::refresh()
     m_controllers->setRowCount(static_cast<int>(t.controllers.size()));
     for (int row = 0; const ControllerEntry &c : t.controllers) {
         setCell(m_controllers, row, Endpoint, QString::fromStdString(c.endpoint));
+        setCell(m_controllers, row, Role, c.controller ? tr("yes") : tr("no"));
         setCell(m_controllers, row, Datagrams, QString::number(c.datagrams), true);
         setCell(m_controllers, row, Bytes, QString::number(c.bytes), true);
         setCell(m_controllers, row, Failed, QString::number(c.failedDatagrams), true);
+        setCell(m_controllers, row, Irregular, QString::number(c.irregularDatagrams), true);
         setCell(m_controllers, row, LastAddress, QString::fromStdString(c.lastAddress));
         setCell(m_controllers, row, FirstSeen, localTime(c.firstSeenMs));
         setCell(m_controllers, row, LastSeen, localTime(c.lastSeenMs));

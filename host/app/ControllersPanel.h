@@ -1,9 +1,9 @@
 #pragma once
 // ControllersPanel: the controllers on the network as the plug-in sees them (IHostControllers):
-// every sender with its counts and times, the addresses no action takes, the socket's drops and
-// the announcement, and the feedback settings to change. It reads the plug-in's tables when
-// they changed (HostEvents::controllersChanged), at most a few times a second, and when it is
-// shown.
+// every sender with its counts and times and whether it is a controller (one of its messages
+// made a row execute), the addresses no action takes, the socket's drops and the announcement,
+// and the feedback settings to change. It reads the plug-in's tables when they changed
+// (HostEvents::controllersChanged), at most a few times a second, and when it is shown.
 
 // Only Qt and the standard library here: moc reads this header.
 

@@ -24,6 +24,8 @@ std::string controllerArray(const std::vector<ControllerEntry> &entries)
                 ",\"lastSeen\":" + jsonString(utcTime(e.lastSeenMs)) +
                 ",\"datagrams\":" + number(e.datagrams) + ",\"bytes\":" + number(e.bytes) +
                 ",\"failed\":" + number(e.failedDatagrams) +
+                ",\"irregular\":" + number(e.irregularDatagrams) +
+                ",\"controller\":" + (e.controller ? "true" : "false") +
                 ",\"lastAddress\":" + jsonString(e.lastAddress) + "}";
     }
     return json + "]";

@@ -12,7 +12,8 @@
 //
 // IHostControllerEvents: offered by the host's helper. The plug-in says when its tables changed
 // (at most once until the host reads them again, so a host refreshes a view at the pace it
-// likes) and when a controller appears, comes back after 10 s of silence or falls silent.
+// likes) and when a controller appears (a sender's message made a row execute for the first
+// time), comes back after 10 s of silence, falls silent or is pushed out of the table.
 //
 //   if (auto events = std::dynamic_pointer_cast<IHostControllerEvents>(helper))
 //       events->controller("192.168.1.20:9000", ControllerChange::New);
@@ -41,6 +42,7 @@ struct FeedbackSettings {
 };
 
 // One sender: an IPv4 address and source port. Times are milliseconds since the Unix epoch.
+// Texts received show control characters and the backslash as \xNN.
 struct ControllerEntry {
     std::string endpoint; // "A.B.C.D:PORT"
     int64_t firstSeenMs = 0;
@@ -49,11 +51,15 @@ struct ControllerEntry {
     uint64_t bytes = 0;
     uint64_t failedDatagrams = 0; // could not be decoded
     std::string lastAddress;      // of the last message received from it
+    // Decoded, but not OSC as it should be written (cut short, no type tags, trailing bytes...).
+    uint64_t irregularDatagrams = 0;
+    // One of its messages made a row execute: it gets feedback and its coming and going is told.
+    bool controller = false;
 };
 
 // Messages that no action row took (no row has their address and type tags), per address.
 struct UnmatchedEntry {
-    std::string address;
+    std::string address; // control characters and the backslash as \xNN
     uint64_t messages = 0;
     int64_t lastSeenMs = 0;
 };
@@ -62,15 +68,17 @@ enum class AnnouncementState { Off, Pending, Announced, Unavailable };
 
 struct ControllerTables {
     // Most recently seen first. Both tables are bounded; the least recently seen entry makes
-    // room and is counted.
+    // room and is counted. `controllers` lists every sender, the controllers among them marked
+    // (up to 256 of each: other senders never push out a controller).
     std::vector<ControllerEntry> controllers;
     std::vector<UnmatchedEntry> unmatched;
     uint64_t controllersEvicted = 0;
     uint64_t unmatchedEvicted = 0;
     // Datagrams the system dropped because the socket's receive queue was full.
     uint64_t socketDrops = 0;
-    // Feedback datagrams sent, dropped (the send buffer was full) and held back as echoes of
-    // what was sent to their sender within the last 100 ms.
+    // Feedback datagrams sent, dropped (the send buffer was full), and messages held back as
+    // echoes: a controller sent what it held already (what was last sent to it, or what it
+    // sent itself, for that address).
     uint64_t feedbackSent = 0;
     uint64_t feedbackDropped = 0;
     uint64_t echoesHeldBack = 0;
@@ -97,8 +105,8 @@ public:
     virtual ~IHostControllerEvents() = default;
     // The tables changed; said once until controllerTables() is called again.
     virtual void controllersChanged() = 0;
-    // A controller's first datagram (New), its first after 10 s of silence (Back), or 10 s of
-    // silence (Gone).
+    // A sender became a controller (New), a controller's first decoded datagram after 10 s of
+    // silence (Back), or 10 s of silence or its place in the table taken (Gone).
     virtual void controller(const std::string &endpoint, ControllerChange change) = 0;
 };
 

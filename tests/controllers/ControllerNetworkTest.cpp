@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <map>
 #include <random>
+#include <ranges>
+#include <set>
 
 namespace tarvex::test {
 namespace {
@@ -24,6 +26,7 @@ class RecordingPort : public ControllerPort {
 public:
     std::vector<std::pair<Endpoint, std::vector<uint8_t>>> sent;
     int flushesAsked = 0;
+    int64_t flushAskedIn = -1;
     int64_t expiryAskedIn = -1;
 
     bool sendDatagram(const Endpoint &to, std::span<const uint8_t> bytes) override
@@ -32,6 +35,7 @@ public:
         return true;
     }
     void flushSoon() override { ++flushesAsked; }
+    void flushIn(int64_t ms) override { flushAskedIn = ms; }
     void expireIn(int64_t ms) override { expiryAskedIn = ms; }
     // The destinations, in order, and forgets them.
     std::vector<std::string> takeDestinations()
@@ -49,6 +53,19 @@ const Endpoint A{0x7F000001, 9001}, B{0x7F000001, 9002}, C{0x7F000002, 9003};
 std::vector<uint8_t> fader(const std::string &address, float value)
 {
     return OscBuilder().message(address, ",f").f32(value).bytes();
+}
+
+// A row per address /row0 ... /row1023, and the three of the fixture.
+VarArray rowsForEveryAddress()
+{
+    std::vector<Variant> rows;
+    for (int i = 0; i < 1024; ++i)
+        rows.push_back(actionRow("/row" + std::to_string(i), {"f"},
+                                 {{condition("any", range("", "0", "1"), target("Ch1"))}}));
+    for (const char *address : {"/fader1", "/fader2"})
+        rows.push_back(
+            actionRow(address, {"f"}, {{condition("any", range("", "0", "1"), target("Ch1"))}}));
+    return VarArray::ofValues(std::move(rows));
 }
 
 class ControllerNetworkTest : public EngineTest {
@@ -78,6 +95,18 @@ protected:
         settings = {FeedbackMode::Others, feedbackPort, 10};
         network.feedbackChanged();
     }
+    // Flushes as the event loop would, the paced ones included, until nothing waits.
+    void flushAll()
+    {
+        for (int turn = 0; turn < 10'000; ++turn) {
+            port.flushAskedIn = -1;
+            network.flushFeedback();
+            if (port.flushAskedIn < 0 && port.flushesAsked == flushesSeen)
+                return;
+            flushesSeen = port.flushesAsked;
+        }
+        ADD_FAILURE() << "the flushes never end";
+    }
     const ControllerEntry *entryOf(const ControllerTables &t, const Endpoint &e)
     {
         for (const ControllerEntry &c : t.controllers)
@@ -90,6 +119,7 @@ protected:
     FeedbackSettings settings;
     ControllerNetwork network{port, settings, testClock};
     std::vector<std::string> news;
+    int flushesSeen = 0;
 };
 
 using Strings = std::vector<std::string>;
@@ -103,7 +133,12 @@ TEST_F(ControllerNetworkTest, countsSendersAndUnmatchedAddressesAndTellsWhoComes
     from(A, fader("/gate", 1));                   // a row takes it, its condition is not satisfied
     from(B, {'/', 'x', 0, 0, ',', 'i', 0, 0, 1}); // cut inside its integer: cannot be decoded
     from(B, OscBuilder().message("/fader2", ",s").str("x").bytes()); // the row wants a float
-    from(B, OscBuilder().message("/fader2", ",i").i32(1).bytes());
+    from(B, OscBuilder().message("/fader2", ",i").bytes()); // its integer is missing: irregular
+    from(B, OscBuilder()
+                .message("gar\x01"
+                         "bage\\",
+                         ",")
+                .bytes());
 
     const ControllerTables t = network.tables(0);
     ASSERT_EQ(t.controllers.size(), 2u);
@@ -112,34 +147,67 @@ TEST_F(ControllerNetworkTest, countsSendersAndUnmatchedAddressesAndTellsWhoComes
     EXPECT_EQ(a.datagrams, 2u);
     EXPECT_EQ(a.bytes, bundle.size() + 16);
     EXPECT_EQ(a.lastAddress, "/gate");
+    EXPECT_TRUE(a.controller) << "its /fader1 ran a row";
     const ControllerEntry &b = *entryOf(t, B);
-    EXPECT_EQ(b.datagrams, 3u);
+    EXPECT_EQ(b.datagrams, 4u);
     EXPECT_EQ(b.failedDatagrams, 1u);
-    ASSERT_EQ(t.unmatched.size(), 2u);
-    EXPECT_EQ(t.unmatched[0].address, "/fader2");
-    EXPECT_EQ(t.unmatched[0].messages, 2u);
-    EXPECT_EQ(t.unmatched[1].address, "/nobody");
-    EXPECT_EQ(news, (Strings{A.text() + " 0", B.text() + " 0"}));
+    EXPECT_EQ(b.irregularDatagrams, 2u);
+    EXPECT_FALSE(b.controller);
+    EXPECT_EQ(b.lastAddress, "gar\\x01bage\\x5C") << "control characters are shown escaped";
+    ASSERT_EQ(t.unmatched.size(), 3u);
+    EXPECT_EQ(t.unmatched[0].address, "gar\\x01bage\\x5C");
+    EXPECT_EQ(t.unmatched[1].address, "/fader2");
+    EXPECT_EQ(t.unmatched[1].messages, 2u);
+    EXPECT_EQ(t.unmatched[2].address, "/nobody");
+    EXPECT_EQ(news, (Strings{A.text() + " 0"})) << "only controllers come and go";
 
-    // Ten seconds of silence: both have gone; the next datagram brings one back.
+    // Ten seconds of silence: A has gone; its next datagram brings it back.
     EXPECT_EQ(port.expiryAskedIn, TrafficTables::SilenceMs);
     g_now += TrafficTables::SilenceMs;
     network.expire();
-    from(A, fader("/fader1", 0.1f));
-    EXPECT_EQ(news, (Strings{A.text() + " 0", B.text() + " 0", B.text() + " 2", A.text() + " 2",
-                             A.text() + " 1"}));
+    from(B, fader("/gate", 0));
+    from(A, fader("/gate", 0));
+    EXPECT_EQ(news, (Strings{A.text() + " 0", A.text() + " 2", A.text() + " 1"}));
     EXPECT_TRUE(port.sent.empty()) << "feedback is off";
 }
 
-TEST_F(ControllerNetworkTest, feedbackSendsTheLastMessageOfEachAddressToTheOthersOnly)
+// Strangers' datagrams, undecodable, unmatched or matched without running a row, earn nothing:
+// no feedback, no state, no news; a controller keeps its place however many of them come.
+TEST_F(ControllerNetworkTest, onlyASenderWhoseMessageRanARowBecomesAController)
+{
+    othersOn();
+    from(A, fader("/fader1", 0.5f));
+    flushAll();
+    port.sent.clear(); // its own message, as its state
+    const std::vector<Datagrams> strangers = {
+        {{0xFF}}, {fader("/nobody", 1)}, {fader("/gate", 0)}, {{}}};
+    uint16_t port0 = 20000;
+    for (const Datagrams &kind : strangers)
+        for (int i = 0; i < 300; ++i, ++port0)
+            for (const auto &bytes : kind)
+                from({0x0A000001, port0}, bytes);
+    from(A, fader("/fader1", 0.6f));
+    flushAll();
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_EQ(news, (Strings{A.text() + " 0"}));
+    const ControllerTables t = network.tables(0);
+    ASSERT_TRUE(entryOf(t, A));
+    EXPECT_TRUE(entryOf(t, A)->controller);
+    EXPECT_EQ(std::ranges::count(t.controllers, true, &ControllerEntry::controller), 1);
+    EXPECT_EQ(t.controllers.size(), 257u);
+}
+
+TEST_F(ControllerNetworkTest, feedbackSendsTheLastMessageOfEachAddressToTheOtherControllersOnly)
 {
     for (const Endpoint &e : {A, B, C})
-        from(e, fader("/gate", 0)); // heard, nothing executed
+        from(e, fader("/gate", 6)); // runs the row: controllers
     othersOn();
+    flushAll();
+    port.sent.clear(); // the state each got when feedback came on
     from(A, fader("/fader1", 0.1f));
     from(A, fader("/fader1", 0.2f));
     from(B, OscBuilder().bundle().element(fader("/fader2", 0.7f)).bytes());
-    EXPECT_EQ(port.flushesAsked, 1) << "one flush per turn of the loop";
+    EXPECT_TRUE(port.sent.empty()) << "nothing is sent while a datagram is handled";
     network.flushFeedback();
 
     // The last /fader1 to B and C, the bundle's element as a message of its own to A and C.
@@ -158,7 +226,7 @@ TEST_F(ControllerNetworkTest, feedbackSendsTheLastMessageOfEachAddressToTheOther
     network.flushFeedback();
     EXPECT_EQ(port.takeDestinations(), (Strings{"127.0.0.2:9000"}));
 
-    // Off: nothing gathered, nothing sent.
+    // Off: nothing gathered for sending, nothing sent.
     settings.mode = FeedbackMode::Off;
     network.feedbackChanged();
     from(A, fader("/fader1", 0.4f));
@@ -166,56 +234,106 @@ TEST_F(ControllerNetworkTest, feedbackSendsTheLastMessageOfEachAddressToTheOther
     EXPECT_TRUE(port.sent.empty());
 }
 
-TEST_F(ControllerNetworkTest, aControllerThatAppearsGetsTheLastMessageOfEveryAddressOnce)
+// The state: gathered while feedback is off, sent to the controllers there when it comes on
+// and to those that appear; always from the flush, within the budgets of a turn, paced, and
+// within the credit that the datagrams received earn.
+TEST_F(ControllerNetworkTest, theStateGoesFromTheFlushWithinItsBudgetsAndCredit)
 {
-    othersOn();
-    from(A, fader("/fader1", 0.1f));
-    from(A, fader("/fader2", 0.2f));
+    setTable(rowsForEveryAddress());
+    for (int i = 0; i < 1024; ++i)
+        from(A, fader("/row" + std::to_string(i), 0.5f));
+    from(B, fader("/row0", 0.25f));
+    othersOn(); // A and B were heard: both get the state
+    EXPECT_TRUE(port.sent.empty()) << "only a flush sends";
     network.flushFeedback();
+    EXPECT_EQ(port.sent.size(), 2 * Feedback::StatePerTurn) << "a turn's part to each";
+    EXPECT_EQ(port.flushAskedIn, Feedback::StatePaceMs) << "the rest paced";
+    flushAll();
+    EXPECT_EQ(port.sent.size(), Feedback::CreditDatagrams) << "the credit kept in reserve";
+    const Endpoint stranger{0x0A000009, 1};
+    auto earnReserve = [&] {
+        for (uint64_t i = 0; i < Feedback::CreditDatagrams / Feedback::SendsPerMessage; ++i)
+            from(stranger, {0xFF});
+    };
+    earnReserve();
+    flushAll();
+    std::map<std::string, std::set<std::vector<uint8_t>>> got;
+    for (const auto &[to, bytes] : port.sent)
+        got[to.text()].insert(bytes);
+    EXPECT_EQ(got[A.text()].size(), 1024u);
+    EXPECT_EQ(got[B.text()].size(), 1024u);
+    EXPECT_EQ(port.sent.size(), 2048u);
+
+    // Twenty controllers appear at once: a turn sends at most SendsPerTurn, StatePerTurn to
+    // each, and in all no more than the credit.
     port.sent.clear();
-
-    const Endpoint D{0x7F000003, 7000};
-    from(D, fader("/gate", 0));
-    from(D, fader("/gate", 0));
-    EXPECT_EQ(port.takeDestinations(), (Strings{D.text(), D.text()})) << "once, both addresses";
-
-    // Back after ten seconds of silence: the state again.
-    g_now += TrafficTables::SilenceMs;
-    from(D, fader("/gate", 0));
-    EXPECT_EQ(port.sent.size(), 2u);
-    EXPECT_EQ(port.sent[1].second, fader("/fader2", 0.2f));
+    earnReserve();
+    for (uint16_t p = 1; p <= 20; ++p)
+        from({0x0A000002, p}, fader("/row1", 0.75f));
+    EXPECT_TRUE(port.sent.empty());
+    network.flushFeedback();
+    EXPECT_EQ(port.sent.size(), Feedback::SendsPerTurn);
+    std::map<std::string, size_t> perDestination;
+    for (const auto &[to, bytes] : port.sent)
+        ++perDestination[to.text()];
+    EXPECT_LE(std::ranges::max(perDestination | std::views::values), Feedback::StatePerTurn);
+    flushAll();
+    EXPECT_EQ(port.sent.size(), Feedback::CreditDatagrams);
 }
 
-TEST_F(ControllerNetworkTest, anEchoWithinTheWindowIsHeldBackAndALaterOneGoesOn)
+// Controllers that send straight back what they receive, late or not: the echo goes no
+// further, so the traffic ends within two rounds; a real move afterwards still goes on.
+TEST_F(ControllerNetworkTest, echoesDieWhateverTheirDelay)
 {
-    for (const Endpoint &e : {A, B, C})
-        from(e, fader("/gate", 0));
+    const Endpoint D{0x7F000004, 9004};
+    for (const Endpoint &e : {A, B, C, D})
+        from(e, fader("/gate", 6));
     othersOn();
-    from(A, fader("/fader1", 0.5f));
-    network.flushFeedback();
+    flushAll();
     port.sent.clear();
+    float value = 0.1f;
+    for (const int64_t delay : {0, 150, 1000}) {
+        value += 0.1f;
+        from(A, fader("/fader1", value));
+        network.flushFeedback();
+        int rounds = 0;
+        for (; !port.sent.empty() && rounds < 10; ++rounds) {
+            const auto echoed = std::exchange(port.sent, {});
+            g_now += delay;
+            for (const auto &[to, bytes] : echoed)
+                from(to, bytes);
+            flushAll();
+        }
+        EXPECT_LE(rounds, 2) << delay << " ms";
+    }
+    EXPECT_EQ(network.tables(0).echoesHeldBack, 3u * 3u);
 
-    g_now += Feedback::EchoWindowMs - 1;
-    from(B, fader("/fader1", 0.5f)); // B echoes what it got
+    from(B, fader("/fader1", value)); // what it holds: a repeat
+    from(B, fader("/fader1", 0.9f));  // a move of its own
     network.flushFeedback();
-    EXPECT_TRUE(port.sent.empty());
-    EXPECT_EQ(network.tables(0).echoesHeldBack, 1u);
+    EXPECT_EQ(port.takeDestinations().size(), 3u);
+}
 
-    g_now += 1; // the same value moved on B's own a moment later is news
-    from(B, fader("/fader1", 0.5f));
-    network.flushFeedback();
-    EXPECT_EQ(port.takeDestinations().size(), 2u);
+TEST_F(ControllerNetworkTest, aControllerPushedOutOfTheTableGetsItsGone)
+{
+    for (uint16_t p = 1; p <= TrafficTables::EndpointCapacity + 1; ++p)
+        from({0x0A000003, p}, fader("/fader1", 0.5f));
+    const Endpoint first{0x0A000003, 1};
+    ASSERT_EQ(news.size(), TrafficTables::EndpointCapacity + 2);
+    EXPECT_EQ(news[TrafficTables::EndpointCapacity], first.text() + " 2");
+    EXPECT_EQ(network.tables(0).controllersEvicted, 1u);
 }
 
 TEST(ControllerTables, stayBoundedUnderTenThousandSendersAndAddressesWithFlatMemory)
 {
     TrafficTables traffic;
-    EndpointTraffic *record = nullptr;
     auto flood = [&](uint32_t first, uint32_t count) {
         for (uint32_t i = first; i < first + count; ++i) {
-            traffic.datagram({0x0A000000 + i / 60000, static_cast<uint16_t>(i % 60000 + 1)}, 20, i,
-                             record);
-            TrafficTables::setLastAddress(*record, "/a/rather/long/address/" + std::to_string(i));
+            const Endpoint from{0x0A000000 + i / 60000, static_cast<uint16_t>(i % 60000 + 1)};
+            EndpointTraffic &record = *traffic.datagram(from, 20, i, true).record;
+            TrafficTables::setLastAddress(record, "/a/rather/long/address/" + std::to_string(i));
+            if (i % 2 == 0)
+                traffic.promote(from, [](const Endpoint &) {});
             traffic.unmatched("/unmatched/" + std::to_string(i), i);
         }
     };
@@ -223,11 +341,12 @@ TEST(ControllerTables, stayBoundedUnderTenThousandSendersAndAddressesWithFlatMem
     const size_t inUse = mallinfo2().uordblks;
     flood(2000, 8000);
     EXPECT_LE(mallinfo2().uordblks, inUse + 1024);
-    EXPECT_EQ(traffic.endpoints().size(), TrafficTables::EndpointCapacity);
-    EXPECT_EQ(traffic.endpoints().evictions(), 10000 - TrafficTables::EndpointCapacity);
+    EXPECT_EQ(traffic.senders().size(), TrafficTables::EndpointCapacity);
+    EXPECT_EQ(traffic.controllers().size(), TrafficTables::EndpointCapacity);
+    EXPECT_EQ(traffic.evictions(), 10000 - 2 * TrafficTables::EndpointCapacity);
     EXPECT_EQ(traffic.unmatchedAddresses().size(), TrafficTables::AddressCapacity);
     EXPECT_EQ(traffic.unmatchedAddresses().evictions(), 10000 - TrafficTables::AddressCapacity);
-    EXPECT_NE(traffic.endpoints().find(Endpoint{0x0A000000, 10000 % 60000}.key()), nullptr)
+    EXPECT_NE(traffic.controllers().find(Endpoint{0x0A000000, 9998 % 60000 + 1}.key()), nullptr)
         << "the newest stays";
 }
 

@@ -434,6 +434,93 @@ TEST(OSCReaderRandom, decodesWhatWasEncoded)
     }
 }
 
+// What the decoder reads leniently marks the datagram irregular; OSC written as it should be,
+// a message without arguments (",") and tags without data included, never does.
+TEST(OSCReaderIrregular, marksEveryLenientReadAndNothingElse)
+{
+    struct Case {
+        const char *what;
+        std::vector<uint8_t> bytes;
+        bool irregular;
+    };
+    const auto msg = OscBuilder().message("/a", ",i").i32(1).bytes();
+    const auto nested = OscBuilder().bundle().element(msg).bytes();
+    const std::vector<Case> cases = {
+        {"a message", msg, false},
+        {"no arguments", OscBuilder().message("/a", ",").bytes(), false},
+        {"tags without data", OscBuilder().message("/a", ",TFNI[]").bytes(), false},
+        {"strings", OscBuilder().message("/a", ",ss").str("abc").str("").bytes(), false},
+        {"a bundle", OscBuilder().bundle().element(msg).element(nested).bytes(), false},
+        {"a nested bundle before another element",
+         OscBuilder().bundle().element(nested).element(msg).bytes(), false},
+        {"an empty bundle", OscBuilder().bundle().bytes(), false},
+        {"an address without a slash", OscBuilder().message("garbage!", ",").bytes(), true},
+        {"an empty datagram", {}, true},
+        {"one byte", {0xFF}, true},
+        {"no type tags", OscBuilder().str("/a").bytes(), true},
+        {"type tags after junk", OscBuilder().str("/a").raw({'x', ',', 'i', 0}).i32(5).bytes(),
+         true},
+        {"type tags past index 32767",
+         OscBuilder().str("/a").raw(std::vector<uint8_t>(32760, 'x')).str(",i").i32(5).bytes(),
+         true},
+        {"a number cut short", OscBuilder().message("/fader1", ",f").bytes(), true},
+        {"a string without its zero", OscBuilder().message("/a", ",s").raw({'a', 'b'}).bytes(),
+         true},
+        {"padding cut short", OscBuilder().message("/a", ",s").raw({'a', 'b', 0}).bytes(), true},
+        {"a blob", OscBuilder().message("/a", ",b").u32(1).raw({7, 0, 0, 0}).bytes(), true},
+        {"a 64-bit integer", OscBuilder().message("/a", ",h").u32(0).u32(1).bytes(), true},
+        {"a symbol", OscBuilder().message("/a", ",S").str("sym").bytes(), true},
+        {"a tag OSC does not define", OscBuilder().message("/a", ",x").bytes(), true},
+        {"trailing bytes", OscBuilder().raw(msg).u32(0).bytes(), true},
+        {"a time tag cut short", OscBuilder().str("#bundle").bytes(), true},
+        {"an element longer than it says", OscBuilder().bundle().u32(4).raw(msg).bytes(), true},
+        {"an element shorter than it says", OscBuilder().bundle().u32(64).raw(msg).bytes(), true},
+        {"a nested bundle longer than the datagram",
+         OscBuilder().bundle().u32(64).raw(nested).bytes(), true},
+        {"a stray byte after a bundle", OscBuilder().bundle().element(msg).raw({0}).bytes(), true},
+        {"a number cut short in a bundle",
+         OscBuilder()
+             .bundle()
+             .element(msg)
+             .element(OscBuilder().message("/b", ",f").bytes())
+             .bytes(),
+         true},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(decode(c.bytes).irregular(), c.irregular) << c.what;
+
+    // Every prefix of a well-formed message is irregular, or abandoned; random well-formed
+    // messages and bundles are regular.
+    const auto full = OscBuilder().message("/x/y", ",ifsT").i32(1).f32(2).str("three").bytes();
+    for (size_t n = 0; n < full.size(); ++n) {
+        const std::vector<uint8_t> prefix(full.begin(), full.begin() + static_cast<ptrdiff_t>(n));
+        EXPECT_TRUE(isAbandoned(prefix) || decode(prefix).irregular()) << "prefix " << n;
+    }
+    std::mt19937 random(24);
+    for (int round = 0; round < 200; ++round) {
+        OscBuilder bundle;
+        bundle.bundle();
+        for (int element = 0; element < 3; ++element) {
+            std::string tags = ",";
+            OscBuilder args;
+            for (int n = static_cast<int>(random() % 6); n > 0; --n) {
+                const size_t kind = random() % 4;
+                tags += "ifsT"[kind];
+                if (kind == 0)
+                    args.i32(static_cast<int32_t>(random()));
+                else if (kind == 1)
+                    args.f32(static_cast<float>(random() % 1000));
+                else if (kind == 2)
+                    args.str(std::string(random() % 9, 'a'));
+            }
+            const auto message = OscBuilder().message("/r", tags).raw(args.bytes()).bytes();
+            EXPECT_FALSE(decode(message).irregular()) << tags;
+            bundle.element(message);
+        }
+        EXPECT_FALSE(decode(bundle.bytes()).irregular()) << "round " << round;
+    }
+}
+
 // Rewriting keeps the bytes of arguments the decoder gives no value for, drops what it passed
 // over before the type tags, and decodes as the received message did, also when that was cut short.
 TEST(OSCWriter, rewritesAMessageAsItCameWithoutWhatTheDecoderPassedOver)

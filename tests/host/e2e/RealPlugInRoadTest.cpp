@@ -439,6 +439,7 @@ TEST_F(RealPlugInRoad, controllersAreListedAndFeedbackIsSwitchedFromTheCommandLi
 {
     startShow();
     ControllerSocket phone, tablet;
+    tablet.send(port, {'/', 'x', 0, 0, ',', 'f', 0, 0}); // its float is missing
     phone.send(port, floatMessage("/fader1", 1));
     phone.send(port, floatMessage("/nowhere", 1));
     const std::optional<QJsonObject> news = host.waitFor("controller");
@@ -453,6 +454,10 @@ TEST_F(RealPlugInRoad, controllersAreListedAndFeedbackIsSwitchedFromTheCommandLi
     const QJsonObject entry = tables->value("controllers").toArray().at(0).toObject();
     EXPECT_EQ(entry.value("endpoint").toString(), phoneEndpoint);
     EXPECT_EQ(entry.value("datagrams").toInt(), 2);
+    EXPECT_EQ(entry.value("controller").toBool(), true);
+    const QJsonObject stranger = tables->value("controllers").toArray().at(1).toObject();
+    EXPECT_EQ(stranger.value("controller").toBool(), false);
+    EXPECT_EQ(stranger.value("irregular").toInt(), 1);
     EXPECT_EQ(tables->value("unmatched").toArray().at(0).toObject().value("address").toString(),
               "/nowhere");
     EXPECT_EQ(tables->value("feedback").toObject().value("mode").toString(), "off");
@@ -464,8 +469,10 @@ TEST_F(RealPlugInRoad, controllersAreListedAndFeedbackIsSwitchedFromTheCommandLi
     tables = host.waitFor("controllers");
     ASSERT_TRUE(tables);
     EXPECT_EQ(tables->value("feedback").toObject().value("mode").toString(), "others");
-    tablet.send(port, floatMessage("/fader1", 0.5f));
     Bytes fedBack;
+    ASSERT_TRUE(waitUntil([&] { return !(fedBack = phone.receive()).empty(); }));
+    EXPECT_EQ(fedBack, floatMessage("/fader1", 1)) << "the state, once feedback is on";
+    tablet.send(port, floatMessage("/fader1", 0.5f));
     ASSERT_TRUE(waitUntil([&] { return !(fedBack = phone.receive()).empty(); }));
     EXPECT_EQ(fedBack, floatMessage("/fader1", 0.5f));
     EXPECT_EQ(host.eventsNamed("error").size(), 3);
