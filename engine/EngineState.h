@@ -30,6 +30,9 @@ struct DatagramQueue {
     };
     bool handling = false;
     std::deque<Waiting> waiting;
+    // The buffer the server reads each datagram into, reused. It lives here, not in the server's
+    // window, because a host call may unload that window while the datagram is still handled.
+    std::vector<uint8_t> received;
 };
 
 struct EngineState {

@@ -119,7 +119,6 @@ private:
     PlugInState &m_state;
     MessageBoxes &m_messageBoxes;
     LearnModeQuery &m_learnMode;
-    std::vector<uint8_t> m_datagram; // reused for every datagram
 };
 
 } // namespace tarvex

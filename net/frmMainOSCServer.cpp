@@ -148,9 +148,13 @@ void frmMainOSC::Winsock1_Error(int32_t, const std::string &)
 
 void frmMainOSC::Winsock1_DataArrival(int32_t)
 {
-    Winsock1->GetData(m_datagram);
+    // During another datagram's host call (a window reloaded meanwhile) this one is queued as a
+    // copy; reading it into the shared buffer would overwrite the bytes still being handled.
+    std::vector<uint8_t> queued;
+    std::vector<uint8_t> &datagram = m_state.incoming.handling ? queued : m_state.incoming.received;
+    Winsock1->GetData(datagram);
     try {
-        handleDatagram(m_state, m_datagram,
+        handleDatagram(m_state, datagram,
                        Endpoint{Winsock1->senderAddress(), Winsock1->senderPort()});
     } catch (...) {
         // The datagram is lost; the server goes on with the next one. Nothing is shown.
