@@ -2,6 +2,7 @@
 
 #include "engine/ObjectHandler.h"
 #include "net/frmMainOSC.h"
+#include "store/ArrayCodec.h"
 #include "ui/editor/ActionsJson.h"
 #include "ui/frmSettings.h"
 
@@ -53,6 +54,13 @@ private:
     const PlugInState &m_state;
     PlugInWindows &m_windows;
 };
+
+ActionsImportResult refused(std::vector<std::string> errors)
+{
+    ActionsImportResult result;
+    result.errors = std::move(errors);
+    return result;
+}
 
 } // namespace
 
@@ -165,21 +173,43 @@ std::string MainWindowObject::exportActions()
     return exportActionsJson(state().actionTable.rows());
 }
 
-std::vector<std::string> MainWindowObject::importActions(const std::string &json)
+ActionsImportResult MainWindowObject::importActions(const std::string &json)
 {
     PlugInState &plugInState = state();
     const frmSettings *editor = windows().loadedSettingsWindow();
     if (editor && editor->learnCaption() == CaptionLearnStop)
-        return {"learn mode is running: stop it before importing actions"};
-    ActionsImport read = importActionsJson(json);
+        return refused({"learn mode is running: stop it before importing actions"});
+    ActionsImport read = importActionsJson(
+        json, {.storedText = arraycodec::whyTextCannotBeStored, .rowRead = m_importRowHook});
     if (!read.table)
-        return read.errors;
+        return refused(std::move(read.errors));
+    if (std::optional<std::string> why = whyActionsFileCannotHold(*read.table))
+        return refused({*why});
+    const size_t actions = read.table->size();
+    // The one step that changes the show: the table is swapped whole.
     plugInState.actionTable.replace(std::move(*read.table));
-    // Host calls follow (releasing and creating targets): the editor is looked up afresh.
-    releaseUnusedTargets(plugInState);
-    if (frmSettings *loaded = windows().loadedSettingsWindow())
+    showImportedTable();
+    return {{}, actions, std::move(read.sharedIds)};
+}
+
+// The table is imported by now, and nothing here can undo that. Releasing a target the host
+// refuses to release keeps it cached until the next release. An editor that could not be filled
+// is closed rather than left with part of the rows, which its next save would make the table.
+void MainWindowObject::showImportedTable()
+{
+    try {
+        releaseUnusedTargets(state());
+    } catch (...) {
+    }
+    // Host calls have run (releasing targets): the editor is looked up afresh.
+    frmSettings *loaded = windows().loadedSettingsWindow();
+    if (!loaded)
+        return;
+    try {
         loaded->refillList();
-    return {};
+    } catch (...) {
+        windows().registry().unload(windows().settingsWindowId());
+    }
 }
 
 ControllerTables MainWindowObject::controllerTables()
