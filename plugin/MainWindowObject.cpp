@@ -12,12 +12,26 @@ namespace {
 // The editor as the project hooks need it.
 class EditorForProject : public ProjectWindows {
 public:
-    explicit EditorForProject(PlugInWindows &windows) : m_windows(windows) {}
+    EditorForProject(PlugInState &state, PlugInWindows &windows)
+        : m_state(state), m_windows(windows)
+    {}
     bool editorLoaded() override { return m_windows.loadedSettingsWindow() != nullptr; }
     void unloadEditor() override { m_windows.registry().unload(m_windows.settingsWindowId()); }
-    void rebuildActionTable() override { m_windows.settingsWindow().rebuildActionTable(); }
+    // An editor that is not loaded would show the table's rows: the table is made what its
+    // rebuild would leave without filling a list, which for a show of many thousands of rows
+    // takes many times the time and memory of the save.
+    void rebuildActionTable() override
+    {
+        if (frmSettings *editor = m_windows.loadedSettingsWindow()) {
+            editor->rebuildActionTable();
+            return;
+        }
+        makeRowsAsTheEditorSavesThem(m_state.actionTable.edit());
+        releaseUnusedTargets(m_state);
+    }
 
 private:
+    PlugInState &m_state;
     PlugInWindows &m_windows;
 };
 
@@ -45,9 +59,11 @@ public:
     std::optional<VarArray> tableToSave() override
     {
         frmSettings *editor = m_windows.loadedSettingsWindow();
-        if (!editor)
-            return m_state.actionTable.rows();
-        return editor->listEditor().tableToSave();
+        if (editor)
+            return editor->listEditor().tableToSave();
+        VarArray table = m_state.actionTable.rows();
+        makeRowsAsTheEditorSavesThem(table);
+        return table;
     }
 
 private:
@@ -115,13 +131,13 @@ void MainWindowObject::ClearProjectData() {}
 
 void MainWindowObject::LoadProjectData()
 {
-    EditorForProject editor(windows());
+    EditorForProject editor(state(), windows());
     loadProjectData(state(), editor);
 }
 
 void MainWindowObject::SaveProjectData()
 {
-    EditorForProject editor(windows());
+    EditorForProject editor(state(), windows());
     saveProjectData(state(), editor);
 }
 

@@ -97,6 +97,9 @@ TEST_F(MainWindowObjectTest, projectSaveWritesSettingsAndTheActionsOnlyForANonEm
     tool().SaveProjectData();
     EXPECT_TRUE(fileExists(settingsFile()));
     EXPECT_FALSE(fileExists(actionsFile()));
+    // Without a loaded editor the save works from the table: no list of thousands of rows is
+    // filled only to be read back.
+    EXPECT_EQ(runtime().windows().loadedSettingsWindow(), nullptr);
 
     // The editor's rows become the table: here the rows it was filled with when it loaded.
     windows().unload(runtime().windows().settingsWindowId());
