@@ -35,7 +35,7 @@ inline constexpr std::string_view ActionsJsonFormat = "tarvex-actions 1";
 std::string exportActionsJson(const VarArray &table);
 
 // The bounds of an import, which keep its memory within a few times the text's size: a row held
-// in the table takes about 1.5 kB, an argument beyond a row's first about 200 bytes.
+// in the table takes about 1.6 kB, an argument beyond a row's first about 200 bytes.
 inline constexpr size_t MaxActionsJsonBytes = 64 << 20;
 inline constexpr size_t MaxImportedRows = 100000;
 inline constexpr size_t MaxImportedArguments = 200000; // type tags of all rows together
