@@ -76,7 +76,7 @@ void appendUtf8(std::string &out, uint32_t code)
 
 class Reader {
 public:
-    explicit Reader(std::string_view text) : m_text(text) {}
+    Reader(std::string_view text, const JsonLimits &limits) : m_text(text), m_limits(limits) {}
 
     JsonValue document()
     {
@@ -86,6 +86,14 @@ public:
         if (m_at != m_text.size())
             fail("unexpected text after the value");
         return value;
+    }
+
+    // The items of the top-level object's member `name`, when it is a list, go to onItem.
+    void streamList(std::string_view name,
+                    const std::function<void(JsonValue item, size_t index)> &onItem)
+    {
+        m_listName = name;
+        m_onItem = &onItem;
     }
 
 private:
@@ -121,10 +129,12 @@ private:
 
     JsonValue readValue(int depth)
     {
-        if (depth >= JsonMaxDepth)
-            fail("nested deeper than " + std::to_string(JsonMaxDepth) + " levels");
+        if (depth >= m_limits.maxDepth)
+            fail("nested deeper than " + std::to_string(m_limits.maxDepth) + " levels");
         if (atEnd())
             fail("expected a value, found the end of the text");
+        if (++m_held > m_limits.maxValues)
+            fail("more than " + std::to_string(m_limits.maxValues) + " values at once");
         switch (peek()) {
         case '{': return readObject(depth);
         case '[': return readArray(depth);
@@ -155,6 +165,10 @@ private:
             ++m_at;
             return object;
         }
+        // A row of a few members is checked by a glance at the members read so far; a large object
+        // by a set of their names, so that neither costs more than it must.
+        constexpr size_t LookedAtMembers = 16;
+        object.reserve(LookedAtMembers);
         std::unordered_set<std::string> names;
         while (true) {
             skipBlanks();
@@ -162,14 +176,17 @@ private:
                 fail("expected a member name in quotes");
             const size_t nameAt = m_at;
             std::string name = readString();
-            if (!names.insert(name).second) {
+            if (givenBefore(object, names, name, LookedAtMembers)) {
                 m_at = nameAt;
                 fail("the member \"" + name + "\" is given twice");
             }
             skipBlanks();
             expect(':', "':' after the member name");
             skipBlanks();
-            JsonValue value = readValue(depth + 1);
+            JsonValue value =
+                depth == 0 && m_onItem && name == m_listName && peek() == '[' && !atEnd()
+                    ? readHandedOverList(depth + 1)
+                    : readValue(depth + 1);
             object.add(std::move(name), std::move(value));
             skipBlanks();
             if (peek() == ',' && !atEnd()) {
@@ -179,6 +196,22 @@ private:
             expect('}', "',' or '}'");
             return object;
         }
+    }
+
+    static bool givenBefore(const JsonValue &object, std::unordered_set<std::string> &names,
+                            std::string_view name, size_t lookedAt)
+    {
+        const std::vector<JsonValue::Member> &members = object.members();
+        if (members.size() < lookedAt) {
+            for (const JsonValue::Member &member : members)
+                if (member.first == name)
+                    return true;
+            return false;
+        }
+        if (names.empty())
+            for (const JsonValue::Member &member : members)
+                names.insert(member.first);
+        return !names.emplace(name).second;
     }
 
     JsonValue readArray(int depth)
@@ -200,6 +233,34 @@ private:
             }
             expect(']', "',' or ']'");
             return array;
+        }
+    }
+
+    // A list whose items go to m_onItem as they are read; what stays is the empty list.
+    JsonValue readHandedOverList(int depth)
+    {
+        if (depth >= m_limits.maxDepth)
+            fail("nested deeper than " + std::to_string(m_limits.maxDepth) + " levels");
+        ++m_held;
+        ++m_at;
+        skipBlanks();
+        if (peek() == ']' && !atEnd()) {
+            ++m_at;
+            return JsonValue::array();
+        }
+        for (size_t index = 0;; ++index) {
+            skipBlanks();
+            const size_t heldBefore = m_held;
+            JsonValue item = readValue(depth + 1);
+            m_held = heldBefore;
+            (*m_onItem)(std::move(item), index);
+            skipBlanks();
+            if (peek() == ',' && !atEnd()) {
+                ++m_at;
+                continue;
+            }
+            expect(']', "',' or ']'");
+            return JsonValue::array();
         }
     }
 
@@ -263,9 +324,26 @@ private:
         return 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
     }
 
+    // Where the run of plain bytes from `from` ends.
+    size_t plainRunEnd(size_t from) const
+    {
+        const char *p = m_text.data() + from;
+        const char *end = m_text.data() + m_text.size();
+        while (p != end && isPlainAscii(static_cast<unsigned char>(*p)))
+            ++p;
+        return static_cast<size_t>(p - m_text.data());
+    }
+
     std::string readString()
     {
         ++m_at; // the opening quote
+        // Most texts are plain to their closing quote: taken in one piece.
+        const size_t plainEnd = plainRunEnd(m_at);
+        if (plainEnd < m_text.size() && m_text[plainEnd] == '"') {
+            std::string text(m_text.substr(m_at, plainEnd - m_at));
+            m_at = plainEnd + 1;
+            return text;
+        }
         std::string text;
         while (true) {
             if (atEnd())
@@ -283,8 +361,9 @@ private:
                 continue;
             }
             if (c < 0x80) {
-                text += static_cast<char>(c);
-                ++m_at;
+                const size_t from = m_at;
+                m_at = plainRunEnd(m_at);
+                text.append(m_text.substr(from, m_at - from));
                 continue;
             }
             const size_t length = utf8SequenceLength(m_text.substr(m_at));
@@ -315,8 +394,18 @@ private:
         }
     }
 
+    // A byte a text holds as it is: no quote, no escape, no control character, no UTF-8 lead.
+    static bool isPlainAscii(unsigned char c)
+    {
+        return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+    }
+
     std::string_view m_text;
     size_t m_at = 0;
+    JsonLimits m_limits;
+    size_t m_held = 0;
+    std::string_view m_listName;
+    const std::function<void(JsonValue, size_t)> *m_onItem = nullptr;
 };
 
 void writeOneLine(std::string &out, const JsonValue &value)
@@ -417,6 +506,14 @@ const JsonValue *JsonValue::find(std::string_view name) const
     return nullptr;
 }
 
+void JsonValue::reserve(size_t count)
+{
+    if (m_kind == Kind::Object)
+        m_members.reserve(count);
+    else if (m_kind == Kind::Array)
+        m_items.reserve(count);
+}
+
 void JsonValue::add(std::string name, JsonValue value)
 {
     m_members.emplace_back(std::move(name), std::move(value));
@@ -428,9 +525,18 @@ JsonError::JsonError(size_t line, size_t column, const std::string &message)
       m_line(line), m_column(column)
 {}
 
-JsonValue parseJson(std::string_view text)
+JsonValue parseJson(std::string_view text, const JsonLimits &limits)
 {
-    return Reader(text).document();
+    return Reader(text, limits).document();
+}
+
+JsonValue parseJsonList(std::string_view text, std::string_view listName,
+                        const std::function<void(JsonValue item, size_t index)> &onItem,
+                        const JsonLimits &limits)
+{
+    Reader reader(text, limits);
+    reader.streamList(listName, onItem);
+    return reader.document();
 }
 
 std::string jsonString(std::string_view text)

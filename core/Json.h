@@ -8,10 +8,15 @@
 //   std::string line = jsonString("a \"quoted\" text"); // "\"a \\\"quoted\\\" text\""
 //
 // The reader takes RFC 8259 JSON in UTF-8 and nothing else: no comments, no trailing commas, no
-// duplicate member names, at most MaxDepth levels of nesting, no broken UTF-8.
+// duplicate member names, at most JsonLimits::maxDepth levels of nesting, no broken UTF-8. A long
+// list can be read one item at a time, so that it is never held whole:
+//
+//   parseJsonList(text, "actions", [&](JsonValue row, size_t index) { ... }, {.maxValues = 1000});
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -53,6 +58,8 @@ public:
 
     void append(JsonValue item) { m_items.push_back(std::move(item)); }
     void add(std::string name, JsonValue value);
+    // Room for this many members or items, so that adding them moves none.
+    void reserve(size_t count);
 
 private:
     Kind m_kind = Kind::Null;
@@ -75,7 +82,25 @@ private:
 
 inline constexpr int JsonMaxDepth = 64;
 
-JsonValue parseJson(std::string_view text);
+// What the reader takes before it gives up with a JsonError: the nesting depth, and the values it
+// holds at once (every number, text, list, object, true, false and null counts one; the items
+// parseJsonList hands over count only until they are handed over). A held value costs about a
+// hundred bytes besides its text, so maxValues bounds the reader's memory.
+struct JsonLimits {
+    int maxDepth = JsonMaxDepth;
+    size_t maxValues = std::numeric_limits<size_t>::max();
+};
+
+JsonValue parseJson(std::string_view text, const JsonLimits &limits = {});
+
+// Reads a document like parseJson, but when it is an object whose member `listName` is a list, each
+// item of that list goes to onItem (with its 0-based index) as soon as it is read, and the
+// document returned holds that member as an empty list. onItem may throw: the read ends with its
+// exception. Text after the list is still read, so a JsonError may come after every item was
+// handed over.
+JsonValue parseJsonList(std::string_view text, std::string_view listName,
+                        const std::function<void(JsonValue item, size_t index)> &onItem,
+                        const JsonLimits &limits = {});
 
 // A JSON string literal of UTF-8 text, quotes included. Control characters are escaped, and
 // bytes that are not UTF-8 become U+FFFD, so whatever the text, the literal is valid JSON.

@@ -12,6 +12,59 @@ constexpr int32_t OutOfMemory = 7;
 constexpr uint64_t MaxElements = uint64_t{1} << 28;
 } // namespace
 
+VarArray::Bounds::Bounds(const Bounds &other)
+    : m_count(other.m_count), m_one(other.m_one),
+      m_many(other.m_many ? std::make_unique<std::vector<Bound>>(*other.m_many) : nullptr)
+{}
+
+VarArray::Bounds &VarArray::Bounds::operator=(const Bounds &other)
+{
+    if (this != &other)
+        *this = Bounds(other);
+    return *this;
+}
+
+void VarArray::Bounds::assign(const std::vector<Bound> &bounds)
+{
+    m_count = static_cast<uint32_t>(bounds.size());
+    if (bounds.size() == 1) {
+        m_one = bounds[0];
+        m_many.reset();
+    } else {
+        m_many = bounds.empty() ? nullptr : std::make_unique<std::vector<Bound>>(bounds);
+    }
+}
+
+void VarArray::Bounds::assign(Bound one)
+{
+    m_count = 1;
+    m_one = one;
+    m_many.reset();
+}
+
+bool VarArray::Bounds::operator==(const Bounds &other) const
+{
+    if (m_count != other.m_count)
+        return false;
+    for (size_t i = 0; i < m_count; ++i)
+        if (!((*this)[i] == other[i]))
+            return false;
+    return true;
+}
+
+void VarArray::Bounds::clear()
+{
+    m_count = 0;
+    m_many.reset();
+}
+
+std::vector<VarArray::Bound> VarArray::Bounds::list() const
+{
+    if (m_count == 1)
+        return {m_one};
+    return m_many ? *m_many : std::vector<Bound>();
+}
+
 VarArray::VarArray(VarType elementType) : m_elementType(elementType) {}
 
 VarArray VarArray::ofValues(std::vector<Variant> values, VarType elementType)
@@ -19,7 +72,7 @@ VarArray VarArray::ofValues(std::vector<Variant> values, VarType elementType)
     VarArray array(elementType);
     for (Variant &value : values)
         value = array.accepted(std::move(value));
-    array.m_bounds = {{0, static_cast<int32_t>(values.size()) - 1}};
+    array.m_bounds.assign(Bound{0, static_cast<int32_t>(values.size()) - 1});
     array.m_elements = std::move(values);
     return array;
 }
@@ -93,7 +146,7 @@ void VarArray::redim(const std::vector<Bound> &bounds)
             throw VbError(OutOfMemory, "Out of memory");
     }
     m_elements.assign(count, emptyElement());
-    m_bounds = bounds;
+    m_bounds.assign(bounds);
 }
 
 void VarArray::redimPreserve(int32_t upper)
@@ -107,7 +160,7 @@ void VarArray::redimPreserve(int32_t upper)
     if (static_cast<uint64_t>(n) > MaxElements)
         throw VbError(OutOfMemory, "Out of memory");
     m_elements.resize(static_cast<size_t>(n), emptyElement());
-    m_bounds = {{lower, upper}};
+    m_bounds.assign(Bound{lower, upper});
 }
 
 void VarArray::erase()
@@ -123,7 +176,7 @@ void VarArray::append(Variant value)
         raise(errc::SubscriptOutOfRange);
     Variant element = accepted(std::move(value));
     if (!isDimensioned())
-        m_bounds = {{0, -1}};
+        m_bounds.assign(Bound{0, -1});
     m_elements.push_back(std::move(element));
     ++m_bounds[0].upper;
 }

@@ -14,6 +14,7 @@
 
 #include "core/Variant.h"
 
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -39,7 +40,7 @@ public:
 
     int dimensionCount() const { return static_cast<int>(m_bounds.size()); }
     bool isDimensioned() const { return !m_bounds.empty(); }
-    const std::vector<Bound> &bounds() const { return m_bounds; }
+    std::vector<Bound> bounds() const { return m_bounds.list(); }
     // Bounds of dimension 1..count; raises error 9 for a dimension that does not exist.
     int32_t lowerBound(int dimension = 1) const;
     int32_t upperBound(int dimension = 1) const;
@@ -79,9 +80,45 @@ private:
     Variant accepted(Variant value) const;
     void requireVariantElements() const;
 
+    // The bounds, one per dimension. A show holds hundreds of thousands of arrays, nearly all of
+    // one dimension: that one bound is kept in place, and only more take memory of their own.
+    class Bounds {
+    public:
+        Bounds() = default;
+        Bounds(const Bounds &other);
+        Bounds &operator=(const Bounds &other);
+        Bounds(Bounds &&) noexcept = default;
+        Bounds &operator=(Bounds &&) noexcept = default;
+
+        size_t size() const { return m_count; }
+        bool empty() const { return m_count == 0; }
+        const Bound &operator[](size_t i) const { return m_count == 1 ? m_one : (*m_many)[i]; }
+        Bound &operator[](size_t i) { return m_count == 1 ? m_one : (*m_many)[i]; }
+        void assign(const std::vector<Bound> &bounds);
+        void assign(Bound one);
+        void clear();
+        std::vector<Bound> list() const;
+        bool operator==(const Bounds &other) const;
+
+    private:
+        uint32_t m_count = 0;
+        Bound m_one{};
+        std::unique_ptr<std::vector<Bound>> m_many; // two dimensions or more
+    };
+
     VarType m_elementType;
-    std::vector<Bound> m_bounds;
+    Bounds m_bounds;
     std::vector<Variant> m_elements;
 };
+
+// A one-dimensional array of variants with lower bound 0 holding the values, moved in, where an
+// initializer list would copy each of them, the arrays they hold included.
+template <typename... Values> VarArray arrayOf(Values &&...values)
+{
+    std::vector<Variant> elements;
+    elements.reserve(sizeof...(Values));
+    (elements.emplace_back(std::forward<Values>(values)), ...);
+    return VarArray::ofValues(std::move(elements));
+}
 
 } // namespace tarvex

@@ -48,7 +48,8 @@ public:
     virtual bool editorLoaded() = 0;
     // Unloads the editor window (its unsaved list edits are discarded); harmless when unloaded.
     virtual void unloadEditor() = 0;
-    // rebuildActionTable: the editor's rows become the action table (loads the editor).
+    // rebuildActionTable: the editor's rows become the action table; without a loaded editor,
+    // the table becomes what an editor filled from it would save.
     virtual void rebuildActionTable() = 0;
 };
 
@@ -83,7 +84,7 @@ bool hasUnsavedChanges(PlugInState &state, SaveQuestionWindows &windows);
 //
 // Writing the settings reads the editor's address and port, which loads the editor window while
 // SavingSettings holds back its list fill. An editor loaded that way would show no rows, so it
-// is unloaded again before the rebuild, which then loads it properly.
+// is unloaded again before the rebuild, which then works from the table.
 void saveProjectData(PlugInState &state, ProjectWindows &windows);
 
 } // namespace tarvex

@@ -2,6 +2,7 @@
 
 #include "engine/ObjectHandler.h"
 #include "net/frmMainOSC.h"
+#include "store/ArrayCodec.h"
 #include "ui/editor/ActionsJson.h"
 #include "ui/frmSettings.h"
 
@@ -11,12 +12,26 @@ namespace {
 // The editor as the project hooks need it.
 class EditorForProject : public ProjectWindows {
 public:
-    explicit EditorForProject(PlugInWindows &windows) : m_windows(windows) {}
+    EditorForProject(PlugInState &state, PlugInWindows &windows)
+        : m_state(state), m_windows(windows)
+    {}
     bool editorLoaded() override { return m_windows.loadedSettingsWindow() != nullptr; }
     void unloadEditor() override { m_windows.registry().unload(m_windows.settingsWindowId()); }
-    void rebuildActionTable() override { m_windows.settingsWindow().rebuildActionTable(); }
+    // An editor that is not loaded would show the table's rows: the table is made what its
+    // rebuild would leave without filling a list, which for a show of many thousands of rows
+    // takes many times the time and memory of the save.
+    void rebuildActionTable() override
+    {
+        if (frmSettings *editor = m_windows.loadedSettingsWindow()) {
+            editor->rebuildActionTable();
+            return;
+        }
+        makeRowsAsTheEditorSavesThem(m_state.actionTable.edit());
+        releaseUnusedTargets(m_state);
+    }
 
 private:
+    PlugInState &m_state;
     PlugInWindows &m_windows;
 };
 
@@ -44,15 +59,24 @@ public:
     std::optional<VarArray> tableToSave() override
     {
         frmSettings *editor = m_windows.loadedSettingsWindow();
-        if (!editor)
-            return m_state.actionTable.rows();
-        return editor->listEditor().tableToSave();
+        if (editor)
+            return editor->listEditor().tableToSave();
+        VarArray table = m_state.actionTable.rows();
+        makeRowsAsTheEditorSavesThem(table);
+        return table;
     }
 
 private:
     const PlugInState &m_state;
     PlugInWindows &m_windows;
 };
+
+ActionsImportResult refused(std::vector<std::string> errors)
+{
+    ActionsImportResult result;
+    result.errors = std::move(errors);
+    return result;
+}
 
 } // namespace
 
@@ -107,13 +131,13 @@ void MainWindowObject::ClearProjectData() {}
 
 void MainWindowObject::LoadProjectData()
 {
-    EditorForProject editor(windows());
+    EditorForProject editor(state(), windows());
     loadProjectData(state(), editor);
 }
 
 void MainWindowObject::SaveProjectData()
 {
-    EditorForProject editor(windows());
+    EditorForProject editor(state(), windows());
     saveProjectData(state(), editor);
 }
 
@@ -178,21 +202,43 @@ std::vector<RowKey> MainWindowObject::rowKeys()
     return exported;
 }
 
-std::vector<std::string> MainWindowObject::importActions(const std::string &json)
+ActionsImportResult MainWindowObject::importActions(const std::string &json)
 {
     PlugInState &plugInState = state();
     const frmSettings *editor = windows().loadedSettingsWindow();
     if (editor && editor->learnCaption() == CaptionLearnStop)
-        return {"learn mode is running: stop it before importing actions"};
-    ActionsImport read = importActionsJson(json);
+        return refused({"learn mode is running: stop it before importing actions"});
+    ActionsImport read = importActionsJson(
+        json, {.storedText = arraycodec::whyTextCannotBeStored, .rowRead = m_importRowHook});
     if (!read.table)
-        return read.errors;
+        return refused(std::move(read.errors));
+    if (std::optional<std::string> why = whyActionsFileCannotHold(*read.table))
+        return refused({*why});
+    const size_t actions = read.table->size();
+    // The one step that changes the show: the table is swapped whole.
     plugInState.actionTable.replace(std::move(*read.table));
-    // Host calls follow (releasing and creating targets): the editor is looked up afresh.
-    releaseUnusedTargets(plugInState);
-    if (frmSettings *loaded = windows().loadedSettingsWindow())
+    showImportedTable();
+    return {{}, actions, std::move(read.sharedIds)};
+}
+
+// The table is imported by now, and nothing here can undo that. Releasing a target the host
+// refuses to release keeps it cached until the next release. An editor that could not be filled
+// is closed rather than left with part of the rows, which its next save would make the table.
+void MainWindowObject::showImportedTable()
+{
+    try {
+        releaseUnusedTargets(state());
+    } catch (...) {
+    }
+    // Host calls have run (releasing targets): the editor is looked up afresh.
+    frmSettings *loaded = windows().loadedSettingsWindow();
+    if (!loaded)
+        return;
+    try {
         loaded->refillList();
-    return {};
+    } catch (...) {
+        windows().registry().unload(windows().settingsWindowId());
+    }
 }
 
 ControllerTables MainWindowObject::controllerTables()

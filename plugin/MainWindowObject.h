@@ -18,6 +18,8 @@
 #include "plugin/api/HostScripting.h"
 #include "toolkit/WindowObject.h"
 
+#include <functional>
+
 namespace tarvex {
 
 class MainWindowObject : public WindowObject,
@@ -61,9 +63,16 @@ public:
     std::string serverPort() override;
     void listen(const std::string &address, const std::string &port) override;
 
-    // IHostActions. An import is refused while learn mode runs (no row can be edited then).
+    // IHostActions. An import is refused while learn mode runs (no row can be edited then), and
+    // when the actions file could not hold its rows.
     std::string exportActions() override;
-    std::vector<std::string> importActions(const std::string &json) override;
+    ActionsImportResult importActions(const std::string &json) override;
+    // Called as each row of an import is read (ActionsImportRules::rowRead): where tests make an
+    // import fail at a chosen row.
+    void setImportRowHook(std::function<void(size_t row)> hook)
+    {
+        m_importRowHook = std::move(hook);
+    }
 
     // IHostRowKeys.
     std::vector<RowKey> rowKeys() override;
@@ -80,10 +89,13 @@ private:
     PlugInWindows &windows();
 
     PlugInControllers &controllers();
+    // Brings the targets and a loaded editor up to date with an imported table.
+    void showImportedTable();
 
     PlugInState &m_state;
     PlugInWindows &m_windows;
     PlugInControllers &m_controllers;
+    std::function<void(size_t)> m_importRowHook;
 };
 
 } // namespace tarvex

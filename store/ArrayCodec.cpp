@@ -4,6 +4,7 @@
 #include "core/VbError.h"
 #include "store/ArrayFile.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 
@@ -41,9 +42,24 @@ size_t minimumElementBytes(VarType elementType)
     }
 }
 
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Where the encoder writes; a counting sink only adds up how many bytes it would hold.
 class ByteSink {
 public:
-    void u8(uint8_t v) { m_bytes.push_back(static_cast<char>(v)); }
+    explicit ByteSink(bool counting = false) : m_counting(counting) {}
+
+    void u8(uint8_t v)
+    {
+        if (m_counting)
+            ++m_count;
+        else
+            m_bytes.push_back(static_cast<char>(v));
+    }
     void u16(uint16_t v)
     {
         u8(static_cast<uint8_t>(v));
@@ -61,15 +77,28 @@ public:
     }
     void text(std::string_view utf8)
     {
+        // Plain ASCII is its own code-page form: counted without making it.
+        if (m_counting && isAscii(utf8)) {
+            if (utf8.size() > MaxTextBytes)
+                raise(errc::BadFileLength);
+            m_count += 2 + utf8.size();
+            return;
+        }
         std::string bytes = ansi::encode(utf8);
         if (bytes.size() > MaxTextBytes)
             raise(errc::BadFileLength);
         u16(static_cast<uint16_t>(bytes.size()));
-        m_bytes += bytes;
+        if (m_counting)
+            m_count += bytes.size();
+        else
+            m_bytes += bytes;
     }
     std::string take() { return std::move(m_bytes); }
+    size_t count() const { return m_counting ? m_count : m_bytes.size(); }
 
 private:
+    bool m_counting;
+    size_t m_count = 0;
     std::string m_bytes;
 };
 
@@ -300,14 +329,41 @@ std::vector<VarArray::Bound> decodeHeader(ByteSource &in)
 
 } // namespace
 
-std::string encodeArrayFile(const VarArray &array)
+std::optional<std::string> whyTextCannotBeStored(std::string_view utf8)
+{
+    const bool ascii = isAscii(utf8);
+    const size_t bytes = ascii ? utf8.size() : ansi::encode(utf8).size();
+    if (bytes > MaxTextBytes)
+        return "is " + std::to_string(bytes) + " bytes long; the actions file holds at most " +
+               std::to_string(MaxTextBytes) + " in one text";
+    if (ascii)
+        return std::nullopt;
+    // Character by character, to name the first one the code page lacks.
+    for (size_t at = 0; at < utf8.size();) {
+        size_t length = 1;
+        while (at + length < utf8.size() &&
+               (static_cast<unsigned char>(utf8[at + length]) & 0xC0) == 0x80)
+            ++length;
+        const std::string_view character = utf8.substr(at, length);
+        const std::string stored = ansi::encode(character);
+        if (ansi::decode({reinterpret_cast<const uint8_t *>(stored.data()), stored.size()}) !=
+            character)
+            return "holds \"" + std::string(character) +
+                   "\", which the actions file cannot store (it keeps texts in Windows-1252)";
+        at += length;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+void encodeTopArray(ByteSink &out, const VarArray &array)
 {
     int dimensions = array.dimensionCount();
     if (dimensions > MaxDimensions)
         refuseTooManyDimensions();
     if (dimensions == 0)
         raise(errc::SubscriptOutOfRange);
-    ByteSink out;
     out.u16(static_cast<uint16_t>(dimensions));
     for (const VarArray::Bound &b : array.bounds())
         out.u32(static_cast<uint32_t>(b.lower));
@@ -315,7 +371,22 @@ std::string encodeArrayFile(const VarArray &array)
         out.u32(static_cast<uint32_t>(b.upper));
     for (const Variant &element : array.elements())
         encodeValue(out, element, 1);
+}
+
+} // namespace
+
+std::string encodeArrayFile(const VarArray &array)
+{
+    ByteSink out;
+    encodeTopArray(out, array);
     return out.take();
+}
+
+size_t encodedArrayFileSize(const VarArray &array)
+{
+    ByteSink out(true);
+    encodeTopArray(out, array);
+    return out.count();
 }
 
 void decodeArrayFile(std::span<const uint8_t> content, VarArray &array)

@@ -22,8 +22,10 @@
 #include "core/VarArray.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace tarvex::arraycodec {
 
@@ -39,6 +41,13 @@ constexpr size_t MaxTextBytes = 0xFFFE;
 // hold: more than 10 dimensions, objects, texts of more than MaxTextBytes bytes, nesting deeper
 // than MaxNesting.
 std::string encodeArrayFile(const VarArray &array);
+// The size of encodeArrayFile(array), found without making the content; raises as it does.
+size_t encodedArrayFileSize(const VarArray &array);
+
+// Why encodeArrayFile could not store the text so that it reads back the same, or nothing: more
+// than MaxTextBytes bytes in the code page, or a character the code page lacks (which would be
+// stored as '?').
+std::optional<std::string> whyTextCannotBeStored(std::string_view utf8);
 
 // Decodes file content into the array. A header that cannot be used (dimension count outside
 // 1..10, bounds the remaining bytes cannot fill) raises before the array is touched; after that

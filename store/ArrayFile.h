@@ -20,9 +20,10 @@ std::string projectFolder(std::string_view path);
 // Whether the attributes of the path can be read (the path exists).
 bool fileExists(const std::string &path);
 
-// The largest array file read: far beyond any show (a row takes about 160 bytes), and small
-// enough that a file never becomes more memory than the machine has (see readArrayFile).
-constexpr size_t MaxArrayFileBytes = 16 * 1024 * 1024;
+// The largest array file read: beyond any show (a row of a real show takes about 220 bytes, so
+// 100 000 rows take 22 MB), and small enough that a file never becomes more memory than the
+// machine has (see readArrayFile).
+constexpr size_t MaxArrayFileBytes = 32 * 1024 * 1024;
 
 // The dimension count of the array held by the value, 0 when never dimensioned. A value that is
 // not an array raises error 13.

@@ -5,6 +5,7 @@
 #include "core/VbError.h"
 #include "engine/OSCHandler.h"
 #include "plugin/api/HostScripting.h"
+#include "store/ArrayCodec.h"
 #include "store/ArrayFile.h"
 #include "store/NetworkFile.h"
 
@@ -84,6 +85,41 @@ void deactivateRowsNotActivated(PlugInState &state)
     }
 }
 
+// The first row of the table that the writer refuses, as "row 3 (/fader1)", counted from 1 as
+// the editor does; "" when no single row is refused.
+std::string rowTheWriterRefuses(const VarArray &rows)
+{
+    if (rows.dimensionCount() != 1)
+        return {};
+    for (int32_t i = rows.lowerBound(); i <= rows.upperBound(); ++i) {
+        try {
+            arraycodec::encodeArrayFile(VarArray::ofValues({rows[i]}));
+        } catch (const VbError &) {
+            constexpr size_t ShownAddress = 40;
+            const VarArray *row = rowAt(rows, i);
+            const Variant *address = row ? row->find(rowField::Address) : nullptr;
+            std::string shown = address && address->isString() ? address->asString() : "";
+            if (shown.size() > ShownAddress)
+                shown = shown.substr(0, ShownAddress) + "...";
+            return "row " + std::to_string(int64_t{i} - rows.lowerBound() + 1) +
+                   (shown.empty() ? "" : " (" + shown + ")");
+        }
+    }
+    return {};
+}
+
+// Writes one of the plug-in's files; a failure says which file and, for the actions, which row.
+void writePlugInFile(const std::string &path, const VarArray &array, bool rowsOfActions)
+{
+    try {
+        writeArrayFile(path, array);
+    } catch (const VbError &e) {
+        const std::string row = rowsOfActions ? rowTheWriterRefuses(array) : "";
+        throw VbError(e.number(), "Cannot write " + path + (row.empty() ? "" : ", " + row) + ": " +
+                                      e.description());
+    }
+}
+
 // The loader's writes. The loader runs once per plug-in life, so a failed write must not leave
 // the rest of the load undone: the first failure is kept, later writes are skipped, and the
 // failure reaches the caller once memory is complete.
@@ -94,7 +130,7 @@ public:
         if (m_failure || path == m_leftAlone)
             return;
         try {
-            writeArrayFile(path, array);
+            writePlugInFile(path, array, path == m_actionsPath);
         } catch (...) {
             m_failure = std::current_exception();
         }
@@ -106,10 +142,13 @@ public:
     }
     // The file at path holds what must not be replaced; its writes are skipped.
     void leaveAlone(std::string path) { m_leftAlone = std::move(path); }
+    // Where the rows of actions go, so that a failure there can name the row.
+    void setActionsPath(std::string path) { m_actionsPath = std::move(path); }
 
 private:
     std::exception_ptr m_failure;
     std::string m_leftAlone;
+    std::string m_actionsPath;
 };
 
 // Re-saving the table must not replace an actions file the user has but that could be read
@@ -255,6 +294,7 @@ void loadSettings(PlugInState &state)
     ArrayFileRead actionsRead = readActionTable(state, actionsNotice);
     ArrayFileRead settingsRead = readArrayFile(settingsFilePath(state), state.settings, &why);
     LoaderWrites writes;
+    writes.setActionsPath(actionsFilePath(state));
     // Settings without a single slot (no file, nothing readable, or an empty range) are no
     // settings: the defaults replace them.
     bool defaultsCreated = state.settings.size() == 0;
@@ -292,7 +332,7 @@ void saveSettings(PlugInState &state)
     // its list meanwhile.
     settingsSlot(settings, setting::EditorAddress) = Variant(state.settingsBoxes.editorAddress());
     settingsSlot(settings, setting::EditorPort) = Variant(state.settingsBoxes.editorPort());
-    writeArrayFile(settingsFilePath(state), settings);
+    writePlugInFile(settingsFilePath(state), settings, false);
 }
 
 Variant settingValue(const PlugInState &state, int32_t slot)
@@ -337,7 +377,26 @@ bool settingsFileDiffers(const PlugInState &state, const WindowSettings &values)
 void saveActionTable(PlugInState &state)
 {
     if (state.actionTable.isDimensioned())
-        writeArrayFile(actionsFilePath(state), state.actionTable.rows());
+        writePlugInFile(actionsFilePath(state), state.actionTable.rows(), true);
+}
+
+std::optional<std::string> whyActionsFileCannotHold(const VarArray &table)
+{
+    if (!table.isDimensioned())
+        return std::nullopt;
+    size_t bytes = 0;
+    try {
+        bytes = arraycodec::encodedArrayFileSize(table);
+    } catch (const VbError &e) {
+        const std::string row = rowTheWriterRefuses(table);
+        return std::string(ActionsFileName) + " cannot hold " + (row.empty() ? "the rows" : row) +
+               ": " + e.description();
+    }
+    if (bytes <= MaxArrayFileBytes)
+        return std::nullopt;
+    return "the rows would take " + std::to_string(bytes) + " bytes in " +
+           std::string(ActionsFileName) + ", and a load reads at most " +
+           std::to_string(MaxArrayFileBytes);
 }
 
 void reloadActionTable(PlugInState &state)

@@ -6,6 +6,7 @@
 #include "store/ArrayFile.h"
 #include "store/PlugInState.h"
 
+#include <optional>
 #include <string>
 
 namespace tarvex {
@@ -85,8 +86,13 @@ void tellHost(const PlugInState &state, std::string text);
 // The value of a settings slot, Empty when the settings (read from a damaged file) have none.
 Variant settingValue(const PlugInState &state, int32_t slot);
 
-// Writes the action table to the actions file when it has at least one dimension.
+// Writes the action table to the actions file when it has at least one dimension. A failure
+// names the file and, where one row is the cause, that row.
 void saveActionTable(PlugInState &state);
+
+// Why the actions file could not hold the table so that a load reads it back whole, or nothing:
+// a row the writer refuses, or more bytes than a load reads (MaxArrayFileBytes).
+std::optional<std::string> whyActionsFileCannotHold(const VarArray &table);
 
 // The host opened another project: the table is erased and read from its actions file (whole
 // rows only, as in loadSettings).

@@ -161,9 +161,7 @@ void frmSettings::makeListEditor()
 
 void frmSettings::refillList()
 {
-    ListWidgetPtr list = lvActions->list();
-    while (list->rowCount() > 0)
-        list->removeRow(list->rowCount());
+    lvActions->removeAllRows();
     makeListEditor();
     if (m_context.state().actionTable.rows().isDimensioned())
         m_editor->fillRows();
@@ -219,12 +217,12 @@ void frmSettings::rebuildActionTable()
     listEditor().rebuildActionTable();
 }
 
-VarArray frmSettings::getCommand(int16_t index)
+VarArray frmSettings::getCommand(int32_t index)
 {
     return listEditor().getCommand(index);
 }
 
-void frmSettings::removeRow(int16_t index)
+void frmSettings::removeRow(int32_t index)
 {
     listEditor().removeRow(index);
 }

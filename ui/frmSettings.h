@@ -92,8 +92,8 @@ public:
     void refillList();
 
     // The list's rules (exist while the window is loaded).
-    VarArray getCommand(int16_t index);
-    void removeRow(int16_t index);
+    VarArray getCommand(int32_t index);
+    void removeRow(int32_t index);
     const std::vector<HostTargetPtr> &rowTargets() const;
     ActionListEditor &listEditor();
 

@@ -144,10 +144,16 @@ std::string actionsExportedEventJson(const std::string &file)
     return "{\"event\":\"actionsExported\",\"file\":" + jsonString(file) + "}";
 }
 
-std::string actionsImportedEventJson(const std::string &file, size_t actions)
+std::string actionsImportedEventJson(const std::string &file, const ActionsImportResult &imported)
 {
-    return "{\"event\":\"actionsImported\",\"file\":" + jsonString(file) +
-           ",\"actions\":" + std::to_string(actions) + "}";
+    std::string json = "{\"event\":\"actionsImported\",\"file\":" + jsonString(file) +
+                       ",\"actions\":" + std::to_string(imported.actions) + ",\"sharedIds\":[";
+    for (size_t i = 0; i < imported.sharedIds.size(); ++i) {
+        const SharedActionId &shared = imported.sharedIds[i];
+        json += (i > 0 ? ",{\"id\":" : "{\"id\":") + std::to_string(shared.id) +
+                ",\"rows\":" + std::to_string(shared.rows) + "}";
+    }
+    return json + "]}";
 }
 
 } // namespace tarvex::host

@@ -18,6 +18,7 @@
 
 #include "host/objects/ActionRows.h"
 #include "host/objects/HostOptionList.h"
+#include "plugin/api/HostActions.h"
 
 #include <optional>
 #include <string>
@@ -46,6 +47,7 @@ std::string dmxOutputEventJson(bool on, const std::string &reason);
 std::string noticeEventJson(const std::string &text);
 std::string rowsEventJson(const std::vector<RowStatus> &rows);
 std::string actionsExportedEventJson(const std::string &file);
-std::string actionsImportedEventJson(const std::string &file, size_t actions);
+// The number of actions the import left and every number several rows share, with how many.
+std::string actionsImportedEventJson(const std::string &file, const ActionsImportResult &imported);
 
 } // namespace tarvex::host

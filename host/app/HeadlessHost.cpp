@@ -335,8 +335,8 @@ void HeadlessHost::actionsCommand(const std::string &rest)
         m_session.exportActions(path);
         m_output(actionsExportedEventJson(path.toStdString()));
     } else {
-        m_session.importActions(path);
-        m_output(actionsImportedEventJson(path.toStdString(), m_session.rows().size()));
+        const ActionsImportResult imported = m_session.importActions(path);
+        m_output(actionsImportedEventJson(path.toStdString(), imported));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "host/dmx/DmxSender.h"
 
 #include <QFileInfo>
+#include <malloc.h>
 
 #include <stdexcept>
 
@@ -209,22 +210,29 @@ void HostSession::exportActions(const QString &path)
     replaceRegularFile(path.toStdString(), actions().exportActions());
 }
 
-void HostSession::importActions(const QString &path)
+ActionsImportResult HostSession::importActions(const QString &path)
 {
-    // Far beyond the actions file's own bound (about 100 000 rows).
+    // As much as the plug-in takes (docs/actions-json.md).
     constexpr size_t MaxActionsJsonBytes = 64 << 20;
     IHostActions &plugIn = actions();
-    const RegularFile file = readRegularFile(path.toStdString(), MaxActionsJsonBytes);
+    RegularFile file = readRegularFile(path.toStdString(), MaxActionsJsonBytes);
     if (file.status != RegularFile::Read)
         throw std::runtime_error(
             "cannot read " + path.toStdString() + ": " +
             (file.status == RegularFile::Absent ? "no such file" : file.reason));
-    const std::vector<std::string> errors =
-        plugIn.importActions(std::string(file.bytes.begin(), file.bytes.end()));
-    if (errors.empty())
-        return;
+    // The file's bytes are let go before the import, which takes several times their size.
+    std::string text(file.bytes.begin(), file.bytes.end());
+    std::vector<uint8_t>().swap(file.bytes);
+    ActionsImportResult result = plugIn.importActions(text);
+    text = std::string();
+    // A large import or its replacement frees hundreds of megabytes in small pieces, and the
+    // next import's text may settle among them: the free pages go back to the system, so that
+    // import after import the host stays the size of the show it holds.
+    ::malloc_trim(0);
+    if (result.errors.empty())
+        return result;
     std::string message = path.toStdString() + " was not imported:";
-    for (const std::string &error : errors)
+    for (const std::string &error : result.errors)
         message += "\n" + error;
     throw std::runtime_error(message);
 }

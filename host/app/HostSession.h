@@ -89,9 +89,10 @@ public:
     // The plug-in's actions as JSON text (docs/actions-json.md), written to a file; the old file
     // is replaced only once the new one is complete.
     void exportActions(const QString &path);
-    // Replaces the plug-in's actions with those of a file. Throws with every error the plug-in
-    // found (one a line, naming row and field) and then nothing has changed.
-    void importActions(const QString &path);
+    // Replaces the plug-in's actions with those of a file and says how many it now holds and
+    // which numbers rows share. Throws with every error the plug-in found (one a line, naming
+    // row and field) and then nothing has changed.
+    ActionsImportResult importActions(const QString &path);
     // Every action with what it made its target do and why it cannot fire.
     std::vector<RowStatus> rows();
 

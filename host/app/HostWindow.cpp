@@ -257,8 +257,14 @@ void HostWindow::importActions()
     if (path.isEmpty())
         return;
     try {
-        m_session.importActions(path);
-        report(tr("Imported the actions of %1; saving the project keeps them").arg(path));
+        const ActionsImportResult imported = m_session.importActions(path);
+        QString shared;
+        if (!imported.sharedIds.empty())
+            shared = tr("; %n id(s) are shared by several rows, which a cue switches together", "",
+                        static_cast<int>(imported.sharedIds.size()));
+        report(tr("Imported %n action(s) of %1%2; saving the project keeps them", "",
+                  static_cast<int>(imported.actions))
+                   .arg(path, shared));
     } catch (const std::exception &e) {
         warn(tr("The actions could not be imported: %1").arg(e.what()));
     }

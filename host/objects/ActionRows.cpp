@@ -91,13 +91,14 @@ std::string quoted(const std::string &text)
 
 std::vector<ActionRow> readActionRows(std::string_view json)
 {
-    const JsonValue document = parseJson(json);
+    // Row by row, so that a show of many thousands of rows is never held as JSON values whole.
+    std::vector<ActionRow> rows;
+    const JsonValue document = parseJsonList(json, "actions", [&](JsonValue object, size_t) {
+        rows.push_back(rowOf(object, static_cast<int>(rows.size()) + 1));
+    });
     const JsonValue *actions = document.find("actions");
     if (!actions || !actions->isArray())
         throw std::runtime_error("the plug-in's actions have no list of rows");
-    std::vector<ActionRow> rows;
-    for (const JsonValue &object : actions->items())
-        rows.push_back(rowOf(object, static_cast<int>(rows.size()) + 1));
     return rows;
 }
 
@@ -143,8 +144,13 @@ std::optional<std::string> equalInputLimits(const ActionRow &row)
 {
     if (!numericArgument(row) || !isNumericText(row.inMin) || !isNumericText(row.inMax))
         return std::nullopt;
-    if (toDecimal(Variant(row.inMin)) != toDecimal(Variant(row.inMax)))
-        return std::nullopt;
+    try {
+        if (toDecimal(Variant(row.inMin)) != toDecimal(Variant(row.inMax)))
+            return std::nullopt;
+    } catch (const VbError &) {
+        // A limit beyond the decimal range: the engine then sends outMin for every value.
+        return "inMin or inMax is a number beyond what a row can hold: every value sends outMin";
+    }
     return "inMin equals inMax: every value sends outMin";
 }
 

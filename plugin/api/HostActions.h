@@ -7,7 +7,7 @@
 //
 //   if (auto actions = std::dynamic_pointer_cast<IHostActions>(moduleInfo->mainWindow())) {
 //       std::string text = actions->exportActions();
-//       std::vector<std::string> errors = actions->importActions(text); // empty: imported
+//       ActionsImportResult result = actions->importActions(text); // no errors: imported
 //   }
 //
 // IHostActionEvents: offered by the host's helper, optional like the rest. The plug-in says
@@ -17,10 +17,28 @@
 //   if (auto events = std::dynamic_pointer_cast<IHostActionEvents>(helper))
 //       events->actionsChanged();
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tarvex {
+
+// An action number that several rows carry: a cue switches all of them.
+struct SharedActionId {
+    int32_t id;
+    size_t rows;
+    bool operator==(const SharedActionId &) const = default;
+};
+
+// What an import did. With errors (each naming the row and the field) nothing changed; without,
+// the text's rows are the table: `actions` of them, and the numbers several of them share, in the
+// order of their first row.
+struct ActionsImportResult {
+    std::vector<std::string> errors;
+    size_t actions = 0;
+    std::vector<SharedActionId> sharedIds;
+};
 
 class IHostActions {
 public:
@@ -29,9 +47,9 @@ public:
     // open editor count once saved there).
     virtual std::string exportActions() = 0;
     // Checks every row and field of the text. With no error the text's rows replace the table,
-    // an open editor shows them, and the next save stores them; the result is empty. Otherwise
-    // nothing changes and the result holds the errors, each naming the row and the field.
-    virtual std::vector<std::string> importActions(const std::string &json) = 0;
+    // an open editor shows them, and the next save stores them. Otherwise nothing changes and
+    // the result holds the errors, each naming the row and the field.
+    virtual ActionsImportResult importActions(const std::string &json) = 0;
 };
 
 class IHostActionEvents {

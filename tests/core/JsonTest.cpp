@@ -60,3 +60,28 @@ TEST(Json, saysWhereATextIsNoJson)
     }
     EXPECT_NO_THROW(parseJson(std::string(JsonMaxDepth, '[') + std::string(JsonMaxDepth, ']')));
 }
+
+// A long list is handed over item by item: the document keeps its other members and an empty
+// list, and only the values not yet handed over count against the bound.
+TEST(Json, handsAListOverItemByItemAndBoundsOnlyTheValuesItHolds)
+{
+    std::string text = R"({"before": 1, "rows": [)";
+    for (int i = 0; i < 100; ++i)
+        text += (i ? ", " : "") + std::string(R"({"n": )") + std::to_string(i) + "}";
+    text += R"(], "after": [true]})";
+    const JsonLimits fewValues{.maxDepth = JsonMaxDepth, .maxValues = 8};
+
+    std::vector<int64_t> seen;
+    const JsonValue document = parseJsonList(
+        text, "rows",
+        [&](JsonValue item, size_t index) {
+            EXPECT_EQ(index, seen.size());
+            seen.push_back(*item.find("n")->asInteger());
+        },
+        fewValues);
+    EXPECT_EQ(seen.size(), 100u);
+    EXPECT_EQ(seen.back(), 99);
+    EXPECT_EQ(oneLineJson(document), R"({"before": 1, "rows": [], "after": [true]})");
+    EXPECT_THROW(parseJson(text, fewValues), JsonError);
+    EXPECT_THROW(parseJsonList(text, "other", [](JsonValue, size_t) {}, fewValues), JsonError);
+}

@@ -2,11 +2,13 @@
 #include "tests/plugin/PlugInFixture.h"
 
 #include "core/VbError.h"
+#include "plugin/MainWindowObject.h"
 #include "plugin/api/HostActions.h"
 #include "store/ArrayFile.h"
 #include "store/OSCSaver.h"
 #include "tests/support/ActionRows.h"
 #include "tests/support/OscBuilder.h"
+#include "ui/editor/ActionsJson.h"
 
 using namespace tarvex;
 using namespace tarvex::test;
@@ -95,6 +97,9 @@ TEST_F(MainWindowObjectTest, projectSaveWritesSettingsAndTheActionsOnlyForANonEm
     tool().SaveProjectData();
     EXPECT_TRUE(fileExists(settingsFile()));
     EXPECT_FALSE(fileExists(actionsFile()));
+    // Without a loaded editor the save works from the table: no list of thousands of rows is
+    // filled only to be read back.
+    EXPECT_EQ(runtime().windows().loadedSettingsWindow(), nullptr);
 
     // The editor's rows become the table: here the rows it was filled with when it loaded.
     windows().unload(runtime().windows().settingsWindowId());
@@ -227,7 +232,9 @@ TEST_F(MainWindowObjectTest, anImportReplacesTheTableAndIsSavedAsTheEditorWouldS
     ListWidgetPtr list = runtime().windows().settingsWindow().lvActions->list();
     ASSERT_EQ(list->rowCount(), 2);
 
-    EXPECT_EQ(actions().importActions(text), std::vector<std::string>{});
+    const ActionsImportResult imported = actions().importActions(text);
+    EXPECT_EQ(imported.errors, std::vector<std::string>{});
+    EXPECT_EQ(imported.actions, exampleRows.size());
     ASSERT_EQ(list->rowCount(), exampleRows.size() + 1);
     EXPECT_EQ(list->row(1)->text(), "/fader1");
     EXPECT_EQ(tool().AskToSaveProjectData(), VTrue);
@@ -246,7 +253,7 @@ TEST_F(MainWindowObjectTest, aFailedImportChangesNothingAndNoneRunsDuringLearnMo
     std::string broken = text;
     broken.replace(broken.find("\"id\": 1"), 7, "\"id\": \"one\"");
 
-    EXPECT_EQ(actions().importActions(broken),
+    EXPECT_EQ(actions().importActions(broken).errors,
               std::vector<std::string>{
                   "row 1, id: must be a whole number from -2147483648 to 2147483647"});
     EXPECT_EQ(address(0), "/kept");
@@ -254,6 +261,79 @@ TEST_F(MainWindowObjectTest, aFailedImportChangesNothingAndNoneRunsDuringLearnMo
     EXPECT_EQ(readFile(actionsFile()), before);
 
     armLearnMode();
-    EXPECT_EQ(actions().importActions(text),
+    EXPECT_EQ(actions().importActions(text).errors,
               std::vector<std::string>{"learn mode is running: stop it before importing actions"});
+}
+
+// The example show, saved, in an open editor; an import of four rows fails at each of its rows
+// in turn, and one is refused for a number no row can hold. The table, the editor's list and
+// both files stay as they were, and the save that follows writes the same files.
+TEST_F(MainWindowObjectTest, aFailureAtAnyRowOfAnImportChangesNothing)
+{
+    VarArray exampleRows;
+    ASSERT_EQ(readArrayFile(TARVEX_EXAMPLE_SHOW "/TarvexActions.dat", exampleRows),
+              ArrayFileRead::Complete);
+    writeArrayFile(actionsFile(), exampleRows);
+    object()->loadWindow();
+    plugIn.plugin().Configure();
+    tool().SaveProjectData();
+    const ByteVector actionsBefore = readFile(actionsFile());
+    const ByteVector settingsBefore = readFile(settingsFile());
+    const std::string before = actions().exportActions();
+    ListWidgetPtr list = runtime().windows().settingsWindow().lvActions->list();
+    auto unchanged = [&] {
+        EXPECT_EQ(actions().exportActions(), before);
+        EXPECT_EQ(list->rowCount(), exampleRows.size() + 1);
+        EXPECT_EQ(list->row(1)->text(), "/fader1");
+        EXPECT_EQ(tool().AskToSaveProjectData(), VFalse);
+    };
+
+    VarArray others;
+    for (int32_t id = 1; id <= 4; ++id)
+        others.append(switchable("/other" + std::to_string(id), id, "Activated"));
+    const std::string text = exportActionsJson(others);
+    auto &main = dynamic_cast<MainWindowObject &>(*object());
+    for (size_t failing = 1; failing <= 4; ++failing) {
+        main.setImportRowHook([failing](size_t row) {
+            if (row == failing)
+                throw std::runtime_error("fails at row " + std::to_string(row));
+        });
+        EXPECT_THROW(actions().importActions(text), std::runtime_error) << failing;
+        unchanged();
+    }
+    main.setImportRowHook({});
+
+    std::string beyond = text;
+    beyond.replace(beyond.find("\"inMin\": \"0\""), 12, "\"inMin\": \"1e29\"");
+    EXPECT_EQ(actions().importActions(beyond).errors.size(), 1u);
+    unchanged();
+    tool().SaveProjectData();
+    EXPECT_EQ(readFile(actionsFile()), actionsBefore);
+    EXPECT_EQ(readFile(settingsFile()), settingsBefore);
+}
+
+// Rows whose file would be larger than a load reads are refused; a save that fails names the
+// file and the row that is the cause.
+TEST_F(MainWindowObjectTest, anImportTheFileCannotHoldIsRefusedAndAFailedSaveNamesFileAndRow)
+{
+    VarArray huge; // each row's address and target name take 60 000 bytes
+    for (int32_t id = 1; id <= 300; ++id)
+        huge.append(switchable("/" + std::string(60000, 'a'), id, "Activated"));
+    const std::vector<std::string> errors = actions().importActions(exportActionsJson(huge)).errors;
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("bytes in TarvexActions.dat, and a load reads at most 33554432"),
+              std::string::npos)
+        << errors[0];
+    EXPECT_FALSE(runtime().state().actionTable.isDimensioned());
+
+    runtime().state().actionTable.replace(
+        table({switchable("/short", 1, "Activated"),
+               switchable("/" + std::string(70000, 'b'), 2, "Activated")}));
+    try {
+        tool().SaveProjectData();
+        ADD_FAILURE() << "saved";
+    } catch (const VbError &e) {
+        EXPECT_EQ(e.description(), "Cannot write " + actionsFile() + ", row 2 (/" +
+                                       std::string(39, 'b') + "...): Bad record length");
+    }
 }

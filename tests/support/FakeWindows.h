@@ -4,6 +4,7 @@
 
 #include "engine/EngineWindows.h"
 #include "osc/OSCMessages.h"
+#include "plugin/api/ListWidget.h"
 #include "store/SettingsBoxes.h"
 
 #include <string>
@@ -22,6 +23,8 @@ public:
     bool received = false;
     int listItemCount = 0;
     std::vector<std::pair<int, bool>> checkedItems; // every check box change, in order
+    // When set, a check box change ticks this list's row too, as the editor's window does.
+    std::shared_ptr<IListWidget> checkedList;
     // Analyzer.
     bool analyzerIsOpen = false;
     std::vector<std::vector<std::string>> analyzed; // the addresses of every analyzed datagram
@@ -35,6 +38,8 @@ public:
     void setActionListItemChecked(int position, bool checked) override
     {
         checkedItems.emplace_back(position, checked);
+        if (checkedList)
+            checkedList->row(position)->setChecked(checked);
     }
     bool analyzerOpen() override { return analyzerIsOpen; }
     void analyze(const osc::OSCMessages &messages) override

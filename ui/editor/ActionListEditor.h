@@ -74,7 +74,7 @@ public:
     void beginCellEdit(const ListRowPtr &row);
     void applyCellEdit(const std::string &newText);
     // index: 1-based row position, or -1 for the last filled row.
-    void removeRow(int16_t index);
+    void removeRow(int32_t index);
     // The Delete key: a filled row goes as when the empty entry of its address drop-down is
     // chosen. Nothing happens on the blank entry row or while learn mode runs (no cell opens
     // an editor then).
@@ -85,11 +85,11 @@ public:
     void rebuildActionTable();
     // The action table rebuildActionTable would leave now, worked out without running it: the
     // list, the targets and the table stay as they are, and no number is drawn. Nothing when
-    // the rebuild would make a new action (its number is drawn at random) or would switch rows
-    // that share a number. Raises where the rebuild would.
+    // the rebuild would make a new action (its number is drawn at random). Raises where the
+    // rebuild would.
     std::optional<VarArray> tableToSave();
     // The creation values T0..T4 of the target of row index + 1 (index 0-based).
-    VarArray getCommand(int16_t index);
+    VarArray getCommand(int32_t index);
 
     const std::vector<HostTargetPtr> &rowTargets() const { return m_rowTargets; }
 
@@ -161,6 +161,17 @@ struct ShownCondition {
     const VarArray *condition; // into the action
 };
 std::optional<ShownCondition> shownCondition(const VarArray &action);
+
+// Rows that share a number are switched together: each takes the activation of the first row
+// with its number, as a rebuild leaves them.
+void switchSharedNumbersTogether(VarArray &table);
+
+// Makes the rows what a rebuild of an editor freshly filled from them would leave, without an
+// editor: rows that are not whole (isWholeRow) or have no chosen argument go, each row keeps only
+// its shown condition, with its cells as texts and its target's values as the host's target
+// gives them back, its activation is "Activated" or "Deactivated", and rows that share a number
+// switch together. Never dimensioned when no row is left.
+void makeRowsAsTheEditorSavesThem(VarArray &rows);
 
 // Sets columns first..last of the row to text.
 void setCells(IListRow &row, int first, int last, const std::string &text);

@@ -2,31 +2,34 @@
 
 #include "core/Conversions.h"
 #include "core/Json.h"
+#include "core/VbError.h"
 #include "engine/ActionTable.h"
 #include "engine/Lib.h"
 #include "ui/editor/ActionListEditor.h"
 #include "ui/editor/ArgumentLabel.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
+#include <stdexcept>
 
 namespace tarvex {
 namespace {
 
 // The members of a row, in the order they are written.
 namespace key {
-constexpr const char *Address = "address";
-constexpr const char *Tags = "tags";
-constexpr const char *Argument = "argument";
-constexpr const char *Operator = "operator";
-constexpr const char *Target = "target";
-constexpr const char *Activation = "activation";
-constexpr const char *Id = "id";
+constexpr std::string_view Address = "address";
+constexpr std::string_view Tags = "tags";
+constexpr std::string_view Argument = "argument";
+constexpr std::string_view Operator = "operator";
+constexpr std::string_view Target = "target";
+constexpr std::string_view Activation = "activation";
+constexpr std::string_view Id = "id";
 } // namespace key
 // The comparison value and the six limits, in the editor's column order.
-constexpr std::array<const char *, 7> ParameterKeys = {"compareValue", "inMin", "inMax", "outMin",
-                                                       "outMax",       "min",   "max"};
-constexpr std::array<const char *, 5> TargetKeys = {"t0", "t1", "t2", "t3", "t4"};
+constexpr std::array<std::string_view, 7> ParameterKeys = {
+    "compareValue", "inMin", "inMax", "outMin", "outMax", "min", "max"};
+constexpr std::array<std::string_view, 5> TargetKeys = {"t0", "t1", "t2", "t3", "t4"};
 constexpr std::array<std::string_view, 5> Operators = {"=", "<", ">", "!=", "any"};
 
 // --- Export ------------------------------------------------------------------------------------
@@ -48,32 +51,35 @@ JsonValue targetJson(const VarArray &target)
 {
     JsonValue object = JsonValue::object();
     for (size_t i = 0; i < 3; ++i)
-        object.add(TargetKeys[i], JsonValue::string(textOf(target[static_cast<int32_t>(i)])));
-    object.add(TargetKeys[3], JsonValue::integer(toByte(target[3])));
-    object.add(TargetKeys[4], JsonValue::integer(toLong(target[4])));
+        object.add(std::string(TargetKeys[i]),
+                   JsonValue::string(textOf(target[static_cast<int32_t>(i)])));
+    object.add(std::string(TargetKeys[3]), JsonValue::integer(toByte(target[3])));
+    object.add(std::string(TargetKeys[4]), JsonValue::integer(toLong(target[4])));
     return object;
 }
 
 JsonValue rowJson(const VarArray &action)
 {
     JsonValue row = JsonValue::object();
-    row.add(key::Address, JsonValue::string(textOf(action[rowField::Address])));
-    row.add(key::Tags, texts(action[rowField::TypeTags].array()));
+    row.add(std::string(key::Address), JsonValue::string(textOf(action[rowField::Address])));
+    row.add(std::string(key::Tags), texts(action[rowField::TypeTags].array()));
     const std::optional<ShownCondition> shown = shownCondition(action);
-    row.add(key::Argument, JsonValue::string(shown ? shown->label : ""));
+    row.add(std::string(key::Argument), JsonValue::string(shown ? shown->label : ""));
     if (shown) {
         const VarArray &condition = *shown->condition;
-        row.add(key::Operator, JsonValue::string(textOf(condition[conditionField::Operator])));
+        row.add(std::string(key::Operator),
+                JsonValue::string(textOf(condition[conditionField::Operator])));
         const VarArray &parameters = condition[conditionField::Parameters].array();
         const size_t count = endsWith(shown->label, "String") ? 1 : ParameterKeys.size();
         for (size_t i = 0; i < count; ++i)
-            row.add(ParameterKeys[i],
+            row.add(std::string(ParameterKeys[i]),
                     JsonValue::string(textOf(parameters[static_cast<int32_t>(i)])));
-        row.add(key::Target, targetJson(condition[conditionField::Target].array()));
+        row.add(std::string(key::Target), targetJson(condition[conditionField::Target].array()));
     }
     const bool activated = textOf(action[rowField::Activation]) == Activated;
-    row.add(key::Activation, JsonValue::string(std::string(activated ? Activated : Deactivated)));
-    row.add(key::Id, JsonValue::integer(*actionIdOf(action)));
+    row.add(std::string(key::Activation),
+            JsonValue::string(std::string(activated ? Activated : Deactivated)));
+    row.add(std::string(key::Id), JsonValue::integer(*actionIdOf(action)));
     return row;
 }
 
@@ -94,19 +100,21 @@ void writeRow(std::string &out, const JsonValue &row)
 
 class RowReader {
 public:
-    RowReader(std::vector<std::string> &errors, size_t number) : m_errors(errors), m_number(number)
+    RowReader(std::vector<std::string> &errors, const ActionsImportRules &rules, size_t number)
+        : m_errors(errors), m_rules(rules), m_number(number)
     {}
 
-    void error(const std::string &field, const std::string &message)
+    void error(std::string_view field, const std::string &message)
     {
         m_failed = true;
         if (m_errors.size() < ActionsImport::MaxErrors)
-            m_errors.push_back("row " + std::to_string(m_number) + ", " + field + ": " + message);
+            m_errors.push_back("row " + std::to_string(m_number) + ", " + std::string(field) +
+                               ": " + message);
     }
     bool failed() const { return m_failed; }
 
-    // A member that must be a text; "" after an error.
-    std::string text(const JsonValue &object, const char *name, const std::string &field)
+    // A member that must be a text the actions file stores as it is; "" after an error.
+    std::string text(const JsonValue &object, std::string_view name, std::string_view field)
     {
         const JsonValue *value = object.find(name);
         if (!value) {
@@ -117,11 +125,33 @@ public:
             error(field, "must be a text (in quotes)");
             return {};
         }
+        if (m_rules.storedText) {
+            if (std::optional<std::string> why = m_rules.storedText(value->text())) {
+                error(field, *why);
+                return {};
+            }
+        }
         return value->text();
     }
 
+    // A cell the engine reads as a number when it is one: it must then fit in a decimal.
+    std::string numberCell(const JsonValue &object, std::string_view name)
+    {
+        std::string cell = text(object, name, name);
+        if (isNumericText(cell)) {
+            try {
+                toDecimal(Variant(cell));
+            } catch (const VbError &) {
+                error(name, "\"" + cell +
+                                "\" is a number beyond what a row can hold (at most 28 digits, "
+                                "up to 79228162514264337593543950335)");
+            }
+        }
+        return cell;
+    }
+
     // A member that must be a whole number within [low, high]; low after an error.
-    int64_t integer(const JsonValue &object, const char *name, const std::string &field,
+    int64_t integer(const JsonValue &object, std::string_view name, std::string_view field,
                     int64_t low, int64_t high)
     {
         const JsonValue *value = object.find(name);
@@ -140,19 +170,19 @@ public:
 
     // Every member of the object must be one of `known`.
     template <size_t N>
-    void onlyKnown(const JsonValue &object, const std::array<const char *, N> &known,
+    void onlyKnown(const JsonValue &object, const std::array<std::string_view, N> &known,
                    const std::string &prefix)
     {
         for (const auto &member : object.members()) {
             bool found = false;
-            for (const char *name : known)
+            for (std::string_view name : known)
                 found = found || member.first == name;
             if (!found)
                 error(prefix + member.first, "unknown field");
         }
     }
 
-    void absent(const JsonValue &object, const char *name, const std::string &why)
+    void absent(const JsonValue &object, std::string_view name, const std::string &why)
     {
         if (object.find(name))
             error(name, why);
@@ -160,6 +190,7 @@ public:
 
 private:
     std::vector<std::string> &m_errors;
+    const ActionsImportRules &m_rules;
     size_t m_number;
     bool m_failed = false;
 };
@@ -221,9 +252,10 @@ VarArray readTarget(RowReader &reader, const JsonValue &row)
     }
     reader.onlyKnown(*target, TargetKeys, "target.");
     std::vector<Variant> values;
+    values.reserve(TargetKeys.size());
     for (size_t i = 0; i < 3; ++i)
         values.emplace_back(
-            reader.text(*target, TargetKeys[i], std::string("target.") + TargetKeys[i]));
+            reader.text(*target, TargetKeys[i], "target." + std::string(TargetKeys[i])));
     values.push_back(Variant::byte(
         static_cast<uint8_t>(reader.integer(*target, TargetKeys[3], "target.t3", 0, 255))));
     values.emplace_back(static_cast<int32_t>(reader.integer(*target, TargetKeys[4], "target.t4",
@@ -252,7 +284,7 @@ VarArray readConditions(RowReader &reader, const JsonValue &row, const VarArray 
     const size_t count = *tag == "s" ? 1 : ParameterKeys.size();
     for (size_t i = 0; i < ParameterKeys.size(); ++i) {
         if (i < count)
-            cells.parameters[i] = reader.text(row, ParameterKeys[i], ParameterKeys[i]);
+            cells.parameters[i] = reader.numberCell(row, ParameterKeys[i]);
         else
             reader.absent(row, ParameterKeys[i], "a text argument has no limits");
     }
@@ -260,51 +292,65 @@ VarArray readConditions(RowReader &reader, const JsonValue &row, const VarArray 
     return composeConditions(tags, splitLabel(argument), cells, [&] { return target; });
 }
 
-std::optional<Variant> readRow(std::vector<std::string> &errors, size_t number,
-                               const JsonValue &row)
+// The editor keeps a row only with its argument chosen: a save drops any other.
+void requireArgument(RowReader &reader, const JsonValue &row, const VarArray &tags)
 {
-    RowReader reader(errors, number);
+    if (!isText(row.find(key::Argument)))
+        return; // named already
+    reader.error(key::Argument, "no argument chosen (the tags have: " + labelsOf(tags) +
+                                    "); a save would drop the row");
+}
+
+struct ReadRow {
+    Variant row;
+    int32_t id;
+    std::string_view activation;
+    size_t arguments;
+};
+
+std::optional<ReadRow> readRow(std::vector<std::string> &errors, const ActionsImportRules &rules,
+                               size_t number, const JsonValue &row)
+{
+    RowReader reader(errors, rules, number);
     if (!row.isObject()) {
         reader.error("row", "must be an object");
         return std::nullopt;
     }
-    constexpr std::array<const char *, 14> Known = {
+    constexpr std::array<std::string_view, 14> Known = {
         key::Address, key::Tags,   key::Argument,   key::Operator, "compareValue",
         "inMin",      "inMax",     "outMin",        "outMax",      "min",
         "max",        key::Target, key::Activation, key::Id};
     reader.onlyKnown(row, Known, "");
-    const std::string address = reader.text(row, key::Address, key::Address);
+    std::string address = reader.text(row, key::Address, key::Address);
     if (isText(row.find(key::Address)) && address.empty())
         reader.error(key::Address, "must not be empty");
-    const VarArray tags = readTags(reader, row);
+    VarArray tags = readTags(reader, row);
     const std::string argument = reader.text(row, key::Argument, key::Argument);
     VarArray conditions;
-    if (!argument.empty()) {
+    if (!argument.empty())
         conditions = readConditions(reader, row, tags, argument);
-    } else {
-        for (const char *name : {key::Operator, key::Target})
-            reader.absent(row, name, "a row without an argument has no condition");
-        for (const char *name : ParameterKeys)
-            reader.absent(row, name, "a row without an argument has no condition");
-        conditions = composeConditions(tags, {}, {}, [] { return VarArray(); });
-    }
-    const std::string activation = reader.text(row, key::Activation, key::Activation);
-    if (activation != Activated && activation != Deactivated && !activation.empty())
+    else
+        requireArgument(reader, row, tags);
+    std::string activation = reader.text(row, key::Activation, key::Activation);
+    if (isText(row.find(key::Activation)) && activation != Activated && activation != Deactivated)
         reader.error(key::Activation, "must be \"Activated\" or \"Deactivated\"");
     const auto id = static_cast<int32_t>(reader.integer(row, key::Id, key::Id,
                                                         std::numeric_limits<int32_t>::min(),
                                                         std::numeric_limits<int32_t>::max()));
     if (reader.failed())
         return std::nullopt;
-    return Variant(VarArray::ofValues(
-        {Variant(address), Variant(tags), Variant(conditions), Variant(id), Variant(activation)}));
+    const size_t arguments = tags.size();
+    const std::string_view kept = activation == Activated ? Activated : Deactivated;
+    return ReadRow{Variant(arrayOf(std::move(address), std::move(tags), std::move(conditions), id,
+                                   std::move(activation))),
+                   id, kept, arguments};
 }
 
-const JsonValue *actionsOf(const JsonValue &document, std::vector<std::string> &errors)
+void checkDocument(const JsonValue &document, bool listSeen, std::vector<std::string> &errors)
 {
     if (!document.isObject()) {
         errors.push_back("the text must be an object with \"format\" and \"actions\"");
-        return nullptr;
+        return;
     }
     const JsonValue *format = document.find("format");
     if (!format || !format->isString() || format->text() != ActionsJsonFormat)
@@ -313,10 +359,112 @@ const JsonValue *actionsOf(const JsonValue &document, std::vector<std::string> &
         if (member.first != "format" && member.first != "actions")
             errors.push_back(member.first + ": unknown field");
     const JsonValue *actions = document.find("actions");
-    if (!actions || !actions->isArray())
+    if (!actions || (!actions->isArray() && !listSeen))
         errors.push_back(actions ? "actions: must be a list of rows" : "actions: missing");
-    return errors.empty() ? actions : nullptr;
 }
+
+// What an import gathers while the rows go by.
+class ImportedRows {
+public:
+    ImportedRows(ActionsImport &result, const ActionsImportRules &rules)
+        : m_result(result), m_rules(rules)
+    {}
+
+    void add(const JsonValue &object, size_t index)
+    {
+        const size_t number = index + 1;
+        if (number > MaxImportedRows)
+            throw TooMuch("actions: more than " + std::to_string(MaxImportedRows) + " rows");
+        std::optional<ReadRow> row = readRow(m_result.errors, m_rules, number, object);
+        if (row) {
+            m_arguments += row->arguments;
+            if (m_arguments > MaxImportedArguments)
+                throw TooMuch("row " + std::to_string(number) + ", tags: more than " +
+                              std::to_string(MaxImportedArguments) +
+                              " arguments in the rows up to here");
+            m_numbers.push_back(
+                {row->id, static_cast<uint32_t>(number), row->activation == Activated});
+            // After the first error no table is made: its rows are not kept.
+            if (m_failures == 0)
+                m_rows.push_back(std::move(row->row));
+        } else {
+            ++m_failures;
+        }
+        if (m_rules.rowRead)
+            m_rules.rowRead(number);
+    }
+
+    // Once every row is read: the rows become the table when all of them are right, and the
+    // numbers several rows share are listed.
+    void finish()
+    {
+        checkSharedNumbers();
+        if (m_failures > 0) {
+            if (m_result.errors.size() >= ActionsImport::MaxErrors)
+                m_result.errors.push_back("(the first " + std::to_string(ActionsImport::MaxErrors) +
+                                          " errors; " + std::to_string(m_failures) +
+                                          " rows have errors)");
+            return;
+        }
+        m_result.table = m_rows.empty() ? VarArray() : VarArray::ofValues(std::move(m_rows));
+    }
+
+    // Raised when the text is beyond the import's bounds: the rest is not read.
+    struct TooMuch : std::runtime_error {
+        using std::runtime_error::runtime_error;
+    };
+
+private:
+    struct RowNumber {
+        int32_t id;
+        uint32_t row;
+        bool activated;
+    };
+
+    // Rows that share a number are switched together, and a save and a load give all of them
+    // one activation: the import takes only rows that agree. Sorted by number, each number's
+    // rows lie together, its first row first.
+    void checkSharedNumbers()
+    {
+        std::sort(m_numbers.begin(), m_numbers.end(), [](const RowNumber &a, const RowNumber &b) {
+            return a.id != b.id ? a.id < b.id : a.row < b.row;
+        });
+        std::vector<std::pair<uint32_t, SharedActionId>> shared; // with its first row
+        for (size_t first = 0, end = 0; first < m_numbers.size(); first = end) {
+            while (end < m_numbers.size() && m_numbers[end].id == m_numbers[first].id)
+                ++end;
+            if (end - first > 1)
+                shared.push_back({m_numbers[first].row, {m_numbers[first].id, end - first}});
+            for (size_t i = first + 1; i < end; ++i)
+                if (m_numbers[i].activated != m_numbers[first].activated)
+                    disagrees(m_numbers[i], m_numbers[first]);
+        }
+        std::sort(shared.begin(), shared.end(),
+                  [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (const auto &[row, id] : shared)
+            m_result.sharedIds.push_back(id);
+    }
+
+    void disagrees(const RowNumber &row, const RowNumber &first)
+    {
+        const auto name = [](bool activated) {
+            return std::string(activated ? Activated : Deactivated);
+        };
+        RowReader(m_result.errors, m_rules, row.row)
+            .error(key::Activation, "\"" + name(row.activated) + "\" differs from row " +
+                                        std::to_string(first.row) + ", which has the same id " +
+                                        std::to_string(row.id) +
+                                        ": rows that share an id are switched together");
+        ++m_failures;
+    }
+
+    ActionsImport &m_result;
+    const ActionsImportRules &m_rules;
+    std::vector<Variant> m_rows;
+    std::vector<RowNumber> m_numbers;
+    size_t m_arguments = 0;
+    size_t m_failures = 0;
+};
 
 } // namespace
 
@@ -337,35 +485,41 @@ std::string exportActionsJson(const VarArray &table)
     return out;
 }
 
-ActionsImport importActionsJson(std::string_view text)
+ActionsImport importActionsJson(std::string_view text, const ActionsImportRules &rules)
 {
     ActionsImport result;
+    if (text.size() > MaxActionsJsonBytes) {
+        result.errors.push_back("the text is " + std::to_string(text.size()) +
+                                " bytes long; an import takes at most " +
+                                std::to_string(MaxActionsJsonBytes) + " bytes");
+        return result;
+    }
+    ImportedRows rows(result, rules);
+    bool listSeen = false;
     JsonValue document;
     try {
-        document = parseJson(text);
+        document = parseJsonList(text, "actions",
+                                 [&](JsonValue row, size_t index) {
+                                     listSeen = true;
+                                     rows.add(row, index);
+                                 },
+                                 {.maxDepth = JsonMaxDepth, .maxValues = MaxHeldJsonValues});
     } catch (const JsonError &e) {
-        result.errors.push_back(e.what());
+        result.errors.assign({e.what()});
+        return result;
+    } catch (const ImportedRows::TooMuch &e) {
+        result.errors.assign({e.what()});
         return result;
     }
-    const JsonValue *actions = actionsOf(document, result.errors);
-    if (!actions)
-        return result;
-    std::vector<Variant> rows;
-    size_t failures = 0;
-    for (size_t i = 0; i < actions->items().size(); ++i) {
-        std::optional<Variant> row = readRow(result.errors, i + 1, actions->items()[i]);
-        if (row)
-            rows.push_back(std::move(*row));
-        else
-            ++failures;
-    }
-    if (failures > 0) {
-        if (result.errors.size() >= ActionsImport::MaxErrors)
-            result.errors.push_back("(the first " + std::to_string(ActionsImport::MaxErrors) +
-                                    " errors; " + std::to_string(failures) + " rows have errors)");
+    std::vector<std::string> documentErrors;
+    checkDocument(document, listSeen, documentErrors);
+    if (!documentErrors.empty()) {
+        result.errors.insert(result.errors.begin(), documentErrors.begin(), documentErrors.end());
         return result;
     }
-    result.table = rows.empty() ? VarArray() : VarArray::ofValues(std::move(rows));
+    rows.finish();
+    if (!result.table)
+        result.sharedIds.clear();
     return result;
 }
 

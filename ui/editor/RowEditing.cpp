@@ -197,7 +197,7 @@ void ActionListEditor::applyAddress(const ListRowPtr &row, int position, const s
     else if (text.empty() && position == rows - 1)
         removeRow(-1);
     else if (text.empty() && !address.empty())
-        removeRow(static_cast<int16_t>(position));
+        removeRow(position);
 }
 
 void ActionListEditor::applyArgument(IListRow &row, const std::string &label)
@@ -246,7 +246,7 @@ void ActionListEditor::deleteRow(const ListRowPtr &row)
     applyAddress(row, position, "");
 }
 
-void ActionListEditor::removeRow(int16_t index)
+void ActionListEditor::removeRow(int32_t index)
 {
     const int position = index == -1 ? m_list->rowCount() - 1 : index;
     m_list->removeRow(position);

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace tarvex {
 
@@ -31,6 +32,44 @@ const VarArray &arrayAt(const VarArray &array, int32_t index)
 bool lacksArgument(IListRow &row)
 {
     return !row.text().empty() && row.subItem(c::Wert).empty();
+}
+
+// The creation values of a target as the host's target gives them back: the editor creates it
+// with T3 as a byte and T4 as a 32-bit number; values that do not convert create no target, and
+// the row keeps them as they are.
+VarArray targetAsShown(const VarArray &t)
+{
+    try {
+        return arrayOf(t[0], t[1], t[2], Variant::byte(toByte(t[3])), toLong(t[4]));
+    } catch (const VbError &) {
+        return arrayOf(t[0], t[1], t[2], t[3], t[4]);
+    }
+}
+
+// A whole row as the editor fills it into its list and saves it back: its shown condition as
+// cells, the check box as its activation. Nothing for a row without a chosen argument, which the
+// editor drops.
+std::optional<Variant> rowAsTheEditorSavesIt(const VarArray &action)
+{
+    const std::optional<ShownCondition> shown = shownCondition(action);
+    if (!shown)
+        return std::nullopt;
+    const VarArray &condition = *shown->condition;
+    ConditionCells cells{toText(condition[conditionField::Operator]), {}};
+    const VarArray &parameters = arrayAt(condition, conditionField::Parameters);
+    const int count = endsWith(shown->label, "String") ? 1 : ParameterCount;
+    for (int i = 0; i < count; ++i)
+        cells.parameters[static_cast<size_t>(i)] = toText(parameters[i]);
+    const VarArray &tags = arrayAt(action, rowField::TypeTags);
+    VarArray row = action;
+    row[rowField::Address] = Variant(toText(action[rowField::Address]));
+    row[rowField::Conditions] =
+        Variant(composeConditions(tags, splitLabel(shown->label), cells, [&] {
+            return targetAsShown(arrayAt(condition, conditionField::Target));
+        }));
+    const bool activated = toText(action[rowField::Activation]) == Activated;
+    row[rowField::Activation] = Variant(activated ? Activated : Deactivated);
+    return Variant(std::move(row));
 }
 } // namespace
 
@@ -121,7 +160,7 @@ void ActionListEditor::showCondition(ListRowPtr &row, const std::string &label,
 
 // --- Rows to table -----------------------------------------------------------------------------
 
-VarArray ActionListEditor::getCommand(int16_t index)
+VarArray ActionListEditor::getCommand(int32_t index)
 {
     if (index < 0 || static_cast<size_t>(index) >= m_rowTargets.size())
         raise(errc::SubscriptOutOfRange);
@@ -145,6 +184,9 @@ void ActionListEditor::rebuildActionTable()
             ? m_seedSource()
             : static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     removeRowsWithoutArgument();
+    // Switching a number reaches every row that carries it, so each is switched once, by the
+    // first of its rows: rows that share a number cost no more than rows that do not.
+    std::unordered_set<int32_t> switched;
     const int filledRows = m_list->rowCount() - 1;
     for (int k = 1; k <= filledRows; ++k) {
         ListRowPtr row = m_list->row(k);
@@ -153,7 +195,9 @@ void ActionListEditor::rebuildActionTable()
         VarArray action = existing ? *existing : newAction(row->text());
         composeAction(*row, action);
         const int32_t id = toLong(action[rowField::ActionId]);
-        if (row->checked())
+        if (!switched.insert(id).second)
+            ; // its first row has switched it, this row's box included
+        else if (row->checked())
             activateAction(m_state, id);
         else
             deactivateAction(m_state, id);
@@ -168,9 +212,8 @@ void ActionListEditor::rebuildActionTable()
 
 // The rebuild's steps on a copy of the table, without their effects on the list, the targets
 // and the table: rows without an argument are passed over (their table element dropped, as
-// removeRow drops it) and every other row is composed onto its element. The rebuild's
-// activations reach every row with the same number, so rows that share one are not worked out
-// here; neither is a new row, whose number is drawn at random.
+// removeRow drops it) and every other row is composed onto its element. A new row is not worked
+// out: its number is drawn at random.
 std::optional<VarArray> ActionListEditor::tableToSave()
 {
     VarArray table = m_state.actionTable.rows();
@@ -189,7 +232,6 @@ std::optional<VarArray> ActionListEditor::tableToSave()
         else if (table.isDimensioned() && table.find(index))
             table = tableWithout(table, index);
     }
-    std::vector<int32_t> ids;
     for (size_t i = 0; i < kept.size(); ++i) {
         const auto index = static_cast<int32_t>(i);
         const VarArray *existing = table.isDimensioned() ? rowAt(table, index) : nullptr;
@@ -197,23 +239,9 @@ std::optional<VarArray> ActionListEditor::tableToSave()
             return std::nullopt;
         VarArray action = *existing;
         composeAction(*kept[i], action);
-        ids.push_back(toLong(action[rowField::ActionId]));
         table[index] = Variant(std::move(action));
     }
-    // Rows share a number when the table has more than one row with a composed row's number:
-    // counted in one pass, since a show may have thousands of rows.
-    std::unordered_map<int32_t, int> carriers;
-    for (const Variant &element : table.elements()) {
-        if (!element.isArray())
-            continue;
-        if (std::optional<int32_t> id = actionIdOf(element.array()))
-            ++carriers[*id];
-    }
-    for (int32_t id : ids) {
-        auto found = carriers.find(id);
-        if (found != carriers.end() && found->second > 1)
-            return std::nullopt;
-    }
+    switchSharedNumbersTogether(table);
     return table;
 }
 
@@ -222,7 +250,7 @@ void ActionListEditor::removeRowsWithoutArgument()
     int position = 1;
     while (position <= m_list->rowCount() - 1) {
         if (lacksArgument(*m_list->row(position)))
-            removeRow(static_cast<int16_t>(position));
+            removeRow(position);
         else
             ++position;
     }
@@ -256,7 +284,7 @@ void ActionListEditor::composeAction(IListRow &row, VarArray &action)
     ConditionCells cells{row.subItem(c::Operator), {}};
     for (int i = 0; i < ParameterCount; ++i)
         cells.parameters[static_cast<size_t>(i)] = row.subItem(c::CompareValue + i);
-    const auto targetIndex = static_cast<int16_t>(row.position() - 1);
+    const int32_t targetIndex = row.position() - 1;
     action[rowField::Conditions] = Variant(
         composeConditions(action[rowField::TypeTags].array(), splitLabel(row.subItem(c::Wert)),
                           cells, [&] { return getCommand(targetIndex); }));
@@ -273,20 +301,57 @@ VarArray composeConditions(const VarArray &tags, const LabelParts &chosen,
         if (keywordOfTag(tag) == chosen.keyword && std::to_string(ordinal) == chosen.ordinal) {
             std::vector<Variant> parameters;
             const int count = tag == "s" ? 1 : ParameterCount;
+            parameters.reserve(static_cast<size_t>(count)); // a show holds many thousands
             for (int i = 0; i < count; ++i)
                 parameters.emplace_back(cells.parameters[static_cast<size_t>(i)]);
-            lists[static_cast<size_t>(slot)].append(Variant(VarArray::ofValues(
-                {Variant(cells.op), Variant(VarArray::ofValues(std::move(parameters))),
-                 Variant(target())})));
-        } else if (tag != "Empty") {
             lists[static_cast<size_t>(slot)].append(
-                Variant(VarArray::ofValues({Variant(NeverOperator)})));
+                Variant(arrayOf(cells.op, VarArray::ofValues(std::move(parameters)), target())));
+        } else if (tag != "Empty") {
+            lists[static_cast<size_t>(slot)].append(Variant(arrayOf(NeverOperator)));
         }
     });
     std::vector<Variant> conditions;
     for (VarArray &list : lists)
         conditions.emplace_back(std::move(list));
     return VarArray::ofValues(std::move(conditions));
+}
+
+void switchSharedNumbersTogether(VarArray &table)
+{
+    if (!table.isDimensioned())
+        return;
+    std::unordered_map<int32_t, Variant> first;
+    for (Variant &element : table.elements()) {
+        if (!element.isArray())
+            continue;
+        VarArray &row = element.mutableArray();
+        const std::optional<int32_t> id = actionIdOf(row);
+        if (!id || !row.find(rowField::Activation))
+            continue;
+        auto [found, added] = first.try_emplace(*id, row[rowField::Activation]);
+        if (!added)
+            row[rowField::Activation] = found->second;
+    }
+}
+
+void makeRowsAsTheEditorSavesThem(VarArray &rows)
+{
+    if (!rows.isDimensioned())
+        return;
+    // Row by row, each old row let go once its new one is made: a show of many thousands of
+    // rows is never held twice.
+    std::vector<Variant> saved;
+    saved.reserve(rows.size());
+    for (Variant &element : rows.elements()) {
+        if (!isWholeRow(element))
+            continue;
+        std::optional<Variant> row = rowAsTheEditorSavesIt(element.array());
+        element = Variant();
+        if (row)
+            saved.push_back(std::move(*row));
+    }
+    rows = saved.empty() ? VarArray() : VarArray::ofValues(std::move(saved));
+    switchSharedNumbersTogether(rows);
 }
 
 // A new action's number differs from every number the table already carries, so that the

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <arpa/inet.h>
@@ -228,8 +229,20 @@ TEST_F(RealPlugInRoad, rowsCountHitsAndTheActionsTravelAsText)
     const std::optional<QJsonObject> imported = host.waitFor("actionsImported");
     ASSERT_TRUE(imported);
     EXPECT_EQ(imported->value("actions").toInt(), 5);
+    EXPECT_EQ(imported->value("sharedIds").toArray(), QJsonArray{});
     send(floatMessage("/level", 0.8f));
     EXPECT_EQ(nextExecute().first, "Level");
+
+    // The second row takes the first one's id: imported, and the event says which id is shared.
+    QFile shared(path("shared.json"));
+    ASSERT_TRUE(shared.open(QIODevice::WriteOnly));
+    shared.write(QByteArray(text).replace("\"id\": 2\n", "\"id\": 1\n"));
+    shared.close();
+    host.send("actions import " + path("shared.json"));
+    const std::optional<QJsonObject> sharing = host.waitFor("actionsImported");
+    ASSERT_TRUE(sharing);
+    EXPECT_EQ(sharing->value("sharedIds").toArray(),
+              (QJsonArray{QJsonObject{{"id", 1}, {"rows", 2}}}));
     quit();
 }
 

@@ -228,3 +228,57 @@ TEST_F(TableConversion, rebuildReleasesTargetsNoActionUsesAnyMore)
     editor.rebuildActionTable();
     EXPECT_EQ(calls(), Texts{"ReleaseTarget B"});
 }
+
+// Rows that share a number are switched by the first of them, once: a rebuild of many such rows
+// switches each row once, not once for every row of its number.
+TEST_F(TableConversion, rowsSharingANumberAreSwitchedOnceEach)
+{
+    constexpr int Rows = 2000;
+    VarArray shared;
+    for (int i = 0; i < Rows; ++i)
+        shared.append(actionRow("/f" + std::to_string(i), {"f"},
+                                {{condition("any", range("", "0", "1"), target("A"))}}, 7));
+    state.actionTable.replace(shared);
+    windows.listItemCount = Rows + 1;
+    windows.checkedList = list;
+    load();
+    list->row(1)->setChecked(false);
+    editor.rebuildActionTable();
+    EXPECT_EQ(windows.checkedItems.size(), static_cast<size_t>(Rows));
+    EXPECT_EQ(toText(actions()[Rows - 1].array()[rowField::Activation]), "Deactivated");
+}
+
+// Without a loaded editor a save makes the table what a rebuild of an editor filled from it
+// leaves, row for row, also from rows stored in forms the editor does not write itself.
+TEST_F(TableConversion, theRowsAsTheEditorSavesThemEqualARebuildOfAFreshFill)
+{
+    VarArray stored = mixedTable();
+    const VarArray numbers =
+        VarArray::ofValues({Variant::fromDouble(0.5), Variant(0), Variant(1), Variant(""),
+                            Variant("255"), Variant(0), Variant(255)});
+    const VarArray wideTarget =
+        VarArray::ofValues({Variant("A"), Variant("T1"), Variant(""), Variant(2), Variant("7")});
+    const VarArray noTarget =
+        VarArray::ofValues({Variant("B"), Variant("T1"), Variant(""), Variant(300), Variant(1)});
+    stored.append(
+        actionRow("/numbers", {"f"}, {{condition(">", numbers, wideTarget)}}, 44, "activated"));
+    stored.append(actionRow("/none", {"i", "T"}, {{never()}}, 45));
+    stored.append(actionRow("/first", {"f"}, {{condition("any", range("", "0", "1"), noTarget)}},
+                            46, "Deactivated"));
+    stored.append(actionRow("/two", {"f", "f"},
+                            {{condition("<", range("1", "0", "1"), target("A")),
+                              condition("any", range("", "0", "1"), target("C"))}},
+                            46));
+    VarArray withoutEditor = stored;
+    makeRowsAsTheEditorSavesThem(withoutEditor);
+
+    state.actionTable.replace(stored);
+    windows.listItemCount = static_cast<int>(stored.size()) + 1;
+    windows.checkedList = list;
+    load();
+    editor.rebuildActionTable();
+    ASSERT_EQ(actions().size(), withoutEditor.size());
+    for (int32_t i = 0; i < static_cast<int32_t>(withoutEditor.size()); ++i)
+        EXPECT_EQ(actions()[i], withoutEditor[i]) << "row " << i + 1;
+    EXPECT_EQ(withoutEditor.size(), 6u);
+}

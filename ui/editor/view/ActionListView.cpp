@@ -125,6 +125,15 @@ void ActionListView::removeListRow(int position)
     QTableWidget::removeRow(position - 1);
 }
 
+void ActionListView::removeAllRows()
+{
+    closeEditors();
+    for (auto &[cell, handle] : m_rows)
+        handle->detach();
+    m_rows.clear();
+    setRowCount(0);
+}
+
 ListRowPtr ActionListView::rowAt(int position)
 {
     if (position < 1 || position > QTableWidget::rowCount())

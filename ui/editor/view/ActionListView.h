@@ -71,6 +71,10 @@ public:
     QComboBox *dropDownEditor() const { return m_dropDown; }
     QLineEdit *textEditor() const { return m_textEditor; }
 
+    // Removes every row at once, as removing them one by one from the last would; a list of
+    // thousands of rows is emptied in one pass rather than one pass per row.
+    void removeAllRows();
+
     // Twips (1/1440 inch) as pixels of this screen.
     int twipsToPixels(int twips) const;
 
