@@ -292,15 +292,18 @@ TEST_F(ControllersRoad, theServerIsAnnouncedWhileItListensBeyondTheLoopback)
         GTEST_SKIP() << "no avahi-daemon to announce through (" << browser.why()
                      << "); .ci/start-avahi starts one";
     const std::string name = ServiceAnnouncer::serviceName();
+    // The daemon probes the name before it announces it, slowly on a loaded machine.
+    constexpr int AvahiMs = 30000;
     window().listenOn("0.0.0.0", std::to_string(serverPort));
-    EXPECT_TRUE(browser.waitFor(name, serverPort)) << "announced";
-    ASSERT_TRUE(waitUntil([&] { return tables().announcement == AnnouncementState::Announced; }));
+    EXPECT_TRUE(browser.waitFor(name, serverPort, AvahiMs)) << "announced";
+    ASSERT_TRUE(
+        waitUntil([&] { return tables().announcement == AnnouncementState::Announced; }, AvahiMs));
 
     const uint16_t other = freeUdpPort();
     window().listenOn("0.0.0.0", std::to_string(other));
-    EXPECT_TRUE(browser.waitFor(name, other)) << "moved with the port";
+    EXPECT_TRUE(browser.waitFor(name, other, AvahiMs)) << "moved with the port";
     window().Start_Click();
-    EXPECT_TRUE(browser.waitForNone(name)) << "withdrawn when the server stops";
+    EXPECT_TRUE(browser.waitForNone(name, AvahiMs)) << "withdrawn when the server stops";
     EXPECT_TRUE(boxes->boxes.empty());
 }
 
