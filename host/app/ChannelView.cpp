@@ -14,8 +14,8 @@ namespace tarvex::host {
 namespace {
 
 // A cell must hold "512" above and "255" below; smaller, the bars scroll.
-constexpr int MinCellWidth = 30;
-constexpr int MinCellHeight = 30;
+constexpr int MinCellWidth = 26;
+constexpr int MinCellHeight = 26;
 const QColor BarColor(255, 178, 40);
 const QColor HighlightColor(40, 140, 255);
 const QColor DrivenColor(20, 90, 200);
@@ -207,18 +207,25 @@ int ChannelView::channelAt(const QPoint &point) const
 void ChannelView::paintBars(QPainter &painter)
 {
     painter.fillRect(m_bars->rect(), palette().base());
-    const int cellHeight = cellRect(1).height();
+    const QRect first = cellRect(1);
     QFont number = font();
-    number.setPixelSize(std::clamp(cellHeight / 4, 9, 12));
+    number.setPixelSize(std::clamp(first.height() / 4, 9, 12));
     QFont value = font();
-    value.setPixelSize(std::clamp(cellHeight * 2 / 5, 11, 18));
     value.setBold(true);
+    // The largest size at which "255" leaves a gap to the next cell's value.
+    for (int size = std::clamp(first.height() * 2 / 5, 9, 16); size >= 9; --size) {
+        value.setPixelSize(size);
+        if (QFontMetrics(value).horizontalAdvance(QStringLiteral("255")) <= first.width() - 6)
+            break;
+    }
     for (int channel = 1; channel <= Universes::ChannelCount; ++channel) {
         const QRect cell = cellRect(channel);
         const int level = m_shown.level(channel);
-        if (const double lit = m_shown.highlight(channel); lit > 0) {
-            QColor glow = HighlightColor;
-            glow.setAlphaF(0.45 * lit);
+        // A change tints the cell behind its bar and frames it; both fade together.
+        const double lit = m_shown.highlight(channel);
+        QColor glow = HighlightColor;
+        if (lit > 0) {
+            glow.setAlphaF(0.35 * lit);
             painter.fillRect(cell, glow);
         }
         const int barHeight = (cell.height() - 1) * level / 255;
@@ -226,6 +233,11 @@ void ChannelView::paintBars(QPainter &painter)
                          barHeight, BarColor);
         painter.setPen(palette().mid().color());
         painter.drawRect(cell);
+        if (lit > 0) {
+            glow.setAlphaF(lit);
+            painter.setPen(QPen(glow, 2));
+            painter.drawRect(cell.adjusted(1, 1, -1, -1));
+        }
         const bool driven = m_drivers.contains({m_universe, channel});
         number.setBold(driven);
         painter.setFont(number);
