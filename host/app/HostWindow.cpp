@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -33,8 +32,8 @@ constexpr int StatusMessageMs = 5000;
 HostWindow::HostWindow(HostSession &session, QWidget *parent)
     : QMainWindow(parent), m_session(session), m_cues(new CuePanel(session)),
       m_channels(new ChannelView(session.universes())), m_rows(new RowsPanel(session)),
-      m_universe(new QSpinBox), m_plugInState(new QLabel),
-      m_dmxState(new QLabel(tr("DMX output: starting"))), m_notice(new QLabel)
+      m_plugInState(new QLabel), m_dmxState(new QLabel(tr("DMX output: starting"))),
+      m_notice(new QLabel)
 {
     buildMenus();
     auto *central = new QWidget;
@@ -127,15 +126,16 @@ QWidget *HostWindow::buildLevels()
 {
     auto *box = new QGroupBox(tr("Channel levels"));
     auto *layout = new QVBoxLayout(box);
-    auto *picker = new QHBoxLayout;
-    picker->addWidget(new QLabel(tr("Universe:")));
-    m_universe->setRange(1, m_session.universes()->count());
-    picker->addWidget(m_universe);
-    picker->addStretch();
-    layout->addLayout(picker);
     layout->addWidget(m_channels, 1);
-    connect(m_universe, &QSpinBox::valueChanged, m_channels, &ChannelView::setUniverse);
+    // The rows name the channels they drive and the universes worth choosing.
+    connect(m_rows, &RowsPanel::rowsRead, m_channels,
+            [this] { m_channels->setRows(m_rows->rows()); });
     return box;
+}
+
+QComboBox *HostWindow::universePicker() const
+{
+    return m_channels->universePicker();
 }
 
 void HostWindow::plugInStarted()

@@ -11,7 +11,7 @@
 #include <QMainWindow>
 
 class QLabel;
-class QSpinBox;
+class QComboBox;
 
 namespace tarvex::host {
 
@@ -49,7 +49,7 @@ public:
     ChannelView *channelView() const { return m_channels; }
     RowsPanel *rowsPanel() const { return m_rows; }
     ControllersPanel *controllersPanel() const { return m_controllers; }
-    QSpinBox *universePicker() const { return m_universe; }
+    QComboBox *universePicker() const;
     QLabel *plugInState() const { return m_plugInState; }
     QLabel *dmxOutputState() const { return m_dmxState; }
     // The plug-in's last notice about its files (all of them in its tip); it stays until the
@@ -73,7 +73,6 @@ private:
     ChannelView *m_channels;
     RowsPanel *m_rows;
     ControllersPanel *m_controllers = nullptr;
-    QSpinBox *m_universe;
     QLabel *m_plugInState;
     QLabel *m_dmxState;
     QLabel *m_notice;

@@ -79,6 +79,7 @@ void RowsPanel::refresh()
         m_rows->clear();
         m_table->setRowCount(0);
         m_state->setText(tr("No rows: %1").arg(e.what()));
+        emit rowsRead();
         return;
     }
     m_rows->clear();
@@ -113,6 +114,12 @@ void RowsPanel::refresh()
         if (m_table->columnWidth(column) < wanted)
             m_table->setColumnWidth(column, wanted);
     }
+    emit rowsRead();
+}
+
+const std::vector<ActionRow> &RowsPanel::rows() const
+{
+    return *m_rows;
 }
 
 void RowsPanel::refreshHits()

@@ -47,6 +47,12 @@ public:
 
     QTableWidget *table() const { return m_table; }
     QLabel *state() const { return m_state; }
+    // The rows as last read.
+    const std::vector<ActionRow> &rows() const;
+
+signals:
+    // The rows were read again (refresh), whether or not they changed.
+    void rowsRead();
 
 private:
     HostSession &m_session;

@@ -3,6 +3,7 @@
 // "Treffer" column), and hits counted in one project are gone when another one opens.
 
 #include "host/app/RowsPanel.h"
+#include "host/app/ChannelView.h"
 #include "host/app/HostSession.h"
 #include "host/app/HostWindow.h"
 #include "tests/host/e2e/RealShow.h"
@@ -50,6 +51,9 @@ TEST(RowsPanel, followsCuesAndEditorSavesCountsEachRowAndForgetsTheHitsOfAnother
     window.plugInStarted();
     QTableWidget *rows = window.rowsPanel()->table();
     ASSERT_EQ(rows->rowCount(), 2);
+    // The channel view names both rows where it shows their channel.
+    EXPECT_EQ(window.channelView()->toolTipText(7).toStdString(),
+              "Universe 1, channel 7: 0\nFader (row 1)\nFader (row 2)");
     auto hitsOf = [&](int row) { return rows->item(row, RowsPanel::Hits)->text().toStdString(); };
     auto hitsOfFirstRow = [&] { return hitsOf(0); };
 
