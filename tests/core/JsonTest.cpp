@@ -83,5 +83,7 @@ TEST(Json, handsAListOverItemByItemAndBoundsOnlyTheValuesItHolds)
     EXPECT_EQ(seen.back(), 99);
     EXPECT_EQ(oneLineJson(document), R"({"before": 1, "rows": [], "after": [true]})");
     EXPECT_THROW(parseJson(text, fewValues), JsonError);
-    EXPECT_THROW(parseJsonList(text, "other", [](JsonValue, size_t) {}, fewValues), JsonError);
+    EXPECT_THROW(parseJsonList(
+                     text, "other", [](JsonValue, size_t) {}, fewValues),
+                 JsonError);
 }
