@@ -154,7 +154,12 @@ struct Options {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.setApplicationDescription("Loads the Tarvex plug-in and runs a show with it.");
         parser.addOptions({help, version, headless, plugIn, universes, olaPort, noDmxOut, example});
-        parser.addPositionalArgument("PROJECT_FILE", "The project; it need not exist yet.");
+        parser.addPositionalArgument(
+            "PROJECT_FILE",
+            "The project to open; it need not exist yet. Without one the window opens "
+            "Documents/Tarvex/untitled.tarvex in your documents folder, a new project until "
+            "it is saved; --headless needs a PROJECT_FILE or --example.",
+            "[PROJECT_FILE]");
     }
 };
 

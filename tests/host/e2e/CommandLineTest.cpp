@@ -26,7 +26,8 @@ TEST(CommandLine, answersWithoutADisplay)
     environment.insert("HOME", home.path());
     const Case cases[] = {
         {{"--help"}, 0, "--headless"},
-        {{"-h"}, 0, "PROJECT_FILE"},
+        {{"-h"}, 0, "[options] [PROJECT_FILE]"},
+        {{"--help"}, 0, "untitled.tarvex"},
         {{"--version"}, 0, "tarvex-host "},
         {{"--universes", "0", "show.tarvex"}, 2, "--universes takes 1 to"},
         {{"--bogus", "show.tarvex"}, 2, "Unknown option 'bogus'"},
