@@ -8,9 +8,12 @@
 #include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tarvex::host {
 namespace {
@@ -28,16 +31,29 @@ enum ControllerColumn {
 };
 enum UnmatchedColumn { Address, Messages, UnmatchedLastSeen };
 
-QTableWidget *newTable(const QStringList &captions)
+// Every column as wide as its contents but the `stretching` one, which takes the room left and
+// cuts its texts short ("…", whole in the cell's tip): no sideways scrolling where the dock has
+// the room for the other columns (it has at 1600 pixels across).
+QTableWidget *newTable(const QStringList &captions, int stretching)
 {
     auto *table = new QTableWidget(0, static_cast<int>(captions.size()));
     table->setHorizontalHeaderLabels(captions);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setTextElideMode(Qt::ElideMiddle);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    QHeaderView *header = table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(stretching, QHeaderView::Stretch);
+    header->setMinimumSectionSize(table->fontMetrics().averageCharWidth() * 4);
     return table;
+}
+
+// A phrase whose words stay on one line when the text wraps.
+QString unbroken(const QString &phrase)
+{
+    return QString(phrase).replace(' ', QChar(0x00A0));
 }
 
 QString localTime(int64_t unixMs)
@@ -50,6 +66,8 @@ void setCell(QTableWidget *table, int row, int column, const QString &text, bool
     auto *item = new QTableWidgetItem(text);
     if (number)
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    else
+        item->setToolTip(text);
     table->setItem(row, column, item);
 }
 
@@ -60,8 +78,9 @@ ControllersPanel::ControllersPanel(HostSession &session, QWidget *parent)
       m_minutes(new QSpinBox), m_announcement(new QLabel), m_summary(new QLabel),
       m_controllers(
           newTable({tr("Endpoint"), tr("Controller"), tr("Datagrams"), tr("Bytes"), tr("Failed"),
-                    tr("Irregular"), tr("Last address"), tr("First seen"), tr("Last seen")})),
-      m_unmatched(newTable({tr("Unmatched address"), tr("Messages"), tr("Last seen")}))
+                    tr("Irregular"), tr("Last address"), tr("First seen"), tr("Last seen")},
+                   LastAddress)),
+      m_unmatched(newTable({tr("Unmatched address"), tr("Messages"), tr("Last seen")}, Address))
 {
     m_mode->addItems({tr("Off"), tr("To the other controllers")});
     m_port->setRange(0, 65535);
@@ -70,8 +89,8 @@ ControllersPanel::ControllersPanel(HostSession &session, QWidget *parent)
     m_minutes->setSuffix(tr(" min"));
     m_announcement->setWordWrap(true);
     m_summary->setWordWrap(true);
-    // Wide enough for both tables' columns beside the channel levels.
-    setMinimumWidth(660);
+    // Narrow enough to leave the channel levels their room on a screen 1280 pixels across.
+    setMinimumWidth(480);
 
     auto *settings = new QFormLayout;
     settings->addRow(tr("Feedback:"), m_mode);
@@ -90,6 +109,20 @@ ControllersPanel::ControllersPanel(HostSession &session, QWidget *parent)
     connect(m_mode, &QComboBox::currentIndexChanged, this, &ControllersPanel::applyFeedback);
     connect(m_port, &QSpinBox::editingFinished, this, &ControllersPanel::applyFeedback);
     connect(m_minutes, &QSpinBox::editingFinished, this, &ControllersPanel::applyFeedback);
+}
+
+QSize ControllersPanel::sizeHint() const
+{
+    const QHeaderView *header = m_controllers->horizontalHeader();
+    int columns = fontMetrics().averageCharWidth() * 24; // the last address
+    for (int column = 0; column < header->count(); ++column) {
+        if (column != LastAddress)
+            columns += header->sectionSizeHint(column);
+    }
+    const QMargins margins = layout()->contentsMargins();
+    const int width = columns + 2 * m_controllers->frameWidth() + margins.left() + margins.right() +
+                      m_controllers->verticalScrollBar()->sizeHint().width();
+    return {std::max(width, minimumWidth()), QWidget::sizeHint().height()};
 }
 
 void ControllersPanel::refreshSoon()
@@ -135,14 +168,19 @@ void ControllersPanel::refresh()
     m_announcement->setText(QString::fromStdString(
         t.announcementText.empty() ? std::string(announcementWord(t.announcement))
                                    : t.announcementText));
-    m_summary->setText(tr("Socket drops: %1 · Senders evicted: %2 · Addresses evicted: %3 · "
-                          "Feedback sent: %4, dropped: %5, echoes held back: %6")
-                           .arg(t.socketDrops)
-                           .arg(t.controllersEvicted)
-                           .arg(t.unmatchedEvicted)
-                           .arg(t.feedbackSent)
-                           .arg(t.feedbackDropped)
-                           .arg(t.echoesHeldBack));
+    // The counters break between phrases, never inside one.
+    const QStringList counters{
+        tr("Socket drops: %1").arg(t.socketDrops),
+        tr("Senders evicted: %1").arg(t.controllersEvicted),
+        tr("Addresses evicted: %1").arg(t.unmatchedEvicted),
+        tr("Feedback sent: %1").arg(t.feedbackSent),
+        tr("dropped: %1").arg(t.feedbackDropped),
+        tr("echoes held back: %1").arg(t.echoesHeldBack),
+    };
+    QStringList phrases;
+    for (const QString &counter : counters)
+        phrases.append(unbroken(counter));
+    m_summary->setText(phrases.join(QStringLiteral(" · ")));
 
     m_controllers->setRowCount(static_cast<int>(t.controllers.size()));
     for (int row = 0; const ControllerEntry &c : t.controllers) {

@@ -27,6 +27,8 @@ public:
     static constexpr int RefreshDelayMs = 250;
 
     explicit ControllersPanel(HostSession &session, QWidget *parent = nullptr);
+    // Wide enough for every column of the senders' table, a last address of some length too.
+    QSize sizeHint() const override;
 
     // Reads the tables again soon (once per RefreshDelayMs however often it is asked).
     void refreshSoon();

@@ -197,6 +197,20 @@ IHostScripting &HostSession::scripting()
     return *m_plugIn.scripting();
 }
 
+// The start button reads "Start" while the server is stopped and "Stop" while it runs; anything
+// else counts down to the next try at the address.
+HostSession::ServerState HostSession::serverState()
+{
+    IHostScripting *scripting = m_plugIn.scripting();
+    if (!scripting)
+        return {};
+    std::string caption = scripting->serverCaption();
+    const Server server = caption == "Start"  ? Server::Stopped
+                          : caption == "Stop" ? Server::Running
+                                              : Server::Retrying;
+    return {server, std::move(caption)};
+}
+
 IHostActions &HostSession::actions()
 {
     if (!m_plugIn.actions())

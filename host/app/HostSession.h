@@ -81,6 +81,13 @@ public:
     void showMainWindow();
     // The scripting interface of the main window; throws when the plug-in offers none.
     IHostScripting &scripting();
+    // The plug-in's OSC server as its start button tells. Unknown without a plug-in that says.
+    enum class Server { Unknown, Stopped, Running, Retrying };
+    struct ServerState {
+        Server server = Server::Unknown;
+        std::string caption; // the start button's ("Reconnecting in 3")
+    };
+    ServerState serverState();
     // The main window's address and port; nullptr when the plug-in does not offer them.
     IHostListening *listening() { return m_plugIn.listening(); }
     // The controllers on the network; nullptr when the plug-in does not offer them.

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -26,14 +27,37 @@ namespace {
 const QString ProjectFilter = QStringLiteral("Tarvex host projects (*.tarvex);;All files (*)");
 const QString ActionsFilter = QStringLiteral("Actions as JSON (*.json);;All files (*)");
 constexpr int StatusMessageMs = 5000;
+constexpr int ServerPollMs = 1000;
+
+// A text of the status line that takes the room the line gives it: cut short with "…" where it
+// has less than the whole text needs, so that no text runs into the next and a long one never
+// widens the window.
+class StatusText : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    QSize minimumSizeHint() const override
+    {
+        return {fontMetrics().averageCharWidth() * 6, QLabel::minimumSizeHint().height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        painter.drawText(room, Qt::AlignLeading | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, room.width()));
+    }
+};
 
 } // namespace
 
 HostWindow::HostWindow(HostSession &session, QWidget *parent)
     : QMainWindow(parent), m_session(session), m_cues(new CuePanel(session)),
       m_channels(new ChannelView(session.universes())), m_rows(new RowsPanel(session)),
-      m_plugInState(new QLabel), m_dmxState(new QLabel(tr("DMX output: starting"))),
-      m_notice(new QLabel)
+      m_plugInState(new StatusText), m_dmxState(new StatusText(tr("DMX output: starting"))),
+      m_serverState(new StatusText), m_message(new StatusText), m_notice(new StatusText)
 {
     buildMenus();
     auto *central = new QWidget;
@@ -41,20 +65,17 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
     layout->addWidget(m_cues);
     layout->addWidget(buildLevels(), 1);
     setCentralWidget(central);
-    auto *rowsDock = new QDockWidget(tr("Rows"));
-    rowsDock->setObjectName(QStringLiteral("rows"));
-    rowsDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    rowsDock->setWidget(m_rows);
-    addDockWidget(Qt::BottomDockWidgetArea, rowsDock);
-    m_session.targetTimers().hitsShown = [this] { m_rows->refreshHits(); };
-    statusBar()->addWidget(m_notice, 1);
-    statusBar()->addPermanentWidget(m_dmxState);
-    statusBar()->addPermanentWidget(m_plugInState);
+    // The controllers take the right side from top to bottom, the rows go under the levels.
+    setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
+    addRowsDock();
+    buildStatusLine();
     m_session.events().dmxOutput = [this](bool on, const std::string &reason) {
         const QString why = QString::fromStdString(reason);
-        m_dmxState->setText(on ? tr("DMX output on") : tr("DMX output off"));
-        m_dmxState->setToolTip(why);
-        report(on ? tr("DMX output on: %1").arg(why) : tr("DMX output off: %1").arg(why));
+        const QString state =
+            on ? tr("DMX output on: %1").arg(why) : tr("DMX output off: %1").arg(why);
+        m_dmxState->setText(state);
+        m_dmxState->setToolTip(state);
+        report(state);
     };
     // The plug-in's windows appear beside this one, never over its menus.
     new WindowPlacement(this);
@@ -76,12 +97,77 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
     connect(m_cues, &CuePanel::failed, this, &HostWindow::warn);
     connect(m_cues, &CuePanel::executed, this, &HostWindow::report);
     projectChanged();
+    // The levels, the rows and the controllers want the room: the window takes the screen.
+    resize(screen()->availableGeometry().size());
+    setWindowState(Qt::WindowMaximized);
 }
 
 HostWindow::~HostWindow()
 {
     m_session.targetTimers().hitsShown = nullptr;
     m_session.events().actionsChanged = nullptr;
+}
+
+// The rows under the levels, tall enough for the panel's rows where the screen has room.
+void HostWindow::addRowsDock()
+{
+    auto *dock = new QDockWidget(tr("Rows"));
+    dock->setObjectName(QStringLiteral("rows"));
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    dock->setWidget(m_rows);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    resizeDocks({dock}, {dock->sizeHint().height()}, Qt::Vertical);
+    m_session.targetTimers().hitsShown = [this] { m_rows->refreshHits(); };
+}
+
+// The passing message where the notice stands, then the server, DMX and plug-in states, each
+// with its whole text in its tip.
+void HostWindow::buildStatusLine()
+{
+    statusBar()->addWidget(m_message, 1);
+    statusBar()->addWidget(m_notice, 1);
+    m_message->hide();
+    statusBar()->addPermanentWidget(m_serverState);
+    statusBar()->addPermanentWidget(m_dmxState);
+    statusBar()->addPermanentWidget(m_plugInState);
+    m_messageTime.setSingleShot(true);
+    m_messageTime.setInterval(StatusMessageMs);
+    connect(&m_messageTime, &QTimer::timeout, this, &HostWindow::endMessage);
+    // The plug-in tells no one when its server starts or stops: its button says.
+    m_serverPoll.setInterval(ServerPollMs);
+    connect(&m_serverPoll, &QTimer::timeout, this, &HostWindow::refreshServerState);
+}
+
+void HostWindow::refreshServerState()
+{
+    const HostSession::ServerState state = m_session.serverState();
+    QString text;
+    QString tip;
+    switch (state.server) {
+    case HostSession::Server::Unknown: break;
+    case HostSession::Server::Stopped:
+        text = tr("OSC server stopped: press Start in the plug-in's main window");
+        tip = tr("Nothing sent to the plug-in is received. Its main window (Plug-in ▸ Main window) "
+                 "has the Start button; its \"autostart\" box starts the server with the project.");
+        break;
+    case HostSession::Server::Running:
+        text = tr("OSC server listening");
+        if (IHostListening *listening = m_session.listening())
+            text = tr("OSC server listening on %1:%2")
+                       .arg(QString::fromStdString(listening->serverAddress()),
+                            QString::fromStdString(listening->serverPort()));
+        break;
+    case HostSession::Server::Retrying:
+        text = tr("OSC server not listening: %1").arg(QString::fromStdString(state.caption));
+        break;
+    }
+    QPalette palette = m_serverState->palette();
+    palette.setColor(QPalette::WindowText, state.server == HostSession::Server::Stopped
+                                               ? QColor(0xB0, 0x00, 0x00)
+                                               : this->palette().color(QPalette::WindowText));
+    m_serverState->setPalette(palette);
+    m_serverState->setText(text);
+    m_serverState->setToolTip(tip.isEmpty() ? text : text + "\n" + tip);
 }
 
 void HostWindow::buildMenus()
@@ -117,6 +203,7 @@ void HostWindow::addControllersDock()
     dock->setObjectName(QStringLiteral("Controllers"));
     dock->setWidget(m_controllers);
     addDockWidget(Qt::RightDockWidgetArea, dock);
+    resizeDocks({dock}, {m_controllers->sizeHint().width()}, Qt::Horizontal);
     menuBar()->addMenu(tr("&View"))->addAction(dock->toggleViewAction());
     m_session.events().controllersChanged = [this] { m_controllers->refreshSoon(); };
     connect(m_controllers, &ControllersPanel::failed, this, &HostWindow::warn);
@@ -141,11 +228,14 @@ QComboBox *HostWindow::universePicker() const
 void HostWindow::plugInStarted()
 {
     projectChanged();
-    m_plugInState->setText(
-        tr("Plug-in %1 (%2)")
-            .arg(QString::fromStdString(m_session.plugInName()), m_session.plugIn().path()));
+    m_plugInState->setText(tr("Plug-in %1 (%2)")
+                               .arg(QString::fromStdString(m_session.plugInName()),
+                                    QFileInfo(m_session.plugIn().path()).fileName()));
+    m_plugInState->setToolTip(m_session.plugIn().path());
     for (QAction *action : m_plugInActions)
         action->setEnabled(true);
+    refreshServerState();
+    m_serverPoll.start();
     m_cues->refresh();
     m_rows->refresh();
     m_controllers->refresh();
@@ -158,6 +248,8 @@ void HostWindow::plugInMissing(const QString &why)
     m_plugInState->setToolTip(why);
     for (QAction *action : m_plugInActions)
         action->setEnabled(false);
+    m_serverPoll.stop();
+    refreshServerState();
     m_cues->refresh();
     m_rows->refresh();
 }
@@ -294,7 +386,17 @@ void HostWindow::configurePlugIn()
 
 void HostWindow::report(const QString &text)
 {
-    statusBar()->showMessage(text, StatusMessageMs);
+    m_message->setText(text);
+    m_message->setToolTip(text);
+    m_notice->hide();
+    m_message->show();
+    m_messageTime.start();
+}
+
+void HostWindow::endMessage()
+{
+    m_message->hide();
+    m_notice->show();
 }
 
 void HostWindow::warn(const QString &text)

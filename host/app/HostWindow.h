@@ -1,14 +1,18 @@
 #pragma once
 // HostWindow: tarvex-host's window. A project menu (open, save, save as), the plug-in's windows
 // (its main window and its editor), the cue panel, the live channel levels of one universe, the
-// controllers on the network (a dock, "Controllers"), the rows view (a panel below: every action,
-// what it did and why it cannot fire) and a status line saying which plug-in runs on which
-// project, with the plug-in's last notice. Before Open, Quit or closing the window, changes the
-// plug-in has not saved are the user's to save, discard or keep working on.
+// controllers on the network (a dock on the right, "Controllers"), the rows view (a panel below
+// the levels: every action, what it did and why it cannot fire) and a status line: the passing
+// message or the plug-in's last notice, whether its OSC server listens (and how to start it
+// when it does not), the DMX output's state with its reason, and which plug-in runs. Each of
+// its texts is cut short with "…" where the line has no room for all of it, never over the next.
+// Before Open, Quit or closing the window, changes the plug-in has not saved are the user's to
+// save, discard or keep working on.
 
 // Only Qt and the standard library here: moc reads this header.
 
 #include <QMainWindow>
+#include <QTimer>
 
 class QLabel;
 class QComboBox;
@@ -52,16 +56,25 @@ public:
     QComboBox *universePicker() const;
     QLabel *plugInState() const { return m_plugInState; }
     QLabel *dmxOutputState() const { return m_dmxState; }
+    QLabel *serverState() const { return m_serverState; }
+    // The passing message (a cue, a save, an error), shown for a few seconds in the notice's
+    // place.
+    QLabel *message() const { return m_message; }
     // The plug-in's last notice about its files (all of them in its tip); it stays until the
     // next one.
     QLabel *notice() const { return m_notice; }
+    // Reads the plug-in's OSC server state into the status line (also done once a second).
+    void refreshServerState();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildMenus();
+    void buildStatusLine();
+    void addRowsDock();
     void addControllersDock();
+    void endMessage();
     bool settleUnsavedChanges();
     QWidget *buildLevels();
     void projectChanged();
@@ -75,7 +88,11 @@ private:
     ControllersPanel *m_controllers = nullptr;
     QLabel *m_plugInState;
     QLabel *m_dmxState;
+    QLabel *m_serverState;
+    QLabel *m_message;
     QLabel *m_notice;
+    QTimer m_messageTime;
+    QTimer m_serverPoll;
     QList<QAction *> m_plugInActions;
 };
 

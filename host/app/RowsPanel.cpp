@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -55,6 +56,8 @@ RowsPanel::RowsPanel(HostSession &session, QWidget *parent)
                                         tr("Target"), tr("Active"), tr("Hits"), tr("Last level"),
                                         tr("Last hit"), tr("Cannot fire because")});
     m_table->verticalHeader()->hide();
+    // One line of text a row, with a little air: more rows in the panel's height.
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->horizontalHeader()->setStretchLastSection(true);
     auto *refreshButton = new QPushButton(tr("Refresh"));
@@ -69,6 +72,16 @@ RowsPanel::RowsPanel(HostSession &session, QWidget *parent)
 }
 
 RowsPanel::~RowsPanel() = default;
+
+QSize RowsPanel::sizeHint() const
+{
+    const int frame = 2 * m_table->frameWidth();
+    const int table = m_table->horizontalHeader()->sizeHint().height() +
+                      ShownRows * m_table->verticalHeader()->defaultSectionSize() + frame +
+                      m_table->horizontalScrollBar()->sizeHint().height();
+    const int top = layout()->itemAt(0)->sizeHint().height() + layout()->spacing();
+    return {QWidget::sizeHint().width(), top + table};
+}
 
 void RowsPanel::refresh()
 {

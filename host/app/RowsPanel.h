@@ -37,8 +37,13 @@ public:
         ColumnCount
     };
 
+    // Rows the panel asks room for before its table scrolls.
+    static constexpr int ShownRows = 12;
+
     explicit RowsPanel(HostSession &session, QWidget *parent = nullptr);
     ~RowsPanel() override;
+
+    QSize sizeHint() const override;
 
     // Reads the rows again from the plug-in (a plug-in without them: the panel says so).
     void refresh();

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QVariant>
+#include <QWindow>
 
 #include <algorithm>
 #include <optional>
@@ -16,13 +17,13 @@ namespace {
 constexpr int Gap = 8;
 constexpr const char *PlacedProperty = "tarvexHostPlaced";
 
-// The highest place at `x`, from `top` down, where the window meets none of `taken` and stays on
-// the screen; nothing when there is none.
-std::optional<QPoint> freePlaceBelow(int x, int top, const QSize &size, const QRect &screen,
+// The highest place at `x`, from `top` down, where the window meets none of `taken` and stays
+// within `bounds`; nothing when there is none.
+std::optional<QPoint> freePlaceBelow(int x, int top, const QSize &size, const QRect &bounds,
                                      const QList<QRect> &taken)
 {
     QRect candidate(QPoint(x, top), size);
-    for (bool moved = true; moved && candidate.bottom() <= screen.bottom();) {
+    for (bool moved = true; moved && candidate.bottom() <= bounds.bottom();) {
         moved = false;
         for (const QRect &other : taken) {
             if (candidate.intersects(other)) {
@@ -31,14 +32,44 @@ std::optional<QPoint> freePlaceBelow(int x, int top, const QSize &size, const QR
             }
         }
     }
-    if (candidate.bottom() > screen.bottom())
+    if (candidate.bottom() > bounds.bottom() || candidate.right() > bounds.right())
         return std::nullopt;
     return candidate.topLeft();
 }
 
+// A place inside `open` that meets none of `taken`: at its left edge or right of a window
+// already there, as high as it goes.
+std::optional<QPoint> freePlaceInside(const QRect &open, const QSize &size,
+                                      const QList<QRect> &taken)
+{
+    QList<int> columns{open.left() + Gap};
+    for (const QRect &other : taken) {
+        if (other.intersects(open))
+            columns.append(other.right() + 1 + Gap);
+    }
+    std::sort(columns.begin(), columns.end());
+    for (int x : columns) {
+        if (const std::optional<QPoint> free =
+                freePlaceBelow(x, open.top() + Gap, size, open, taken))
+            return free;
+    }
+    return std::nullopt;
+}
+
+// The margins of the window's frame: before a window manager has framed it, the host's stand in
+// for its own (the same window manager draws both).
+QMargins frameMargins(const QWidget *window, const QWidget *host)
+{
+    const QWidget *framed = window->frameGeometry() != window->geometry() ? window : host;
+    const QRect frame = framed->frameGeometry();
+    const QRect inside = framed->geometry();
+    return {inside.left() - frame.left(), inside.top() - frame.top(),
+            frame.right() - inside.right(), frame.bottom() - inside.bottom()};
+}
+
 } // namespace
 
-QPoint placeBeside(const QRect &host, int barsBottom, const QSize &size, const QRect &screen,
+QPoint placeBeside(const QRect &host, const QRect &open, const QSize &size, const QRect &screen,
                    const QList<QRect> &taken)
 {
     QList<int> columns;
@@ -55,15 +86,14 @@ QPoint placeBeside(const QRect &host, int barsBottom, const QSize &size, const Q
     }
     if (!columns.isEmpty())
         return {columns.front(), top};
-    // No room beside the host: under its window where the screen has room, else over the window
-    // but below its menu and tool bars.
+    // No room beside the host: under its window where the screen has room, else over its
+    // central area, which no bar or dock takes.
     const int x = std::clamp(host.left(), screen.left(),
                              std::max(screen.left(), screen.right() + 1 - size.width()));
     if (const std::optional<QPoint> under =
             freePlaceBelow(x, host.bottom() + 1 + Gap, size, screen, taken))
         return *under;
-    const int belowBars = barsBottom + 1 + Gap;
-    return freePlaceBelow(x, belowBars, size, screen, taken).value_or(QPoint(x, belowBars));
+    return freePlaceInside(open, size, taken).value_or(open.topLeft() + QPoint(Gap, Gap));
 }
 
 WindowPlacement::WindowPlacement(QMainWindow *host) : QObject(host), m_host(host)
@@ -78,6 +108,13 @@ WindowPlacement::~WindowPlacement()
 
 bool WindowPlacement::eventFilter(QObject *watched, QEvent *event)
 {
+    if (!m_settled && event->type() == QEvent::Expose && watched == m_host->windowHandle())
+        hostMapped();
+    if (!m_settled && event->type() == QEvent::Move && watched == m_host)
+        hostMoved();
+    // A window that grows once it is on the screen could cover the next one.
+    if (m_hostMapped && event->type() == QEvent::Resize && wasPlaced(watched))
+        placeAgain();
     if (event->type() != QEvent::Show || !watched->isWidgetType())
         return false;
     auto *widget = static_cast<QWidget *>(watched);
@@ -85,9 +122,52 @@ bool WindowPlacement::eventFilter(QObject *watched, QEvent *event)
         return false;
     widget->setProperty(PlacedProperty, true);
     // Qt sends Show before the window reaches the screen: moved now, it appears in its place.
-    if (!widget->testAttribute(Qt::WA_Moved) && m_host->isVisible())
-        place(widget);
+    if (widget->testAttribute(Qt::WA_Moved) || !m_host->isVisible())
+        return false;
+    const QRect frame = place(widget, {});
+    if (!m_settled)
+        m_placed.append({widget, frame});
     return false;
+}
+
+bool WindowPlacement::wasPlaced(const QObject *object) const
+{
+    return std::any_of(m_placed.cbegin(), m_placed.cend(),
+                       [object](const Placed &placed) { return placed.window == object; });
+}
+
+// The window manager has mapped the host's window: its frame and place are known now.
+void WindowPlacement::hostMapped()
+{
+    if (m_hostMapped || !m_host->windowHandle()->isExposed())
+        return;
+    m_hostMapped = true;
+    placeAgain();
+}
+
+// The window manager's first move after mapping the host's window is where it puts it.
+void WindowPlacement::hostMoved()
+{
+    if (!m_hostMapped)
+        return;
+    m_settled = true;
+    placeAgain();
+    m_placed.clear();
+}
+
+// Each window placed so far, again in the order they were shown: a window not placed again
+// yet does not keep the one before from its place.
+void WindowPlacement::placeAgain()
+{
+    m_placed.removeIf([](const Placed &placed) { return placed.window.isNull(); });
+    QList<QWidget *> waiting;
+    for (const Placed &placed : std::as_const(m_placed))
+        waiting.append(placed.window);
+    for (Placed &placed : m_placed) {
+        waiting.removeOne(placed.window);
+        if (placed.window->isVisible())
+            placed.frame = place(placed.window, waiting);
+    }
 }
 
 // A plain window (no dialog, menu or tool tip) that is not the host's window or one of its own.
@@ -102,20 +182,37 @@ bool WindowPlacement::isPlugInWindow(const QWidget *widget) const
     return true;
 }
 
-void WindowPlacement::place(QWidget *window)
+// The host's central area in global coordinates: below its menu and tool bars, beside its docks.
+QRect WindowPlacement::openArea() const
 {
-    // The central widget begins where the menu and tool bars end.
-    const QWidget *central = m_host->centralWidget();
-    const QMenuBar *menus = m_host->menuBar();
-    const int barsBottom = central ? central->mapToGlobal(QPoint(0, 0)).y() - 1
-                                   : menus->mapToGlobal(QPoint(0, menus->height())).y() - 1;
+    if (const QWidget *central = m_host->centralWidget())
+        return {central->mapToGlobal(QPoint(0, 0)), central->size()};
+    const QRect inside(m_host->mapToGlobal(QPoint(0, 0)), m_host->size());
+    return inside.adjusted(0, m_host->menuBar()->height(), 0, 0);
+}
+
+QRect WindowPlacement::place(QWidget *window, const QList<QWidget *> &ignored)
+{
     QList<QRect> taken;
-    for (const QWidget *other : QApplication::topLevelWidgets()) {
-        if (other != window && other != m_host && other->isVisible())
-            taken.append(other->frameGeometry());
+    for (QWidget *other : QApplication::topLevelWidgets()) {
+        if (other == window || other == m_host || !other->isVisible() || ignored.contains(other))
+            continue;
+        const auto placed = std::find_if(m_placed.cbegin(), m_placed.cend(),
+                                         [other](const Placed &p) { return p.window == other; });
+        taken.append(placed != m_placed.cend() ? placed->frame : other->frameGeometry());
     }
-    window->move(placeBeside(m_host->frameGeometry(), barsBottom, window->frameGeometry().size(),
-                             m_host->screen()->availableGeometry(), taken));
+    const QMargins margins = frameMargins(window, m_host);
+    const QPoint frame =
+        placeBeside(m_host->frameGeometry(), openArea(), window->size().grownBy(margins),
+                    m_host->screen()->availableGeometry(), taken);
+    // The window's own position, inside its frame: a window manager may take a frame position
+    // for a mapped window's inside.
+    const QPoint inside = frame + QPoint(margins.left(), margins.top());
+    if (QWindow *handle = window->windowHandle())
+        handle->setPosition(inside);
+    else
+        window->move(frame);
+    return {frame, window->size().grownBy(margins)};
 }
 
 } // namespace tarvex::host

@@ -339,6 +339,9 @@ int runHeadless(QApplication &app, const Arguments &arguments, FILE *json)
     std::cerr << "tarvex-host: headless on " << session.projectPath().toStdString()
               << ". Commands: " << HeadlessHost::commandSummary()
               << ". Events come as JSON lines on standard output.\n";
+    if (session.serverState().server == HostSession::Server::Stopped)
+        std::cerr << "tarvex-host: the OSC server is stopped: nothing sent to it is received "
+                     "until \"start\" starts it (or the plug-in's autostart, with the project).\n";
     headless.announceReady();
     headless.readFrom(STDIN_FILENO);
     const int code = quitSignals.received() ? 0 : app.exec();

@@ -122,25 +122,29 @@ TEST_F(HostWindowTest, thePlugInsWindowsNeverCoverTheHostsMenus)
         EXPECT_GT(placed.top(), barsBottom) << testing::PrintToString(placed);
 }
 
-TEST(WindowPlacement, besideTheHostWhereThereIsRoomElseUnderItElseBelowItsBars)
+// Frame rectangles, as a window manager draws them: title bars count.
+TEST(WindowPlacement, besideTheHostWhereThereIsRoomElseUnderItElseOverItsCentralArea)
 {
     const QRect screen(0, 0, 1600, 1000);
     const QSize size(400, 300);
-    const int bars = 60; // the last line of the host's menu and tool bars
+    // The host's central area: below its bars (60 high), left of a dock, above another.
+    const QRect open(0, 61, 900, 500);
     struct Case {
         QRect host;
         QList<QRect> taken;
         QPoint expected;
     } cases[] = {
-        {{0, 0, 800, 600}, {}, {808, 0}},                   // to the right
-        {{1000, 100, 600, 600}, {}, {592, 100}},            // to the left
-        {{0, 0, 800, 600}, {{808, 0, 400, 50}}, {808, 58}}, // below a window already there
-        {{0, 0, 1300, 600}, {}, {0, 608}},                  // no room beside: under the host
-        {{0, 0, 1300, 800}, {}, {0, bars + 1 + 8}},         // nor under it: below the bars
-        {{0, 0, 1300, 800}, {{0, 69, 400, 40}}, {0, 117}},  // ... and below a window there
+        {{0, 0, 800, 600}, {}, {808, 0}},                     // to the right
+        {{1000, 100, 600, 600}, {}, {592, 100}},              // to the left
+        {{0, 0, 800, 600}, {{808, 0, 400, 50}}, {808, 58}},   // below a window already there
+        {{0, 0, 1300, 600}, {}, {0, 608}},                    // no room beside: under the host
+        {{0, 0, 1600, 1000}, {}, {8, 69}},                    // the whole screen: over its centre
+        {{0, 0, 1600, 1000}, {{8, 69, 400, 40}}, {8, 117}},   // ... below a window there
+        {{0, 0, 1600, 1000}, {{8, 69, 400, 300}}, {416, 69}}, // ... or beside one too tall
+        {{0, 0, 1600, 1000}, {{8, 69, 890, 300}}, {8, 69}},   // no room: at the centre's corner
     };
     for (const Case &c : cases)
-        EXPECT_EQ(placeBeside(c.host, bars, size, screen, c.taken), c.expected)
+        EXPECT_EQ(placeBeside(c.host, open, size, screen, c.taken), c.expected)
             << testing::PrintToString(c.host);
 }
 
@@ -175,6 +179,18 @@ TEST_F(HostWindowTest, closingWithUnsavedChangesAsksToSaveDiscardOrCancel)
     EXPECT_TRUE(window.close());
     EXPECT_EQ(actionsFile(), "7 /fader1 1\n12 /button 1\n");
     EXPECT_EQ(asked, "The project has changes that are not saved yet.");
+}
+
+TEST_F(HostWindowTest, theStatusLineSaysWhetherTheServerListensAndHowToStartIt)
+{
+    HostWindow window(session);
+    session.start(TARVEX_TEST_PLUGIN, QDir(dir.path()).filePath("show.tarvex"),
+                  HostSession::Show::Hidden);
+    window.plugInStarted();
+    EXPECT_TRUE(window.serverState()->text().contains("stopped: press Start"));
+    session.scripting().pressStart();
+    window.refreshServerState();
+    EXPECT_EQ(window.serverState()->text(), "OSC server listening");
 }
 
 TEST_F(HostWindowTest, withoutAPlugInTheWindowSaysWhyAndOffersNoCues)

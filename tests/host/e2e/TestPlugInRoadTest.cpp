@@ -109,6 +109,7 @@ TEST_F(TestPlugInRoad, startAndLearnPressTheButtonsAndStateReadsThem)
 {
     startOn("show/show.tarvex");
     EXPECT_EQ(state(), std::make_pair(QString("Start"), QString("Lernen")));
+    EXPECT_TRUE(host.errorOutput().contains("the OSC server is stopped")) << "said at start";
     host.send("start");
     EXPECT_EQ(state(), std::make_pair(QString("Stop"), QString("Lernen")));
     host.send("learn");
@@ -122,6 +123,7 @@ TEST_F(TestPlugInRoad, theMainWindowIsLoadedSoAutostartApplies)
     write("show/TestAutostart", "");
     startOn("show/show.tarvex");
     EXPECT_EQ(state().first, "Stop");
+    EXPECT_FALSE(host.errorOutput().contains("the OSC server is stopped"));
 }
 
 TEST_F(TestPlugInRoad, thePlugInsFilesFollowSaveAndLoad)
@@ -155,7 +157,8 @@ TEST_F(TestPlugInRoad, loadingRunsInOrderAndQuitEndsThePlugInBeforeUnloading)
     EXPECT_EQ(
         calls.split('\n', Qt::SkipEmptyParts),
         (QStringList{"created", "Init", "ModuleInfo", "PluginName", "LoadProjectData " + folder,
-                     "loadWindow", "Term", "deleted", "window object deleted"}));
+                     "loadWindow", "loadWindow", "Term", "deleted", "window object deleted"}))
+        << "the second: the host reads the start button's caption to say the server is stopped";
 }
 
 TEST_F(TestPlugInRoad, aPlugInFailingAtStartIsReportedAndTheHostExitsWithOne)
