@@ -26,7 +26,7 @@
 namespace tarvex::host {
 namespace {
 
-constexpr int WaitMs = 10000;
+constexpr int WaitMs = 30000; // a loaded machine under the sanitizers is slow to map windows
 
 QRect globalRect(const QWidget *widget)
 {
