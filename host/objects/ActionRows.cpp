@@ -5,7 +5,11 @@
 #include "core/VbError.h"
 #include "host/objects/TargetColumns.h"
 
+#include <algorithm>
+#include <charconv>
+#include <iterator>
 #include <stdexcept>
+#include <utility>
 
 namespace tarvex::host {
 namespace {
@@ -140,12 +144,43 @@ std::optional<std::string> comparisonWithoutNumber(const ActionRow &row)
     return what + ": " + quoted(row.op) + (always ? " holds for every value" : " never holds");
 }
 
-std::optional<std::string> equalInputLimits(const ActionRow &row)
+std::optional<InputLimits> inputLimits(const ActionRow &row)
 {
     if (!numericArgument(row) || !isNumericText(row.inMin) || !isNumericText(row.inMax))
         return std::nullopt;
+    return InputLimits{toDecimal(Variant(row.inMin)), toDecimal(Variant(row.inMax))};
+}
+
+std::optional<size_t> testedArgumentIndex(const ActionRow &row)
+{
+    // The argument as the editor names it: its number among the arguments of its kind, ". ",
+    // the kind.
+    static constexpr std::pair<std::string_view, std::string_view> tagOfKind[] = {
+        {"Float", "f"}, {"Integer", "i"}, {"String", "s"}};
+    const std::string_view argument = row.argument;
+    const size_t dot = argument.find(". ");
+    int number = 0;
+    const char *digitsEnd = argument.data() + (dot == std::string_view::npos ? 0 : dot);
+    if (dot == std::string_view::npos ||
+        std::from_chars(argument.data(), digitsEnd, number).ptr != digitsEnd || number < 1)
+        return std::nullopt;
+    const std::string_view kind = argument.substr(dot + 2);
+    const auto entry = std::find_if(std::begin(tagOfKind), std::end(tagOfKind),
+                                    [&](const auto &e) { return e.first == kind; });
+    if (entry == std::end(tagOfKind))
+        return std::nullopt;
+    int remaining = number;
+    for (size_t i = 0; i < row.tags.size(); ++i)
+        if (row.tags[i] == entry->second && --remaining == 0)
+            return i;
+    return std::nullopt;
+}
+
+std::optional<std::string> equalInputLimits(const ActionRow &row)
+{
     try {
-        if (toDecimal(Variant(row.inMin)) != toDecimal(Variant(row.inMax)))
+        const std::optional<InputLimits> limits = inputLimits(row);
+        if (!limits || limits->inMin != limits->inMax)
             return std::nullopt;
     } catch (const VbError &) {
         // A limit beyond the decimal range: the engine then sends outMin for every value.

@@ -9,6 +9,7 @@
 //   for (const ActionRow &row : rows)
 //       for (const std::string &why : reasonsRowCannotFire(row, *universes)) ...
 
+#include "core/Decimal.h"
 #include "host/objects/HostEvents.h"
 #include "host/objects/TargetHits.h"
 #include "host/objects/Universes.h"
@@ -39,6 +40,18 @@ std::vector<ActionRow> readActionRows(std::string_view json);
 // Gives each row its key, one per row in order; keys that do not match the rows in number
 // (the table changed between the two reads) give none, so no row shows another's hits.
 void setRowKeys(std::vector<ActionRow> &rows, const std::vector<RowKey> &keys);
+
+// The row's input limits as the engine reads them: none for a row that tests no number
+// argument or whose inMin or inMax is no number. A limit beyond a decimal's range raises
+// VbError (the engine then sends outMin for every value).
+struct InputLimits {
+    Decimal inMin, inMax;
+};
+std::optional<InputLimits> inputLimits(const ActionRow &row);
+// Where the argument the row tests stands among its type tags ("2. Float" with tags s, f, f:
+// 2); none without an argument, for a message without arguments, or for an argument its tags
+// do not have.
+std::optional<size_t> testedArgumentIndex(const ActionRow &row);
 
 // The operator and comparison value as one text ("> 0.5", "any"); "" without an argument.
 std::string conditionText(const ActionRow &row);

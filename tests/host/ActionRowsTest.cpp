@@ -139,5 +139,30 @@ TEST(ActionRows, readFromTheExportWithTheHitsOfTheirKeys)
     EXPECT_THROW(readActionRows("[]"), std::runtime_error);
 }
 
+TEST(ActionRows, theArgumentARowTestsIsFoundAmongItsTags)
+{
+    const struct {
+        std::vector<std::string> tags;
+        const char *argument;
+        std::optional<size_t> index;
+    } cases[] = {
+        {{"f"}, "1. Float", 0},
+        {{"s", "f", "f"}, "2. Float", 2},
+        {{"f", "i", "s"}, "1. String", 2},
+        {{"i", "f", "i"}, "2. Integer", 2},
+        {{"f"}, "2. Float", std::nullopt},     // the tags have no second float
+        {{"Empty"}, "1. Empty", std::nullopt}, // a message without arguments
+        {{"f"}, "", std::nullopt},
+        {{"f"}, "0. Float", std::nullopt},
+        {{"f"}, "x. Float", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        ActionRow r = fader();
+        r.tags = c.tags;
+        r.argument = c.argument;
+        EXPECT_EQ(testedArgumentIndex(r), c.index) << c.argument;
+    }
+}
+
 } // namespace
 } // namespace tarvex::host
