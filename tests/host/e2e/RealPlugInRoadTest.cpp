@@ -215,13 +215,16 @@ TEST_F(RealPlugInRoad, rowsCountHitsAndTheActionsTravelAsText)
     ASSERT_TRUE(host.waitFor("actionsExported"));
     QFile exported(path("actions.json"));
     ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
-    QByteArray text = exported.readAll();
-    QFile broken(path("broken.json"));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write(QByteArray(text).replace("\"/level\"", "\"\""));
-    broken.close();
+    const QByteArray text = exported.readAll();
+    // The export with one text replaced, as a file of its own.
+    auto variant = [&](const QString &name, const char *before, const char *after) {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(text).replace(before, after));
+        return path(name);
+    };
 
-    host.send("actions import " + path("broken.json"));
+    host.send("actions import " + variant("broken.json", "\"/level\"", "\"\""));
     const std::optional<QJsonObject> error = host.waitFor("error");
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->value("message").toString().contains("row 2, address: must not be empty"));
@@ -234,11 +237,7 @@ TEST_F(RealPlugInRoad, rowsCountHitsAndTheActionsTravelAsText)
     EXPECT_EQ(nextExecute().first, "Level");
 
     // The second row takes the first one's id: imported, and the event says which id is shared.
-    QFile shared(path("shared.json"));
-    ASSERT_TRUE(shared.open(QIODevice::WriteOnly));
-    shared.write(QByteArray(text).replace("\"id\": 2\n", "\"id\": 1\n"));
-    shared.close();
-    host.send("actions import " + path("shared.json"));
+    host.send("actions import " + variant("shared.json", "\"id\": 2\n", "\"id\": 1\n"));
     const std::optional<QJsonObject> sharing = host.waitFor("actionsImported");
     ASSERT_TRUE(sharing);
     EXPECT_EQ(sharing->value("sharedIds").toArray(),
