@@ -56,15 +56,32 @@ std::optional<QPoint> freePlaceInside(const QRect &open, const QSize &size,
     return std::nullopt;
 }
 
-// The margins of the window's frame: before a window manager has framed it, the host's stand in
-// for its own (the same window manager draws both).
+// The margins of `window`'s frame as Qt reports them; nothing while they are not known. A
+// window manager frames a window in steps: for a moment Qt may report a frame smaller than the
+// window, or none at all.
+std::optional<QMargins> reportedMargins(const QWidget *window)
+{
+    constexpr int Widest = 64; // no window manager draws a wider border or title bar
+    const QRect frame = window->frameGeometry();
+    const QRect inside = window->geometry();
+    const QMargins margins(inside.left() - frame.left(), inside.top() - frame.top(),
+                           frame.right() - inside.right(), frame.bottom() - inside.bottom());
+    for (int side : {margins.left(), margins.top(), margins.right(), margins.bottom()}) {
+        if (side < 0 || side > Widest)
+            return std::nullopt;
+    }
+    return margins;
+}
+
+// The margins to keep free around `window`: the wider of its own and the host's on each side,
+// as the same window manager frames both (a maximized host may have no side borders, and a new
+// window none yet). Counting a margin too wide only leaves a wider gap.
 QMargins frameMargins(const QWidget *window, const QWidget *host)
 {
-    const QWidget *framed = window->frameGeometry() != window->geometry() ? window : host;
-    const QRect frame = framed->frameGeometry();
-    const QRect inside = framed->geometry();
-    return {inside.left() - frame.left(), inside.top() - frame.top(),
-            frame.right() - inside.right(), frame.bottom() - inside.bottom()};
+    const QMargins own = reportedMargins(window).value_or(QMargins());
+    const QMargins hosts = reportedMargins(host).value_or(QMargins());
+    return {std::max(own.left(), hosts.left()), std::max(own.top(), hosts.top()),
+            std::max(own.right(), hosts.right()), std::max(own.bottom(), hosts.bottom())};
 }
 
 } // namespace
@@ -112,9 +129,15 @@ bool WindowPlacement::eventFilter(QObject *watched, QEvent *event)
         hostMapped();
     if (!m_settled && event->type() == QEvent::Move && watched == m_host)
         hostMoved();
-    // A window that grows once it is on the screen could cover the next one.
-    if (m_hostMapped && event->type() == QEvent::Resize && wasPlaced(watched))
-        placeAgain();
+    // A window that grows once it is on the screen, or that the window manager frames with
+    // other margins than were counted, could cover the next one.
+    if (m_hostMapped && isFrameEvent(event->type())) {
+        if (const Placed *placed = placedWindow(watched)) {
+            if (!fitsItsPlace(*placed))
+                placeAgain();
+            forgetFramed();
+        }
+    }
     if (event->type() != QEvent::Show || !watched->isWidgetType())
         return false;
     auto *widget = static_cast<QWidget *>(watched);
@@ -124,16 +147,43 @@ bool WindowPlacement::eventFilter(QObject *watched, QEvent *event)
     // Qt sends Show before the window reaches the screen: moved now, it appears in its place.
     if (widget->testAttribute(Qt::WA_Moved) || !m_host->isVisible())
         return false;
-    const QRect frame = place(widget, {});
-    if (!m_settled)
-        m_placed.append({widget, frame});
+    m_placed.append({widget, place(widget, {})});
     return false;
 }
 
-bool WindowPlacement::wasPlaced(const QObject *object) const
+bool WindowPlacement::isFrameEvent(QEvent::Type type)
 {
-    return std::any_of(m_placed.cbegin(), m_placed.cend(),
-                       [object](const Placed &placed) { return placed.window == object; });
+    return type == QEvent::Resize || type == QEvent::Move || type == QEvent::Expose;
+}
+
+// The placed window that `object` is, or whose native window it is; null for any other.
+const WindowPlacement::Placed *WindowPlacement::placedWindow(const QObject *object) const
+{
+    const auto found = std::find_if(m_placed.cbegin(), m_placed.cend(), [object](const Placed &p) {
+        return p.window && (p.window == object || p.window->windowHandle() == object);
+    });
+    return found != m_placed.cend() ? &*found : nullptr;
+}
+
+// Whether the window's frame, as far as it is known, is no larger than the one it was given.
+bool WindowPlacement::fitsItsPlace(const Placed &placed) const
+{
+    const QSize framed = placed.window->size().grownBy(
+        reportedMargins(placed.window).value_or(QMargins()));
+    return framed.width() <= placed.frame.width() && framed.height() <= placed.frame.height();
+}
+
+// Once the host's window is settled, a window on the screen, framed, and within the frame it
+// was given needs no more watching.
+void WindowPlacement::forgetFramed()
+{
+    if (!m_settled)
+        return;
+    m_placed.removeIf([this](const Placed &placed) {
+        const QWidget *window = placed.window;
+        return !window || (window->windowHandle() && window->windowHandle()->isExposed() &&
+                           reportedMargins(window) && fitsItsPlace(placed));
+    });
 }
 
 // The window manager has mapped the host's window: its frame and place are known now.
@@ -152,7 +202,7 @@ void WindowPlacement::hostMoved()
         return;
     m_settled = true;
     placeAgain();
-    m_placed.clear();
+    forgetFramed();
 }
 
 // Each window placed so far, again in the order they were shown: a window not placed again
@@ -208,8 +258,10 @@ QRect WindowPlacement::place(QWidget *window, const QList<QWidget *> &ignored)
     // The window's own position, inside its frame: a window manager may take a frame position
     // for a mapped window's inside.
     const QPoint inside = frame + QPoint(margins.left(), margins.top());
+    // The widget's size goes with it: a native window not shown yet may still hold Qt's default
+    // size, which a bare move would hand to the window manager.
     if (QWindow *handle = window->windowHandle())
-        handle->setPosition(inside);
+        handle->setGeometry(QRect(inside, window->size()));
     else
         window->move(frame);
     return {frame, window->size().grownBy(margins)};

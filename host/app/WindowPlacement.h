@@ -7,8 +7,9 @@
 //
 // A window manager places the host's window only once it maps it, after the plug-in's windows
 // may have been shown already: so the windows placed so far are placed again once the host's
-// window is on the screen, and again when it moves the first time after that (or one of them
-// changes its size before). A window placed by
+// window is on the screen, and again when it moves the first time after that. Until a window is
+// on the screen within the frame it was given, it is placed again with the others whenever its
+// frame outgrows that (it grows, or the window manager frames it wider). A window placed by
 // its own code (moved before it was shown) is left where it is, and so is one shown again later:
 // the user may have moved it.
 //
@@ -16,6 +17,7 @@
 
 // Only Qt and the standard library here: moc reads this header.
 
+#include <QEvent>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -44,8 +46,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    struct Placed;
+    static bool isFrameEvent(QEvent::Type type);
     bool isPlugInWindow(const QWidget *widget) const;
-    bool wasPlaced(const QObject *object) const;
+    const Placed *placedWindow(const QObject *object) const;
+    bool fitsItsPlace(const Placed &placed) const;
+    void forgetFramed();
     void hostMapped();
     void hostMoved();
     // Places `window` clear of every other visible window but those in `ignored`; where it
@@ -55,9 +61,9 @@ private:
     QRect openArea() const;
 
     QMainWindow *m_host;
-    // The windows placed while the host's window is not settled yet (not mapped, or not moved
-    // since), in the order they were shown, each with the frame it was given: the window
-    // manager may not have moved it there yet.
+    // The windows still watched (the host's window is not settled yet, or they are not on the
+    // screen in their frame yet), in the order they were shown, each with the frame it was
+    // given: the window manager may not have moved it there yet.
     struct Placed {
         QPointer<QWidget> window;
         QRect frame;
