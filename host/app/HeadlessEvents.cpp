@@ -156,4 +156,42 @@ std::string actionsImportedEventJson(const std::string &file, const ActionsImpor
     return json + "]}";
 }
 
+std::string levelsEventJson(int universe, const Universes::Frame &levels)
+{
+    std::string json = "{\"event\":\"levels\",\"universe\":" + std::to_string(universe) +
+                       ",\"levels\":[";
+    json.reserve(json.size() + levels.size() * 4 + 2);
+    for (size_t i = 0; i < levels.size(); ++i) {
+        if (i > 0)
+            json += ',';
+        json += std::to_string(levels[i]);
+    }
+    return json + "]}";
+}
+
+std::string channelsEventJson(const std::vector<int> &universes, const ChannelDrivers &drivers)
+{
+    std::string json = "{\"event\":\"channels\",\"universes\":[";
+    for (size_t i = 0; i < universes.size(); ++i) {
+        if (i > 0)
+            json += ',';
+        json += std::to_string(universes[i]);
+    }
+    json += "],\"drivers\":[";
+    bool first = true;
+    for (const auto &[channel, names] : drivers) {
+        json += first ? "{\"universe\":" : ",{\"universe\":";
+        first = false;
+        json += std::to_string(channel.first) + ",\"channel\":" + std::to_string(channel.second) +
+                ",\"names\":[";
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (i > 0)
+                json += ',';
+            json += jsonString(names[i]);
+        }
+        json += "]}";
+    }
+    return json + "]}";
+}
+
 } // namespace tarvex::host

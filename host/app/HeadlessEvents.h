@@ -15,7 +15,11 @@
 //   {"event":"rows","rows":[{"row":1,"address":"/fader1",...,"hits":3,...,"cannotFire":[]}]}
 //   {"event":"actionsExported","file":"/tmp/actions.json"}
 //   {"event":"actionsImported","file":"/tmp/actions.json","actions":5}
+//   {"event":"levels","universe":1,"levels":[0,255,...]}              (all 512 channels)
+//   {"event":"channels","universes":[1,2],"drivers":[{"universe":1,"channel":7,
+//     "names":["Spot (row 1)"]}]}
 
+#include "host/app/ChannelLevels.h"
 #include "host/objects/ActionRows.h"
 #include "host/objects/HostOptionList.h"
 #include "plugin/api/HostActions.h"
@@ -49,5 +53,8 @@ std::string rowsEventJson(const std::vector<RowStatus> &rows);
 std::string actionsExportedEventJson(const std::string &file);
 // The number of actions the import left and every number several rows share, with how many.
 std::string actionsImportedEventJson(const std::string &file, const ActionsImportResult &imported);
+std::string levelsEventJson(int universe, const Universes::Frame &levels);
+// The universes worth showing and, for each channel a row writes to, the rows' names.
+std::string channelsEventJson(const std::vector<int> &universes, const ChannelDrivers &drivers);
 
 } // namespace tarvex::host

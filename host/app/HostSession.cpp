@@ -103,9 +103,10 @@ void HostSession::shutdown()
 void HostSession::startDmxOutput(const DmxOptions &options)
 {
     m_dmx = std::make_unique<DmxLink>(m_universes, options,
-                                      [events = m_events](bool on, const std::string &reason) {
-                                          if (events->dmxOutput)
-                                              events->dmxOutput(on, reason);
+                                      [this](bool on, const std::string &reason) {
+                                          m_dmxState = {on, reason};
+                                          if (m_events->dmxOutput)
+                                              m_events->dmxOutput(on, reason);
                                       });
 }
 

@@ -52,6 +52,12 @@ public:
 
     // Sends the channel levels out (to olad) from now on; its state reaches events().dmxOutput.
     void startDmxOutput(const DmxOptions &options);
+    // The DMX output's last state, as events().dmxOutput was told it.
+    struct DmxOutputState {
+        bool on = false;
+        std::string reason = "DMX output not started";
+    };
+    const DmxOutputState &dmxOutputState() const { return m_dmxState; }
     bool hasPlugIn() const { return m_plugIn.isLoaded(); }
     const std::string &plugInName() const { return m_plugIn.name(); }
     const PlugInLoader &plugIn() const { return m_plugIn; }
@@ -115,6 +121,7 @@ private:
     PlugInLoader m_plugIn;
     std::unique_ptr<TargetTimers> m_targetTimers;
     std::unique_ptr<DmxLink> m_dmx;
+    DmxOutputState m_dmxState;
     QString m_projectPath;
 };
 

@@ -4,6 +4,7 @@
 //   tarvex-host --headless [--plugin PATH] PROJECT_FILE commands on stdin, JSON events on stdout
 //   --example (instead of PROJECT_FILE)                 the user's copy of the installed example
 //   --ola-port N, --no-dmx-out                          where the DMX output goes, or none
+//   --web [ADDRESS:]PORT                                the show's web page and OSCQuery
 //   --help, --version                                   answer anywhere, with or without a display
 
 #include "core/RegularFile.h"
@@ -12,6 +13,8 @@
 #include "host/app/HostSession.h"
 #include "host/app/HostWindow.h"
 #include "host/app/QuitSignals.h"
+#include "host/app/SessionWebShow.h"
+#include "host/web/server/WebServer.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -106,6 +109,7 @@ struct Arguments {
     QString project;
     int universes = 4;
     DmxOptions dmx;
+    std::optional<WebAddress> web;
 };
 
 [[noreturn]] void usageError(const QString &text)
@@ -144,6 +148,11 @@ struct Options {
                                      "The RPC port of olad on 127.0.0.1 (default 9010).", "N",
                                      QString::number(tarvex::dmx::kOlaDefaultPort)};
     const QCommandLineOption noDmxOut{"no-dmx-out", "Send no DMX output."};
+    const QCommandLineOption web{
+        "web",
+        "Serves the show's web page and its OSCQuery namespace on PORT, on 127.0.0.1 unless an "
+        "ADDRESS is given (0.0.0.0: every address of this machine). Off without it.",
+        "[ADDRESS:]PORT"};
     const QCommandLineOption example{
         "example", "Runs your own copy of the installed example show, made in "
                    "Documents/Tarvex/Example on first use (instead of a PROJECT_FILE)."};
@@ -153,7 +162,8 @@ struct Options {
         // Single-dash words are options, as Qt's own are: "-bogus" is one unknown option.
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.setApplicationDescription("Loads the Tarvex plug-in and runs a show with it.");
-        parser.addOptions({help, version, headless, plugIn, universes, olaPort, noDmxOut, example});
+        parser.addOptions(
+            {help, version, headless, plugIn, universes, olaPort, noDmxOut, web, example});
         parser.addPositionalArgument(
             "PROJECT_FILE",
             "The project to open; it need not exist yet. Without one the window opens "
@@ -180,6 +190,11 @@ Arguments argumentsFrom(const Options &options, const QString &plugInPath)
     if (!isNumber || port < 1 || port > 65535)
         usageError("--ola-port takes 1 to 65535");
     arguments.dmx.olaPort = static_cast<uint16_t>(port);
+    if (parser.isSet(options.web)) {
+        arguments.web = webAddressOf(parser.value(options.web));
+        if (!arguments.web)
+            usageError("--web takes [ADDRESS:]PORT: 8080, 0.0.0.0:8080 or [::1]:8080");
+    }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
         usageError("one PROJECT_FILE at most");
@@ -317,6 +332,34 @@ bool displayReachable(int argc, char **argv)
            hasArgument(argc, argv, "-platform") || hasArgument(argc, argv, "--platform");
 }
 
+// The show's web page while --web asks for it: the show it reads and the server.
+struct WebPage {
+    SessionWebShow show;
+    WebServer server;
+    explicit WebPage(HostSession &session) : show(session), server(show) {}
+};
+
+// Starts the web page; a page that cannot listen is reported and the show runs without it.
+std::unique_ptr<WebPage> startWebPage(HostSession &session, const std::optional<WebAddress> &web)
+{
+    if (!web)
+        return nullptr;
+    auto page = std::make_unique<WebPage>(session);
+    const quint16 port = page->server.listen(web->address, web->port);
+    if (port == 0) {
+        const std::string error = "cannot serve the web page on " +
+                                  webUrlOf(web->address, web->port).toStdString() +
+                                  " (is the port taken?); the show runs without it";
+        std::cerr << "tarvex-host: " << error << "\n";
+        if (session.events().notice)
+            session.events().notice(error);
+        return nullptr;
+    }
+    std::cerr << "tarvex-host: the show's web page is on "
+              << webUrlOf(web->address, port).toStdString() << "\n";
+    return page;
+}
+
 int runHeadless(QApplication &app, const Arguments &arguments, FILE *json)
 {
     HostSession session(arguments.universes);
@@ -342,9 +385,11 @@ int runHeadless(QApplication &app, const Arguments &arguments, FILE *json)
     if (session.serverState().server == HostSession::Server::Stopped)
         std::cerr << "tarvex-host: the OSC server is stopped: nothing sent to it is received "
                      "until \"start\" starts it (or the plug-in's autostart, with the project).\n";
+    std::unique_ptr<WebPage> web = startWebPage(session, arguments.web);
     headless.announceReady();
     headless.readFrom(STDIN_FILENO);
     const int code = quitSignals.received() ? 0 : app.exec();
+    web.reset();
     session.shutdown();
     return code;
 }
@@ -365,9 +410,11 @@ int runWindowed(QApplication &app, const Arguments &arguments)
         // The window stays, so the user sees why and can still open another project.
         window.plugInMissing(QString::fromUtf8(e.what()));
     }
+    std::unique_ptr<WebPage> web = startWebPage(session, arguments.web);
     // A signal read by a modal box's loop while the plug-in started has ended that loop already;
     // the main loop would not hear of it again.
     const int code = quitSignals.received() ? 0 : app.exec();
+    web.reset();
     session.shutdown();
     return code;
 }

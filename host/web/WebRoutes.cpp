@@ -17,6 +17,8 @@ struct PageFileType {
 // The page's files; nothing else is ever served from the files compiled in.
 constexpr std::array PageFiles = {
     PageFileType{"index.html", "text/html; charset=utf-8"},
+    PageFileType{"page.js", "text/javascript; charset=utf-8"},
+    PageFileType{"page.css", "text/css; charset=utf-8"},
 };
 
 std::string lowered(std::string_view text)

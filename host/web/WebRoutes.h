@@ -11,6 +11,7 @@
 
 #include "host/web/OscQueryNamespace.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,13 @@ public:
     virtual std::vector<ActionRow> rows() = 0;
     virtual const ReceivedValues &receivedValues() = 0;
     virtual OscQueryHost oscQueryHost() = 0;
+    // What the page shows live, as the headless host's JSON event lines: the same events in the
+    // same places from call to call (DMX output, rows, controllers, channels, then the levels of
+    // each universe worth showing), so that only those that changed need sending.
+    virtual std::vector<std::string> pageEvents() = 0;
+    // Sends one OSC datagram to the plug-in's OSC server, as a controller on the network would;
+    // an error text for the page when it cannot, else "".
+    virtual std::string sendToPlugIn(const std::vector<uint8_t> &datagram) = 0;
 };
 
 struct WebRequest {

@@ -1,10 +1,18 @@
 #include "host/web/server/WebServer.h"
 
+#include "core/Json.h"
+#include "host/web/PageControl.h"
+
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QMetaEnum>
+#include <QRegularExpression>
 #include <QUrl>
+#include <QWebSocket>
+
+#include <algorithm>
 
 namespace tarvex::host {
 namespace {
@@ -27,7 +35,70 @@ QByteArray headerOf(const QHttpServerRequest &request, const QByteArray &name)
     return {};
 }
 
+bool isWebSocketUpgrade(const QHttpServerRequest &request)
+{
+    return headerOf(request, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+}
+
+QString controlRefusedEvent(const std::string &reason)
+{
+    return QString::fromStdString("{\"event\":\"controlRefused\",\"reason\":" +
+                                  jsonString(reason) + "}");
+}
+
 } // namespace
+
+struct WebServer::Page {
+    std::unique_ptr<QWebSocket> socket;
+    bool mayControl = false;
+    QDeadlineTimer second;
+    int controls = 0;
+};
+
+bool originMatchesHost(const QByteArray &origin, const QByteArray &host)
+{
+    if (origin.isEmpty())
+        return true;
+    const QUrl url(QString::fromLatin1(origin));
+    if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https"))
+        return false;
+    const int port = url.port(url.scheme() == "https" ? 443 : 80);
+    const QString hostAndPort = url.host(QUrl::FullyEncoded) + ':' + QString::number(port);
+    // A Host header without a port means the scheme's.
+    QString expected = QString::fromLatin1(host).toLower();
+    if (!expected.contains(QRegularExpression(QStringLiteral(":\\d+$"))))
+        expected += ':' + QString::number(url.scheme() == "https" ? 443 : 80);
+    return hostAndPort.toLower() == expected;
+}
+
+std::optional<WebAddress> webAddressOf(const QString &text)
+{
+    QString address = QStringLiteral("127.0.0.1");
+    QString port = text;
+    const qsizetype colon = text.lastIndexOf(':');
+    if (colon >= 0) {
+        address = text.left(colon);
+        port = text.mid(colon + 1);
+        if (address.startsWith('[') && address.endsWith(']'))
+            address = address.mid(1, address.size() - 2);
+        else if (address.contains(':'))
+            return std::nullopt; // an IPv6 address needs its brackets
+    }
+    bool isNumber = false;
+    const uint number = port.toUInt(&isNumber);
+    const QHostAddress host(address);
+    if (!isNumber || number > 65535 || host.isNull() || port.startsWith('+'))
+        return std::nullopt;
+    return WebAddress{host, static_cast<quint16>(number)};
+}
+
+QString webUrlOf(const QHostAddress &address, quint16 port)
+{
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? '[' + address.toString() + ']'
+                             : address.toString();
+    return QStringLiteral("http://%1:%2/").arg(host).arg(port);
+}
 
 WebRequest webRequestOf(const QHttpServerRequest &request)
 {
@@ -36,12 +107,33 @@ WebRequest webRequestOf(const QHttpServerRequest &request)
             url.query(QUrl::FullyDecoded).toStdString(), headerOf(request, "Accept").toStdString()};
 }
 
-WebServer::WebServer(WebShow &show, QObject *parent) : QObject(parent), m_show(show)
+WebServer::WebServer(WebShow &show, QObject *parent) : WebServer(show, Limits(), parent) {}
+
+WebServer::WebServer(WebShow &show, const Limits &limits, QObject *parent)
+    : QObject(parent), m_show(show), m_limits(limits)
 {
     m_server.setMissingHandler(
         [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
             answer(request, std::move(responder));
         });
+    // Qt's server hands a WebSocket upgrade over only when a route takes its request: the
+    // route leaves the upgrade alone and answers any other request to /ws as the rest.
+    m_server.route(QStringLiteral("/ws"),
+                   [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+                       if (!isWebSocketUpgrade(request))
+                           answer(request, std::move(responder));
+                   });
+    connect(&m_server, &QAbstractHttpServer::newWebSocketConnection, this,
+            &WebServer::acceptPages);
+    m_tick.setInterval(m_limits.tick);
+    connect(&m_tick, &QTimer::timeout, this, [this] { sendChanges(); });
+}
+
+WebServer::~WebServer()
+{
+    // The sockets' signals reach this object: none may come while it is half gone.
+    for (const std::unique_ptr<Page> &page : m_pages)
+        page->socket->disconnect(this);
 }
 
 quint16 WebServer::listen(const QHostAddress &address, quint16 port)
@@ -67,6 +159,101 @@ void WebServer::answer(const QHttpServerRequest &request, QHttpServerResponder &
         body = file.readAll();
     }
     responder.write(body, QByteArray::fromStdString(response.contentType), status);
+}
+
+void WebServer::acceptPages()
+{
+    while (m_server.hasPendingWebSocketConnections()) {
+        std::unique_ptr<QWebSocket> socket = m_server.nextPendingWebSocketConnection();
+        if (!socket)
+            continue;
+        const QByteArray host = socket->request().rawHeader("Host");
+        if (m_pages.size() >= m_limits.pages ||
+            !originMatchesHost(socket->origin().toLatin1(), host)) {
+            QWebSocket *closing = socket.release();
+            closing->close(QWebSocketProtocol::CloseCodePolicyViolated);
+            closing->deleteLater();
+            continue;
+        }
+        socket->setMaxAllowedIncomingMessageSize(static_cast<quint64>(m_limits.messageBytes));
+        socket->setMaxAllowedIncomingFrameSize(static_cast<quint64>(m_limits.messageBytes));
+        auto page = std::make_unique<Page>();
+        // Control goes to pages on this machine only, until a PIN guards it from others.
+        page->mayControl = socket->peerAddress().isLoopback();
+        QWebSocket *raw = socket.get();
+        page->socket = std::move(socket);
+        connect(raw, &QWebSocket::disconnected, this, [this, raw] { closePage(raw); });
+        connect(raw, &QWebSocket::textMessageReceived, this, [this, raw](const QString &text) {
+            const auto found = std::find_if(m_pages.begin(), m_pages.end(),
+                                            [raw](const auto &p) { return p->socket.get() == raw; });
+            if (found != m_pages.end())
+                pageMessage(**found, text);
+        });
+        m_pages.push_back(std::move(page));
+        sendChanges(m_pages.back().get());
+        m_tick.start();
+    }
+}
+
+void WebServer::closePage(QWebSocket *socket)
+{
+    const auto found = std::find_if(m_pages.begin(), m_pages.end(),
+                                    [socket](const auto &p) { return p->socket.get() == socket; });
+    if (found == m_pages.end())
+        return;
+    // The socket is inside its own signal: it goes once that has returned.
+    (*found)->socket->disconnect(this);
+    (*found)->socket.release()->deleteLater();
+    m_pages.erase(found);
+    if (m_pages.empty()) {
+        m_tick.stop();
+        m_sent.clear();
+    }
+}
+
+void WebServer::pageMessage(Page &page, const QString &text)
+{
+    const std::string message = text.toStdString();
+    if (!isControlMessage(message))
+        return;
+    if (!page.mayControl) {
+        page.socket->sendTextMessage(
+            controlRefusedEvent("control is open to this machine's pages only"));
+        return;
+    }
+    if (page.second.hasExpired()) {
+        page.second = QDeadlineTimer(1000);
+        page.controls = 0;
+    }
+    if (++page.controls > m_limits.controlsPerSecond) {
+        page.socket->sendTextMessage(
+            controlRefusedEvent("too many control messages a second"));
+        return;
+    }
+    const ControlDatagram datagram = controlDatagram(message);
+    std::string error = datagram.error;
+    if (error.empty())
+        error = m_show.sendToPlugIn(datagram.bytes);
+    if (!error.empty())
+        page.socket->sendTextMessage(controlRefusedEvent(error));
+}
+
+void WebServer::sendChanges(Page *everything)
+{
+    if (m_pages.empty())
+        return;
+    const std::vector<std::string> events = m_show.pageEvents();
+    for (size_t i = 0; i < events.size(); ++i) {
+        const bool changed = i >= m_sent.size() || m_sent[i] != events[i];
+        if (!changed && !everything)
+            continue;
+        const QString text = QString::fromStdString(events[i]);
+        for (const std::unique_ptr<Page> &page : m_pages) {
+            if (changed || page.get() == everything)
+                page->socket->sendTextMessage(text);
+        }
+    }
+    m_sent = events;
 }
 
 } // namespace tarvex::host

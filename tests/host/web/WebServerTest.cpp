@@ -26,6 +26,15 @@ public:
     }
     const ReceivedValues &receivedValues() override { return m_values; }
     OscQueryHost oscQueryHost() override { return {"Tarvex", "", 9000, {}}; }
+    std::vector<std::string> pageEvents() override { return events; }
+    std::string sendToPlugIn(const std::vector<uint8_t> &datagram) override
+    {
+        sent.push_back(datagram);
+        return {};
+    }
+
+    std::vector<std::string> events{R"({"event":"rows","rows":[]})"};
+    std::vector<std::vector<uint8_t>> sent;
 
 private:
     ReceivedValues m_values;
