@@ -1,13 +1,17 @@
-// The web server over real HTTP on loopback: each request reaches the routes and comes back with
-// their status, type and body, the page from the files compiled in.
+// The web server over real HTTP and WebSockets on loopback: each request reaches the routes and
+// comes back with their status, type and body, the page from the files compiled in; pages get
+// the show's events and send control messages.
 #include "host/web/server/WebServer.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QWebSocket>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace tarvex::host {
 namespace {
@@ -106,6 +110,120 @@ TEST(WebServer, servesThePageToBrowsersAndTheNamespaceToEveryoneElse)
         }
         EXPECT_TRUE(reply.body.startsWith(c.bodyStart)) << reply.body.left(200).toStdString();
     }
+}
+
+// A page's WebSocket, with every text it was sent.
+struct PageClient {
+    QWebSocket socket;
+    QStringList received;
+    bool closed = false;
+
+    PageClient(quint16 port, const QString &origin) : socket(origin)
+    {
+        QObject::connect(&socket, &QWebSocket::textMessageReceived,
+                         [this](const QString &text) { received.append(text); });
+        QObject::connect(&socket, &QWebSocket::disconnected, [this] { closed = true; });
+        socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(port)));
+    }
+    // Runs the loop until `done` holds or 10 s passed; whether it holds.
+    static bool waitFor(const std::function<bool()> &done)
+    {
+        const QDeadlineTimer deadline(10000);
+        while (!done() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        return done();
+    }
+};
+
+void runFor(int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+}
+
+TEST(WebServer, aPageGetsEveryEventThenOnlyChangesAndOtherSitesOrSurplusPagesAreClosed)
+{
+    ensureApplication();
+    FakeShow show;
+    WebServer server(show, {.pages = 2});
+    const quint16 port = server.listen(QHostAddress::LocalHost, 0);
+    const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(port);
+
+    PageClient first(port, origin);
+    ASSERT_TRUE(PageClient::waitFor([&] { return first.received.size() == 1; }));
+    EXPECT_EQ(first.received[0], QString::fromStdString(show.events[0]));
+    show.events.push_back(R"({"event":"levels","universe":1})");
+    ASSERT_TRUE(PageClient::waitFor([&] { return first.received.size() == 2; }));
+    EXPECT_EQ(first.received[1], QString::fromStdString(show.events[1]));
+
+    PageClient second(port, origin);
+    ASSERT_TRUE(PageClient::waitFor([&] { return second.received.size() == 2; }));
+    PageClient foreign(port, QStringLiteral("http://evil.example"));
+    PageClient surplus(port, origin);
+    EXPECT_TRUE(PageClient::waitFor([&] { return foreign.closed && surplus.closed; }));
+    runFor(200);
+    EXPECT_EQ(first.received.size(), 2) << "nothing changed, nothing sent";
+    EXPECT_TRUE(foreign.received.isEmpty());
+    EXPECT_EQ(server.pageCount(), 2u);
+
+    EXPECT_TRUE(originMatchesHost("", "127.0.0.1:8080")) << "a program that is no browser";
+    EXPECT_TRUE(originMatchesHost("http://stage-pc", "STAGE-PC"));
+    EXPECT_FALSE(originMatchesHost("http://127.0.0.1:8081", "127.0.0.1:8080"));
+    EXPECT_FALSE(originMatchesHost("null", "127.0.0.1:8080"));
+}
+
+TEST(WebServer, controlMessagesReachThePlugInAsOscWithinTheirLimits)
+{
+    ensureApplication();
+    FakeShow show;
+    WebServer server(show, {.messageBytes = 256, .controlsPerSecond = 4});
+    const quint16 port = server.listen(QHostAddress::LocalHost, 0);
+    PageClient page(port, QStringLiteral("http://127.0.0.1:%1").arg(port));
+    ASSERT_TRUE(PageClient::waitFor([&] { return page.received.size() == 1; }));
+
+    page.socket.sendTextMessage(R"({"send":"/fader 1","type":"fs","args":[0.5,"x"]})");
+    ASSERT_TRUE(PageClient::waitFor([&] { return show.sent.size() == 1; }));
+    const std::vector<uint8_t> fader{'/', 'f', 'a', 'd', 'e', 'r', ' ', '1', 0, 0, 0, 0,
+                                     ',', 'f', 's', 0, 0x3f, 0, 0, 0, 'x', 0, 0, 0};
+    EXPECT_EQ(show.sent[0], fader);
+
+    for (const char *refused : {R"({"send":"fader","type":"f","args":[1]})",
+                                R"({"send":"/a","type":"i","args":[1.5]})",
+                                R"({"send":"/a","type":"b","args":[1]})"})
+        page.socket.sendTextMessage(QString::fromLatin1(refused));
+    ASSERT_TRUE(PageClient::waitFor([&] { return page.received.size() == 4; }));
+    EXPECT_TRUE(page.received[1].contains("controlRefused")) << page.received[1].toStdString();
+    page.socket.sendTextMessage(R"({"send":"/go","type":"","args":[]})");
+    ASSERT_TRUE(PageClient::waitFor([&] { return page.received.size() == 5; }));
+    EXPECT_TRUE(page.received[4].contains("too many")) << page.received[4].toStdString();
+    EXPECT_EQ(show.sent.size(), 1u);
+
+    page.socket.sendTextMessage(QString(300, 'x'));
+    EXPECT_TRUE(PageClient::waitFor([&] { return page.closed; })) << "a message over the limit";
+}
+
+TEST(WebServer, readsWhereTheWebOptionAsksToListen)
+{
+    const struct {
+        QString text;
+        std::optional<QString> address;
+        quint16 port;
+    } cases[] = {
+        {"8080", "127.0.0.1", 8080},   {"0.0.0.0:80", "0.0.0.0", 80}, {"[::1]:0", "::1", 0},
+        {"::1:8080", std::nullopt, 0}, {"host:80", std::nullopt, 0},  {"70000", std::nullopt, 0},
+        {"+80", std::nullopt, 0},      {"", std::nullopt, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const std::optional<WebAddress> read = webAddressOf(c.text);
+        ASSERT_EQ(read.has_value(), c.address.has_value());
+        if (read) {
+            EXPECT_EQ(read->address, QHostAddress(*c.address));
+            EXPECT_EQ(read->port, c.port);
+        }
+    }
+    EXPECT_EQ(webUrlOf(QHostAddress("::1"), 80), "http://[::1]:80/");
 }
 
 } // namespace
