@@ -30,6 +30,7 @@ TEST(CommandLine, answersWithoutADisplay)
         {{"--help"}, 0, "untitled.tarvex"},
         {{"--version"}, 0, "tarvex-host "},
         {{"--universes", "0", "show.tarvex"}, 2, "--universes takes 1 to"},
+        {{"--web", "stage:80", "show.tarvex"}, 2, "--web takes [ADDRESS:]PORT"},
         {{"--bogus", "show.tarvex"}, 2, "Unknown option 'bogus'"},
         {{"--headless"}, 2, "--headless needs a PROJECT_FILE"},
         {{"--example", "show.tarvex"}, 2, "--example takes no PROJECT_FILE"},

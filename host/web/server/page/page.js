@@ -165,7 +165,7 @@ function controlFor(node) {
   const sent = element("span", "sent", "");
   const ranged = (node.RANGE || []).findIndex(r => r && "MIN" in r);
   const equals = show.rows.filter(r => r.address === node.FULL_PATH && /^= /.test(r.condition))
-    .map(r => r.condition.slice(2));
+    .map(r => r.condition.slice(2)).filter(value => value.trim() !== "" && !isNaN(Number(value)));
   if (type === "") {
     const button = element("button", "", "Send");
     button.addEventListener("click", () => send(node.FULL_PATH, "", [], sent));
