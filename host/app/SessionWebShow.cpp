@@ -46,7 +46,8 @@ std::vector<ActionRow> SessionWebShow::rows()
 
 OscQueryHost SessionWebShow::oscQueryHost()
 {
-    OscQueryHost host{"Tarvex on " + QHostInfo::localHostName().toStdString(), "", 0, {"HTML"}};
+    OscQueryHost host{"Tarvex on " + QHostInfo::localHostName().toStdString(), "", 0,
+                      {"HTML", "LISTEN"}};
     if (IHostListening *listening = m_session.listening()) {
         host.oscAddress = listening->serverAddress();
         host.oscPort = portOf(listening->serverPort()).value_or(0);
@@ -88,23 +89,17 @@ std::vector<std::string> SessionWebShow::pageEvents()
     return events;
 }
 
-std::string SessionWebShow::sendToPlugIn(const std::vector<uint8_t> &datagram)
+OscDestination SessionWebShow::plugInServer()
 {
     IHostListening *listening = m_session.listening();
     if (!listening)
-        return "the plug-in has no OSC server";
+        return {"", 0, "the plug-in has no OSC server"};
     if (m_session.serverState().server == HostSession::Server::Stopped)
-        return "the plug-in's OSC server is stopped";
+        return {"", 0, "the plug-in's OSC server is stopped"};
     const std::optional<uint16_t> port = portOf(listening->serverPort());
     if (!port)
-        return "the plug-in's OSC server has no port";
-    const qint64 sent =
-        m_socket.writeDatagram(reinterpret_cast<const char *>(datagram.data()),
-                               static_cast<qint64>(datagram.size()),
-                               destinationOf(listening->serverAddress()), *port);
-    if (sent != static_cast<qint64>(datagram.size()))
-        return "cannot send: " + m_socket.errorString().toStdString();
-    return {};
+        return {"", 0, "the plug-in's OSC server has no port"};
+    return {destinationOf(listening->serverAddress()).toString().toStdString(), *port, ""};
 }
 
 } // namespace tarvex::host

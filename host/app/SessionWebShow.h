@@ -6,14 +6,13 @@
 //   SessionWebShow show(session);
 //   WebServer server(show);
 //
-// The page sends from a UDP socket of its own, so the plug-in sees it as one more controller on
-// the network: listed, counted, and with feedback on, sent what the others move.
+// Each page sends from a UDP socket of its own (the web server's), so the plug-in sees it as one
+// more controller on the network: listed, counted, and with feedback on, sent what others move.
 
 #include "host/app/HostSession.h"
 #include "host/web/WebRoutes.h"
 
 #include <QDeadlineTimer>
-#include <QUdpSocket>
 
 namespace tarvex::host {
 
@@ -22,10 +21,10 @@ public:
     explicit SessionWebShow(HostSession &session);
 
     std::vector<ActionRow> rows() override;
-    const ReceivedValues &receivedValues() override { return m_received; }
+    ReceivedValues &receivedValues() override { return m_received; }
     OscQueryHost oscQueryHost() override;
     std::vector<std::string> pageEvents() override;
-    std::string sendToPlugIn(const std::vector<uint8_t> &datagram) override;
+    OscDestination plugInServer() override;
 
 private:
     // The rows and controllers are asked of the plug-in at most this often; the levels each time.
@@ -34,7 +33,6 @@ private:
 
     HostSession &m_session;
     ReceivedValues m_received;
-    QUdpSocket m_socket;
     QDeadlineTimer m_nextRead; // expired: read again
     std::vector<RowStatus> m_rows;
     std::string m_rowsEvent, m_controllersEvent, m_channelsEvent;

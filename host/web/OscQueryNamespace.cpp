@@ -82,7 +82,8 @@ JsonValue decimalJson(const Decimal &value)
     return JsonValue::number(value.toString());
 }
 
-// An argument received, as the proposal writes its tag in JSON.
+} // namespace
+
 JsonValue argumentJson(const std::string &tag, const Variant &value)
 {
     static constexpr std::string_view numberTags = "ifhdt", textTags = "sSc";
@@ -97,6 +98,8 @@ JsonValue argumentJson(const std::string &tag, const Variant &value)
     }
     return JsonValue();
 }
+
+namespace {
 
 void widen(std::optional<Decimal> &min, std::optional<Decimal> &max, const Decimal &value)
 {

@@ -22,6 +22,10 @@
 
 namespace tarvex::host {
 
+// An argument received, as VALUE writes it for its tag: a number for the number tags, a text for
+// the text tags, null for every other tag and for a value without that form.
+JsonValue argumentJson(const std::string &tag, const Variant &value);
+
 // What HOST_INFO tells of the host beyond the namespace.
 struct OscQueryHost {
     std::string name;

@@ -113,4 +113,21 @@ ControlDatagram controlDatagram(std::string_view text)
     return datagram;
 }
 
+std::optional<StreamCommand> streamCommand(std::string_view text)
+{
+    try {
+        const JsonValue message = parseJson(text);
+        const JsonValue *command = message.isObject() ? message.find("COMMAND") : nullptr;
+        const JsonValue *path = message.isObject() ? message.find("DATA") : nullptr;
+        if (!command || !command->isString() || !path || !path->isString() ||
+            !path->text().starts_with('/') || path->text().size() > MaxAddressBytes)
+            return std::nullopt;
+        if (command->text() != "LISTEN" && command->text() != "IGNORE")
+            return std::nullopt;
+        return StreamCommand{command->text() == "LISTEN", path->text()};
+    } catch (const JsonError &) {
+        return std::nullopt;
+    }
+}
+
 } // namespace tarvex::host

@@ -1,6 +1,7 @@
 #pragma once
-// PageControl: what the page's Control view asks the host to send, read from one WebSocket text
-// message and written as the OSC datagram a controller would send:
+// PageControl: the text messages a page or an OSCQuery client sends over its WebSocket. A
+// control message is what the page's Control view asks the host to send, written as the OSC
+// datagram a controller would send:
 //
 //   {"send":"/fader1","type":"f","args":[0.5]}      -> the message /fader1 ,f 0.5
 //   {"send":"/go","type":"","args":[]}              -> /go without arguments
@@ -25,5 +26,13 @@ struct ControlDatagram {
 // Whether the message is a control message at all (has "send"); the rest is for others to read.
 bool isControlMessage(std::string_view text);
 ControlDatagram controlDatagram(std::string_view text);
+
+// OSCQuery's value streaming: {"COMMAND":"LISTEN","DATA":"/fader1"} asks for the values sent to
+// an address from now on, IGNORE stops them. Nothing for any other message.
+struct StreamCommand {
+    bool listen = true; // false: IGNORE
+    std::string path;
+};
+std::optional<StreamCommand> streamCommand(std::string_view text);
 
 } // namespace tarvex::host

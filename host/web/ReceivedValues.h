@@ -11,7 +11,9 @@
 
 #include "core/Variant.h"
 
+#include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,12 +25,26 @@ class ReceivedValues {
 public:
     static constexpr size_t MaxEntries = 4096;
 
-    void record(const std::string &address, const std::string &tags, std::vector<Variant> values);
+    // Whether it changed what is held (a new address counts; one not kept does not).
+    bool record(const std::string &address, const std::string &tags, std::vector<Variant> values);
     const std::vector<Variant> *find(const std::string &address, const std::string &tags) const;
     void clear() { m_values.clear(); }
 
 private:
     std::map<std::pair<std::string, std::string>, std::vector<Variant>> m_values;
 };
+
+// One OSC message as it came: its address, its type tags joined ("f", "sf"; "" for none), one
+// value per tag as ReceivedValues holds them, and its bytes as a datagram of its own.
+struct ReceivedMessage {
+    std::string address;
+    std::string tags;
+    std::vector<Variant> values;
+    std::vector<uint8_t> bytes;
+};
+// The messages of a datagram, those of bundles included; none for bytes that are no OSC.
+std::vector<ReceivedMessage> receivedMessages(std::span<const uint8_t> datagram);
+// {"event":"value","address":"/fader1","type":"f","args":[0.5]}: the page's form of a value.
+std::string valueEventJson(const ReceivedMessage &message);
 
 } // namespace tarvex::host

@@ -18,21 +18,29 @@
 
 namespace tarvex::host {
 
+// Where an OSC server listens; with an error text instead when there is none to send to.
+struct OscDestination {
+    std::string address; // an address to send to ("127.0.0.1"), never "0.0.0.0"
+    uint16_t port = 0;
+    std::string error;
+};
+
 // What the web server serves of the show; the host implements it from its session.
 class WebShow {
 public:
     virtual ~WebShow() = default;
     // The plug-in's action rows as the rows view reads them.
     virtual std::vector<ActionRow> rows() = 0;
-    virtual const ReceivedValues &receivedValues() = 0;
+    // What the plug-in was last sent per address, by the pages or by the others as its feedback
+    // tells them; the web server records into it.
+    virtual ReceivedValues &receivedValues() = 0;
     virtual OscQueryHost oscQueryHost() = 0;
     // What the page shows live, as the headless host's JSON event lines: the same events in the
     // same places from call to call (DMX output, rows, controllers, channels, then the levels of
     // each universe worth showing), so that only those that changed need sending.
     virtual std::vector<std::string> pageEvents() = 0;
-    // Sends one OSC datagram to the plug-in's OSC server, as a controller on the network would;
-    // an error text for the page when it cannot, else "".
-    virtual std::string sendToPlugIn(const std::vector<uint8_t> &datagram) = 0;
+    // Where the pages' control messages go: the plug-in's OSC server.
+    virtual OscDestination plugInServer() = 0;
 };
 
 struct WebRequest {

@@ -10,9 +10,12 @@
 #include <QMetaEnum>
 #include <QRegularExpression>
 #include <QUrl>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 #include <QWebSocket>
 
 #include <algorithm>
+#include <set>
 
 namespace tarvex::host {
 namespace {
@@ -50,6 +53,8 @@ QString controlRefusedEvent(const std::string &reason)
 
 struct WebServer::Page {
     std::unique_ptr<QWebSocket> socket;
+    QUdpSocket osc; // what the page sends to the plug-in, and the feedback it gets
+    std::set<std::string> listening;
     bool mayControl = false;
     QDeadlineTimer second;
     int controls = 0;
@@ -183,12 +188,10 @@ void WebServer::acceptPages()
         QWebSocket *raw = socket.get();
         page->socket = std::move(socket);
         connect(raw, &QWebSocket::disconnected, this, [this, raw] { closePage(raw); });
-        connect(raw, &QWebSocket::textMessageReceived, this, [this, raw](const QString &text) {
-            const auto found = std::find_if(m_pages.begin(), m_pages.end(),
-                                            [raw](const auto &p) { return p->socket.get() == raw; });
-            if (found != m_pages.end())
-                pageMessage(**found, text);
-        });
+        Page *added = page.get();
+        connect(raw, &QWebSocket::textMessageReceived, this,
+                [this, added](const QString &text) { pageMessage(*added, text); });
+        connect(&page->osc, &QUdpSocket::readyRead, this, [this, added] { readFeedback(*added); });
         m_pages.push_back(std::move(page));
         sendChanges(m_pages.back().get());
         m_tick.start();
@@ -204,6 +207,7 @@ void WebServer::closePage(QWebSocket *socket)
     // The socket is inside its own signal: it goes once that has returned.
     (*found)->socket->disconnect(this);
     (*found)->socket.release()->deleteLater();
+    (*found)->osc.disconnect(this);
     m_pages.erase(found);
     if (m_pages.empty()) {
         m_tick.stop();
@@ -214,8 +218,14 @@ void WebServer::closePage(QWebSocket *socket)
 void WebServer::pageMessage(Page &page, const QString &text)
 {
     const std::string message = text.toStdString();
-    if (!isControlMessage(message))
-        return;
+    if (isControlMessage(message))
+        control(page, message);
+    else if (const std::optional<StreamCommand> command = streamCommand(message))
+        listen(page, *command);
+}
+
+void WebServer::control(Page &page, const std::string &message)
+{
     if (!page.mayControl) {
         page.socket->sendTextMessage(
             controlRefusedEvent("control is open to this machine's pages only"));
@@ -226,16 +236,56 @@ void WebServer::pageMessage(Page &page, const QString &text)
         page.controls = 0;
     }
     if (++page.controls > m_limits.controlsPerSecond) {
-        page.socket->sendTextMessage(
-            controlRefusedEvent("too many control messages a second"));
+        page.socket->sendTextMessage(controlRefusedEvent("too many control messages a second"));
         return;
     }
     const ControlDatagram datagram = controlDatagram(message);
-    std::string error = datagram.error;
-    if (error.empty())
-        error = m_show.sendToPlugIn(datagram.bytes);
-    if (!error.empty())
-        page.socket->sendTextMessage(controlRefusedEvent(error));
+    if (!datagram.error.empty()) {
+        page.socket->sendTextMessage(controlRefusedEvent(datagram.error));
+        return;
+    }
+    const OscDestination server = m_show.plugInServer();
+    if (!server.error.empty()) {
+        page.socket->sendTextMessage(controlRefusedEvent(server.error));
+        return;
+    }
+    const auto size = static_cast<qint64>(datagram.bytes.size());
+    if (page.osc.writeDatagram(reinterpret_cast<const char *>(datagram.bytes.data()), size,
+                               QHostAddress(QString::fromStdString(server.address)),
+                               server.port) != size) {
+        page.socket->sendTextMessage(
+            controlRefusedEvent("cannot send: " + page.osc.errorString().toStdString()));
+        return;
+    }
+    heard(datagram.bytes);
+}
+
+void WebServer::listen(Page &page, const StreamCommand &command)
+{
+    if (!command.listen)
+        page.listening.erase(command.path);
+    else if (page.listening.size() < m_limits.listenedPaths)
+        page.listening.insert(command.path);
+}
+
+void WebServer::readFeedback(Page &page)
+{
+    while (page.osc.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = page.osc.receiveDatagram();
+        const QByteArray &bytes = datagram.data();
+        heard(std::span(reinterpret_cast<const uint8_t *>(bytes.constData()),
+                        static_cast<size_t>(bytes.size())));
+    }
+}
+
+void WebServer::heard(std::span<const uint8_t> datagram)
+{
+    for (ReceivedMessage &message : receivedMessages(datagram)) {
+        if (!m_show.receivedValues().record(message.address, message.tags, message.values))
+            continue;
+        auto key = std::make_pair(message.address, message.tags);
+        m_heard.insert_or_assign(std::move(key), std::move(message));
+    }
 }
 
 void WebServer::sendChanges(Page *everything)
@@ -254,6 +304,17 @@ void WebServer::sendChanges(Page *everything)
         }
     }
     m_sent = events;
+    for (const auto &[key, message] : m_heard) {
+        const QString event = QString::fromStdString(valueEventJson(message));
+        const QByteArray packet(reinterpret_cast<const char *>(message.bytes.data()),
+                                static_cast<qsizetype>(message.bytes.size()));
+        for (const std::unique_ptr<Page> &page : m_pages) {
+            page->socket->sendTextMessage(event);
+            if (page->listening.contains(message.address))
+                page->socket->sendBinaryMessage(packet);
+        }
+    }
+    m_heard.clear();
 }
 
 } // namespace tarvex::host

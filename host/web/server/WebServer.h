@@ -8,9 +8,14 @@
 //
 // Each page's WebSocket first gets every event the show's page holds, then, at most 25 times a
 // second, those that changed. A page on this machine may send control messages (PageControl);
-// they reach the plug-in as OSC. A WebSocket whose Origin is not the server it connected to
-// is closed: another site open in the same browser must not drive the show.
+// they reach the plug-in as OSC from a UDP socket of that page's own, so the plug-in sees each
+// page as a controller and sends it feedback. What a page sends and what feedback brings is
+// recorded as the address's value and goes to every page as a value event (the latest per
+// address each time), and as an OSC packet to the WebSockets that LISTEN to that address. A
+// WebSocket whose Origin is not the server it connected to is closed: another site open in the
+// same browser must not drive the show.
 
+#include "host/web/PageControl.h"
 #include "host/web/WebRoutes.h"
 
 #include <QHostAddress>
@@ -19,6 +24,9 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
+#include <span>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -33,6 +41,7 @@ public:
         size_t pages = 16;           // WebSockets open at once; more are closed at once
         qint64 messageBytes = 4096;  // the largest message a page may send
         int controlsPerSecond = 100; // control messages of one page; more are refused
+        size_t listenedPaths = 256;  // addresses one WebSocket may LISTEN to
         std::chrono::milliseconds tick{40};
     };
 
@@ -50,6 +59,11 @@ private:
     void acceptPages();
     void closePage(QWebSocket *socket);
     void pageMessage(Page &page, const QString &text);
+    void control(Page &page, const std::string &message);
+    void listen(Page &page, const StreamCommand &command);
+    // A datagram the plug-in was sent, or sent back: its messages' values, kept until the tick.
+    void heard(std::span<const uint8_t> datagram);
+    void readFeedback(Page &page);
     // Asks the show for its events and sends the changed ones to every page; a page in
     // `everything` gets all of them.
     void sendChanges(Page *everything = nullptr);
@@ -59,6 +73,8 @@ private:
     Limits m_limits;
     std::vector<std::unique_ptr<Page>> m_pages;
     std::vector<std::string> m_sent; // the events as the pages have them
+    // Values that changed since the last tick, the latest per address and type tags.
+    std::map<std::pair<std::string, std::string>, ReceivedMessage> m_heard;
     QTimer m_tick;
 };
 

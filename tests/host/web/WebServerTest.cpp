@@ -7,10 +7,13 @@
 #include <QDeadlineTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 #include <QWebSocket>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace tarvex::host {
@@ -28,17 +31,13 @@ public:
         fader.inMax = "1";
         return {fader};
     }
-    const ReceivedValues &receivedValues() override { return m_values; }
+    ReceivedValues &receivedValues() override { return m_values; }
     OscQueryHost oscQueryHost() override { return {"Tarvex", "", 9000, {}}; }
     std::vector<std::string> pageEvents() override { return events; }
-    std::string sendToPlugIn(const std::vector<uint8_t> &datagram) override
-    {
-        sent.push_back(datagram);
-        return {};
-    }
+    OscDestination plugInServer() override { return destination; }
 
     std::vector<std::string> events{R"({"event":"rows","rows":[]})"};
-    std::vector<std::vector<uint8_t>> sent;
+    OscDestination destination{"127.0.0.1", 0, "no OSC server in this test"};
 
 private:
     ReceivedValues m_values;
@@ -173,31 +172,62 @@ TEST(WebServer, aPageGetsEveryEventThenOnlyChangesAndOtherSitesOrSurplusPagesAre
     EXPECT_FALSE(originMatchesHost("null", "127.0.0.1:8080"));
 }
 
-TEST(WebServer, controlMessagesReachThePlugInAsOscWithinTheirLimits)
+// The first datagram the socket gets, with where it came from.
+QNetworkDatagram nextDatagram(QUdpSocket &socket)
+{
+    PageClient::waitFor([&] { return socket.hasPendingDatagrams(); });
+    return socket.hasPendingDatagrams() ? socket.receiveDatagram() : QNetworkDatagram();
+}
+
+bool hasText(const QStringList &texts, const QString &part)
+{
+    return std::any_of(texts.begin(), texts.end(), [&](const QString &t) { return t.contains(part); });
+}
+
+TEST(WebServer, controlReachesThePlugInAsOscAndValuesGoToEveryPageWithinTheLimits)
 {
     ensureApplication();
     FakeShow show;
-    WebServer server(show, {.messageBytes = 256, .controlsPerSecond = 4});
+    QUdpSocket plugIn; // the plug-in's OSC server
+    ASSERT_TRUE(plugIn.bind(QHostAddress::LocalHost, 0));
+    WebServer server(show, {.messageBytes = 256, .controlsPerSecond = 5});
     const quint16 port = server.listen(QHostAddress::LocalHost, 0);
-    PageClient page(port, QStringLiteral("http://127.0.0.1:%1").arg(port));
-    ASSERT_TRUE(PageClient::waitFor([&] { return page.received.size() == 1; }));
+    const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(port);
+    PageClient page(port, origin), other(port, origin);
+    ASSERT_TRUE(PageClient::waitFor([&] { return other.received.size() == 1; }));
+    other.socket.sendTextMessage(R"({"COMMAND":"LISTEN","DATA":"/fader 1"})");
+    QByteArray streamed;
+    QObject::connect(&other.socket, &QWebSocket::binaryMessageReceived,
+                     [&](const QByteArray &packet) { streamed = packet; });
 
     page.socket.sendTextMessage(R"({"send":"/fader 1","type":"fs","args":[0.5,"x"]})");
-    ASSERT_TRUE(PageClient::waitFor([&] { return show.sent.size() == 1; }));
-    const std::vector<uint8_t> fader{'/', 'f', 'a', 'd', 'e', 'r', ' ', '1', 0, 0, 0, 0,
-                                     ',', 'f', 's', 0, 0x3f, 0, 0, 0, 'x', 0, 0, 0};
-    EXPECT_EQ(show.sent[0], fader);
+    ASSERT_TRUE(PageClient::waitFor([&] { return hasText(page.received, "controlRefused"); }));
+    EXPECT_TRUE(hasText(page.received, "no OSC server in this test"));
+    show.destination = {"127.0.0.1", plugIn.localPort(), ""};
+    page.socket.sendTextMessage(R"({"send":"/fader 1","type":"fs","args":[0.5,"x"]})");
+    const QNetworkDatagram sent = nextDatagram(plugIn);
+    const QByteArray fader("/fader 1\0\0\0\0,fs\0\x3f\0\0\0x\0\0\0", 24);
+    EXPECT_EQ(sent.data(), fader);
+    // The other page's fader follows, and a LISTEN gets the message as OSC.
+    const QString value = R"({"event": "value", "address": "/fader 1", "type": "fs", "args": [0.5, "x"]})";
+    EXPECT_TRUE(PageClient::waitFor([&] { return other.received.contains(value); }));
+    EXPECT_TRUE(PageClient::waitFor([&] { return streamed == fader; }));
+
+    // Feedback from the plug-in to the page's own socket is a value like any.
+    const QByteArray feedback("/fader 1\0\0\0\0,fs\0\x3e\x80\0\0y\0\0\0", 24);
+    plugIn.writeDatagram(feedback, sent.senderAddress(), static_cast<quint16>(sent.senderPort()));
+    EXPECT_TRUE(PageClient::waitFor([&] { return other.received.last().contains("[0.25, \"y\"]"); }))
+        << other.received.last().toStdString();
 
     for (const char *refused : {R"({"send":"fader","type":"f","args":[1]})",
                                 R"({"send":"/a","type":"i","args":[1.5]})",
                                 R"({"send":"/a","type":"b","args":[1]})"})
         page.socket.sendTextMessage(QString::fromLatin1(refused));
-    ASSERT_TRUE(PageClient::waitFor([&] { return page.received.size() == 4; }));
-    EXPECT_TRUE(page.received[1].contains("controlRefused")) << page.received[1].toStdString();
     page.socket.sendTextMessage(R"({"send":"/go","type":"","args":[]})");
-    ASSERT_TRUE(PageClient::waitFor([&] { return page.received.size() == 5; }));
-    EXPECT_TRUE(page.received[4].contains("too many")) << page.received[4].toStdString();
-    EXPECT_EQ(show.sent.size(), 1u);
+    ASSERT_TRUE(PageClient::waitFor([&] { return hasText(page.received, "too many"); }));
+    EXPECT_TRUE(hasText(page.received, "must start with"));
+    EXPECT_TRUE(hasText(page.received, "whole number"));
+    EXPECT_FALSE(plugIn.hasPendingDatagrams()) << "nothing refused reaches the plug-in";
 
     page.socket.sendTextMessage(QString(300, 'x'));
     EXPECT_TRUE(PageClient::waitFor([&] { return page.closed; })) << "a message over the limit";

@@ -5,6 +5,7 @@
 const Channels = 512;
 const HighlightMs = 1000;
 const SendEveryMs = 40; // a fader sends its latest value at most 25 times a second
+const FollowPauseMs = 500; // a fader the user moved ignores others for this long
 
 const show = { levels: new Map(), drivers: new Map(), universes: [], rows: [], controlKey: "" };
 let socket = null;
@@ -183,9 +184,17 @@ function controlFor(node) {
     fader.min = range.MIN;
     fader.max = range.MAX;
     fader.step = type[ranged] === "i" ? 1 : (range.MAX - range.MIN) / 1000 || "any";
-    fader.value = range.MIN;
-    fader.addEventListener("input", () =>
-      send(node.FULL_PATH, type, argumentsWith(type, ranged, Number(fader.value)), sent));
+    fader.value = node.VALUE ? node.VALUE[ranged] : range.MIN;
+    fader.addEventListener("input", () => {
+      fader.movedAt = performance.now();
+      send(node.FULL_PATH, type, argumentsWith(type, ranged, Number(fader.value)), sent);
+    });
+    // What others send to this address moves the fader, unless the user is moving it.
+    fader.follow = args => {
+      if (performance.now() - (fader.movedAt || 0) < FollowPauseMs) return;
+      fader.value = args[ranged];
+      sent.textContent = args.join(", ");
+    };
     box.append(fader);
   } else {
     box.append(element("span", "what", "no range learned: nothing to move"));
@@ -215,6 +224,12 @@ const handlers = {
   rows: event => showRows(event.rows),
   controllers: showControllers,
   dmxOutput: showDmxOutput,
+  value: event => {
+    for (const box of document.querySelectorAll(".control")) {
+      const fader = box.querySelector("input[type=range]");
+      if (box.dataset.address === event.address && fader && fader.follow) fader.follow(event.args);
+    }
+  },
   controlRefused: event => { document.getElementById("control-state").textContent = event.reason; },
 };
 

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """The show's web page in a real browser: headless Chromium driven through its driver, against
 tarvex-host --headless --web with the example show and the real plug-in. OSC sent with oscsend
-moves the bars and the hits; a fader moved in the page reaches the plug-in through the host and
-changes a channel; the page is a controller like any other. Screenshots at desktop and phone size
+moves the bars and the hits; a fader moved in a phone's page reaches the plug-in through the host
+and changes a channel, and the same fader on another page follows; the page is a controller like
+any other. Screenshots at desktop and phone size
 go to the folder given with --out."""
 
 import argparse
@@ -162,6 +163,10 @@ def main():
             "arguments[0].value = arguments[0].max;"
             "arguments[0].dispatchEvent(new Event('input'));", slider)
         phone.save_screenshot(str(out / "web-phone-control.png"))
+        show_view(desk, "control")
+        wait(desk, "the desk's dimmer fader to follow the phone's", lambda: desk.find_element(
+            By.CSS_SELECTOR, '.control[data-address="/dimmer"] input[type=range]'
+        ).get_attribute("value") == "1")
         show_view(desk, "levels")
         wait(desk, "channel 13 to reach full", lambda: cell_level(desk, 13) == "255")
         dimmer = row_of(host, "/dimmer")
