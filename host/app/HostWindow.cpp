@@ -57,7 +57,7 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
     : QMainWindow(parent), m_session(session), m_cues(new CuePanel(session)),
       m_channels(new ChannelView(session.universes())), m_rows(new RowsPanel(session)),
       m_plugInState(new StatusText), m_dmxState(new StatusText(tr("DMX output: starting"))),
-      m_serverState(new StatusText), m_message(new StatusText), m_notice(new StatusText)
+      m_serverState(new StatusText), m_webState(new StatusText), m_message(new StatusText), m_notice(new StatusText)
 {
     buildMenus();
     auto *central = new QWidget;
@@ -127,6 +127,8 @@ void HostWindow::buildStatusLine()
     statusBar()->addWidget(m_message, 1);
     statusBar()->addWidget(m_notice, 1);
     m_message->hide();
+    statusBar()->addPermanentWidget(m_webState);
+    m_webState->hide();
     statusBar()->addPermanentWidget(m_serverState);
     statusBar()->addPermanentWidget(m_dmxState);
     statusBar()->addPermanentWidget(m_plugInState);
@@ -136,6 +138,13 @@ void HostWindow::buildStatusLine()
     // The plug-in tells no one when its server starts or stops: its button says.
     m_serverPoll.setInterval(ServerPollMs);
     connect(&m_serverPoll, &QTimer::timeout, this, &HostWindow::refreshServerState);
+}
+
+void HostWindow::showWebPage(const QString &summary)
+{
+    m_webState->setText(tr("Web: %1").arg(summary));
+    m_webState->setToolTip(summary);
+    m_webState->show();
 }
 
 void HostWindow::refreshServerState()

@@ -63,6 +63,9 @@ public:
     // The plug-in's last notice about its files (all of them in its tip); it stays until the
     // next one.
     QLabel *notice() const { return m_notice; }
+    // Where the show's web page is served (and its PIN), shown in the status line from now on.
+    void showWebPage(const QString &summary);
+    QLabel *webState() const { return m_webState; }
     // Reads the plug-in's OSC server state into the status line (also done once a second).
     void refreshServerState();
 
@@ -89,6 +92,7 @@ private:
     QLabel *m_plugInState;
     QLabel *m_dmxState;
     QLabel *m_serverState;
+    QLabel *m_webState;
     QLabel *m_message;
     QLabel *m_notice;
     QTimer m_messageTime;

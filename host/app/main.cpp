@@ -14,6 +14,7 @@
 #include "host/app/HostWindow.h"
 #include "host/app/QuitSignals.h"
 #include "host/app/SessionWebShow.h"
+#include "host/web/WebAccessFile.h"
 #include "host/web/server/WebServer.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QNetworkInterface>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -332,31 +334,64 @@ bool displayReachable(int argc, char **argv)
            hasArgument(argc, argv, "-platform") || hasArgument(argc, argv, "--platform");
 }
 
-// The show's web page while --web asks for it: the show it reads and the server.
+// The show's web page while --web asks for it: the show it reads and the server, and what the
+// user is told of it.
 struct WebPage {
     SessionWebShow show;
     WebServer server;
+    QString summary; // "web page on http://192.168.1.10:8080/, PIN 483920"
     explicit WebPage(HostSession &session) : show(session), server(show) {}
 };
 
+// Where a browser on another machine reaches a server listening on every address: this
+// machine's first address beyond loopback.
+QHostAddress addressToShow(const QHostAddress &listened)
+{
+    if (listened != QHostAddress::AnyIPv4 && listened != QHostAddress::Any)
+        return listened;
+    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+            return address;
+    }
+    return QHostAddress::LocalHost;
+}
+
 // Starts the web page; a page that cannot listen is reported and the show runs without it.
+// Beyond loopback it takes the project's web PIN, made at first use.
 std::unique_ptr<WebPage> startWebPage(HostSession &session, const std::optional<WebAddress> &web)
 {
     if (!web)
         return nullptr;
-    auto page = std::make_unique<WebPage>(session);
-    const quint16 port = page->server.listen(web->address, web->port);
-    if (port == 0) {
-        const std::string error = "cannot serve the web page on " +
-                                  webUrlOf(web->address, web->port).toStdString() +
-                                  " (is the port taken?); the show runs without it";
+    const auto fail = [&session](const std::string &why) {
+        const std::string error = why + "; the show runs without its web page";
         std::cerr << "tarvex-host: " << error << "\n";
         if (session.events().notice)
             session.events().notice(error);
         return nullptr;
+    };
+    auto page = std::make_unique<WebPage>(session);
+    const bool beyondLoopback = !web->address.isLoopback();
+    std::optional<WebAccess> access;
+    if (beyondLoopback) {
+        try {
+            access = loadOrMakeWebAccess(session.projectPath().toStdString());
+        } catch (const std::exception &e) {
+            return fail(std::string("cannot read the web PIN: ") + e.what());
+        }
+        page->server.setAccess(*access);
     }
-    std::cerr << "tarvex-host: the show's web page is on "
-              << webUrlOf(web->address, port).toStdString() << "\n";
+    const quint16 port = page->server.listen(web->address, web->port);
+    if (port == 0)
+        return fail("cannot serve the web page on " +
+                    webUrlOf(web->address, web->port).toStdString() + " (is the port taken?)");
+    page->summary = QStringLiteral("web page on %1").arg(webUrlOf(addressToShow(web->address), port));
+    if (access)
+        page->summary += QStringLiteral(", PIN %1").arg(QString::fromStdString(access->pin));
+    std::cerr << "tarvex-host: the show's " << page->summary.toStdString() << "\n";
+    if (access)
+        std::cerr << "tarvex-host: other machines need the PIN to read or drive the show; it is "
+                     "kept in "
+                  << webAccessPath(session.projectPath().toStdString()) << "\n";
     return page;
 }
 
@@ -411,6 +446,8 @@ int runWindowed(QApplication &app, const Arguments &arguments)
         window.plugInMissing(QString::fromUtf8(e.what()));
     }
     std::unique_ptr<WebPage> web = startWebPage(session, arguments.web);
+    if (web)
+        window.showWebPage(web->summary);
     // A signal read by a modal box's loop while the plug-in started has ended that loop already;
     // the main loop would not hear of it again.
     const int code = quitSignals.received() ? 0 : app.exec();

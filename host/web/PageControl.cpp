@@ -130,4 +130,17 @@ std::optional<StreamCommand> streamCommand(std::string_view text)
     }
 }
 
+std::optional<std::string> pinOffered(std::string_view text)
+{
+    try {
+        const JsonValue message = parseJson(text);
+        const JsonValue *pin = message.isObject() ? message.find("pin") : nullptr;
+        if (!pin || !pin->isString())
+            return std::nullopt;
+        return pin->text();
+    } catch (const JsonError &) {
+        return std::nullopt;
+    }
+}
+
 } // namespace tarvex::host

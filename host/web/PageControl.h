@@ -35,4 +35,7 @@ struct StreamCommand {
 };
 std::optional<StreamCommand> streamCommand(std::string_view text);
 
+// {"pin":"483920"}: the web PIN a page from another machine was given; nothing for any other.
+std::optional<std::string> pinOffered(std::string_view text);
+
 } // namespace tarvex::host

@@ -8,10 +8,10 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QMetaEnum>
-#include <QRegularExpression>
-#include <QUrl>
 #include <QNetworkDatagram>
+#include <QRegularExpression>
 #include <QUdpSocket>
+#include <QUrl>
 #include <QWebSocket>
 
 #include <algorithm>
@@ -45,8 +45,20 @@ bool isWebSocketUpgrade(const QHttpServerRequest &request)
 
 QString controlRefusedEvent(const std::string &reason)
 {
-    return QString::fromStdString("{\"event\":\"controlRefused\",\"reason\":" +
-                                  jsonString(reason) + "}");
+    return QString::fromStdString("{\"event\":\"controlRefused\",\"reason\":" + jsonString(reason) +
+                                  "}");
+}
+
+WebPeer peerOf(const QHostAddress &address)
+{
+    return {address.toString().toStdString(), address.isLoopback()};
+}
+
+QString pinEvent(const char *kind, const std::string &reason = {})
+{
+    return QString::fromStdString(std::string("{\"event\":\"") + kind + "\"" +
+                                  (reason.empty() ? "" : ",\"reason\":" + jsonString(reason)) +
+                                  "}");
 }
 
 } // namespace
@@ -55,6 +67,8 @@ struct WebServer::Page {
     std::unique_ptr<QWebSocket> socket;
     QUdpSocket osc; // what the page sends to the plug-in, and the feedback it gets
     std::set<std::string> listening;
+    WebPeer peer;
+    bool mayRead = false;
     bool mayControl = false;
     QDeadlineTimer second;
     int controls = 0;
@@ -128,8 +142,7 @@ WebServer::WebServer(WebShow &show, const Limits &limits, QObject *parent)
                        if (!isWebSocketUpgrade(request))
                            answer(request, std::move(responder));
                    });
-    connect(&m_server, &QAbstractHttpServer::newWebSocketConnection, this,
-            &WebServer::acceptPages);
+    connect(&m_server, &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::acceptPages);
     m_tick.setInterval(m_limits.tick);
     connect(&m_tick, &QTimer::timeout, this, [this] { sendChanges(); });
 }
@@ -146,9 +159,35 @@ quint16 WebServer::listen(const QHostAddress &address, quint16 port)
     return m_server.listen(address, port);
 }
 
+int WebServer::readRefusal(const QHttpServerRequest &request)
+{
+    const WebPeer peer = peerOf(request.remoteAddress());
+    if (m_gate.mayRead(peer))
+        return 0;
+    const QByteArray authorization = headerOf(request, "Authorization");
+    const QByteArray bearer = "Bearer ";
+    if (!authorization.startsWith(bearer))
+        return 401;
+    switch (m_gate.offer(peer, authorization.mid(bearer.size()).trimmed().toStdString(),
+                         WebGate::Clock::now())) {
+    case WebGate::Verdict::Accepted: return 0;
+    case WebGate::Verdict::Wrong: return 401;
+    case WebGate::Verdict::Blocked: return 429;
+    }
+    return 401;
+}
+
 void WebServer::answer(const QHttpServerRequest &request, QHttpServerResponder &&responder)
 {
-    const WebResponse response = answerRequest(webRequestOf(request), m_show);
+    WebResponse response = answerRequest(webRequestOf(request), m_show);
+    // The page's own files hold nothing of the show: a page from another machine loads, then
+    // asks for the PIN.
+    if (response.resource.empty() && response.status != 405) {
+        if (const int refusal = readRefusal(request)) {
+            responder.write(static_cast<QHttpServerResponder::StatusCode>(refusal));
+            return;
+        }
+    }
     const auto status = static_cast<QHttpServerResponder::StatusCode>(response.status);
     if (response.contentType.empty()) {
         responder.write(status);
@@ -183,8 +222,9 @@ void WebServer::acceptPages()
         socket->setMaxAllowedIncomingMessageSize(static_cast<quint64>(m_limits.messageBytes));
         socket->setMaxAllowedIncomingFrameSize(static_cast<quint64>(m_limits.messageBytes));
         auto page = std::make_unique<Page>();
-        // Control goes to pages on this machine only, until a PIN guards it from others.
-        page->mayControl = socket->peerAddress().isLoopback();
+        page->peer = peerOf(socket->peerAddress());
+        page->mayRead = m_gate.mayRead(page->peer);
+        page->mayControl = m_gate.mayDrive(page->peer);
         QWebSocket *raw = socket.get();
         page->socket = std::move(socket);
         connect(raw, &QWebSocket::disconnected, this, [this, raw] { closePage(raw); });
@@ -193,7 +233,12 @@ void WebServer::acceptPages()
                 [this, added](const QString &text) { pageMessage(*added, text); });
         connect(&page->osc, &QUdpSocket::readyRead, this, [this, added] { readFeedback(*added); });
         m_pages.push_back(std::move(page));
-        sendChanges(m_pages.back().get());
+        if (!added->mayControl)
+            raw->sendTextMessage(added->mayRead
+                                     ? QStringLiteral(R"({"event":"pinNeeded","reading":true})")
+                                     : QStringLiteral(R"({"event":"pinNeeded","reading":false})"));
+        if (added->mayRead)
+            sendChanges(added);
         m_tick.start();
     }
 }
@@ -220,15 +265,39 @@ void WebServer::pageMessage(Page &page, const QString &text)
     const std::string message = text.toStdString();
     if (isControlMessage(message))
         control(page, message);
+    else if (const std::optional<std::string> pin = pinOffered(message))
+        offerPin(page, *pin);
     else if (const std::optional<StreamCommand> command = streamCommand(message))
         listen(page, *command);
+}
+
+void WebServer::offerPin(Page &page, const std::string &pin)
+{
+    switch (m_gate.offer(page.peer, pin, WebGate::Clock::now())) {
+    case WebGate::Verdict::Accepted: {
+        const bool wasReading = page.mayRead;
+        page.mayRead = page.mayControl = true;
+        page.socket->sendTextMessage(pinEvent("pinAccepted"));
+        if (!wasReading)
+            sendChanges(&page);
+        return;
+    }
+    case WebGate::Verdict::Wrong:
+        page.socket->sendTextMessage(pinEvent("pinRefused", "wrong PIN"));
+        return;
+    case WebGate::Verdict::Blocked:
+        page.socket->sendTextMessage(
+            pinEvent("pinRefused", "too many wrong PINs from this address: wait a minute"));
+        page.socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
+        return;
+    }
 }
 
 void WebServer::control(Page &page, const std::string &message)
 {
     if (!page.mayControl) {
         page.socket->sendTextMessage(
-            controlRefusedEvent("control is open to this machine's pages only"));
+            controlRefusedEvent("driving the show from another machine needs the web PIN"));
         return;
     }
     if (page.second.hasExpired()) {
@@ -299,7 +368,7 @@ void WebServer::sendChanges(Page *everything)
             continue;
         const QString text = QString::fromStdString(events[i]);
         for (const std::unique_ptr<Page> &page : m_pages) {
-            if (changed || page.get() == everything)
+            if (page->mayRead && (changed || page.get() == everything))
                 page->socket->sendTextMessage(text);
         }
     }
@@ -309,6 +378,8 @@ void WebServer::sendChanges(Page *everything)
         const QByteArray packet(reinterpret_cast<const char *>(message.bytes.data()),
                                 static_cast<qsizetype>(message.bytes.size()));
         for (const std::unique_ptr<Page> &page : m_pages) {
+            if (!page->mayRead)
+                continue;
             page->socket->sendTextMessage(event);
             if (page->listening.contains(message.address))
                 page->socket->sendBinaryMessage(packet);

@@ -13,9 +13,12 @@
 // recorded as the address's value and goes to every page as a value event (the latest per
 // address each time), and as an OSC packet to the WebSockets that LISTEN to that address. A
 // WebSocket whose Origin is not the server it connected to is closed: another site open in the
-// same browser must not drive the show.
+// same browser must not drive the show. Beyond this machine the web PIN guards reading and
+// driving (WebGate): an HTTP client shows it as "Authorization: Bearer PIN", a WebSocket as its
+// message {"pin":"PIN"}, after which it is sent what a page on this machine is.
 
 #include "host/web/PageControl.h"
+#include "host/web/WebGate.h"
 #include "host/web/WebRoutes.h"
 
 #include <QHostAddress>
@@ -48,6 +51,8 @@ public:
     explicit WebServer(WebShow &show, QObject *parent = nullptr);
     WebServer(WebShow &show, const Limits &limits, QObject *parent = nullptr);
     ~WebServer() override;
+    // Who may read and drive beyond this machine (WebGate); without it, everyone may.
+    void setAccess(const WebAccess &access) { m_gate = WebGate(access); }
     // Listens on the address and port (0: any free one); the port listened on, or 0.
     quint16 listen(const QHostAddress &address, quint16 port);
     size_t pageCount() const { return m_pages.size(); }
@@ -60,6 +65,10 @@ private:
     void closePage(QWebSocket *socket);
     void pageMessage(Page &page, const QString &text);
     void control(Page &page, const std::string &message);
+    void offerPin(Page &page, const std::string &pin);
+    // Whether an HTTP request may read the show: on this machine, reading open, or its
+    // "Authorization: Bearer PIN" right; the status to answer when not (401, or 429 blocked).
+    int readRefusal(const QHttpServerRequest &request);
     void listen(Page &page, const StreamCommand &command);
     // A datagram the plug-in was sent, or sent back: its messages' values, kept until the tick.
     void heard(std::span<const uint8_t> datagram);
@@ -71,6 +80,7 @@ private:
     QHttpServer m_server;
     WebShow &m_show;
     Limits m_limits;
+    WebGate m_gate;
     std::vector<std::unique_ptr<Page>> m_pages;
     std::vector<std::string> m_sent; // the events as the pages have them
     // Values that changed since the last tick, the latest per address and type tags.

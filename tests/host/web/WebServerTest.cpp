@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QUdpSocket>
 #include <QWebSocket>
 
@@ -57,11 +58,13 @@ struct Reply {
 };
 
 Reply fetch(QNetworkAccessManager &network, const QString &url, const QByteArray &accept,
-            const QByteArray &verb = "GET")
+            const QByteArray &verb = "GET", const QByteArray &authorization = {})
 {
     QNetworkRequest request{QUrl(url)};
     if (!accept.isEmpty())
         request.setRawHeader("Accept", accept);
+    if (!authorization.isEmpty())
+        request.setRawHeader("Authorization", authorization);
     QNetworkReply *reply = network.sendCustomRequest(request, verb);
     const QDeadlineTimer deadline(10000);
     while (!reply->isFinished() && !deadline.hasExpired())
@@ -117,12 +120,13 @@ struct PageClient {
     QStringList received;
     bool closed = false;
 
-    PageClient(quint16 port, const QString &origin) : socket(origin)
+    PageClient(quint16 port, const QString &origin, const QString &host = "127.0.0.1")
+        : socket(origin)
     {
         QObject::connect(&socket, &QWebSocket::textMessageReceived,
                          [this](const QString &text) { received.append(text); });
         QObject::connect(&socket, &QWebSocket::disconnected, [this] { closed = true; });
-        socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(port)));
+        socket.open(QUrl(QStringLiteral("ws://%1:%2/ws").arg(host).arg(port)));
     }
     // Runs the loop until `done` holds or 10 s passed; whether it holds.
     static bool waitFor(const std::function<bool()> &done)
@@ -231,6 +235,47 @@ TEST(WebServer, controlReachesThePlugInAsOscAndValuesGoToEveryPageWithinTheLimit
 
     page.socket.sendTextMessage(QString(300, 'x'));
     EXPECT_TRUE(PageClient::waitFor([&] { return page.closed; })) << "a message over the limit";
+}
+
+// An address of this machine that is not loopback: a client that connects to it is, for the
+// server, a client from the network.
+std::optional<QHostAddress> networkAddress()
+{
+    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+            return address;
+    }
+    return std::nullopt;
+}
+
+TEST(WebServer, fromTheNetworkThePinGuardsTheShowButNotThePagesFiles)
+{
+    ensureApplication();
+    const std::optional<QHostAddress> lan = networkAddress();
+    if (!lan)
+        GTEST_SKIP() << "this machine has no address beyond loopback";
+    FakeShow show;
+    WebServer server(show);
+    server.setAccess({"483920", false});
+    const quint16 port = server.listen(QHostAddress::AnyIPv4, 0);
+    const QString base = QStringLiteral("http://%1:%2").arg(lan->toString()).arg(port);
+    QNetworkAccessManager network;
+    EXPECT_EQ(fetch(network, base + "/", "text/html").status, 200);
+    EXPECT_EQ(fetch(network, base + "/fader%201", "*/*").status, 401);
+    EXPECT_EQ(fetch(network, base + "/fader%201", "*/*", "GET", "Bearer 000000").status, 401);
+    EXPECT_EQ(fetch(network, base + "/fader%201", "*/*", "GET", "Bearer 483920").status, 200);
+
+    PageClient page(port, base, lan->toString());
+    ASSERT_TRUE(PageClient::waitFor([&] { return page.received.size() == 1; }));
+    EXPECT_TRUE(page.received[0].contains("pinNeeded"));
+    page.socket.sendTextMessage(R"({"send":"/go","type":"","args":[]})");
+    page.socket.sendTextMessage(R"({"pin":"000000"})");
+    page.socket.sendTextMessage(R"({"pin":"483920"})");
+    ASSERT_TRUE(PageClient::waitFor([&] { return page.received.size() == 5; }));
+    EXPECT_TRUE(page.received[1].contains("needs the web PIN"));
+    EXPECT_TRUE(page.received[2].contains("pinRefused"));
+    EXPECT_TRUE(page.received[3].contains("pinAccepted"));
+    EXPECT_EQ(page.received[4], QString::fromStdString(show.events[0])) << "then the show";
 }
 
 TEST(WebServer, readsWhereTheWebOptionAsksToListen)

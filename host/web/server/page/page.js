@@ -203,8 +203,25 @@ function controlFor(node) {
   return box;
 }
 
+// The PIN a page from another machine was given, kept for this browser tab only.
+function storedPin() { return sessionStorage.getItem("tarvex-pin") || ""; }
+
+const pinForm = document.getElementById("pin");
+pinForm.addEventListener("submit", event => {
+  event.preventDefault();
+  const pin = document.getElementById("pin-value").value.trim();
+  sessionStorage.setItem("tarvex-pin", pin);
+  if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify({ pin: pin }));
+});
+
 function buildControls() {
-  fetch("/", { headers: { "Accept": "application/json" } })
+  const headers = { "Accept": "application/json" };
+  if (storedPin()) headers.Authorization = "Bearer " + storedPin();
+  fetch("/", { headers: headers })
+    .then(response => {
+      if (!response.ok) throw new Error(response.status === 401 ? "the PIN is needed" : response.status);
+      return response;
+    })
     .then(response => response.json())
     .then(root => {
       document.getElementById("control").replaceChildren(...nodesOf(root, []).map(controlFor));
@@ -229,6 +246,23 @@ const handlers = {
       const fader = box.querySelector("input[type=range]");
       if (box.dataset.address === event.address && fader && fader.follow) fader.follow(event.args);
     }
+  },
+  pinNeeded: event => {
+    pinForm.hidden = false;
+    // Without the PIN a page that may not read has nothing true to show.
+    for (const part of document.querySelectorAll("nav, main")) part.hidden = !event.reading;
+    if (storedPin()) socket.send(JSON.stringify({ pin: storedPin() }));
+  },
+  pinAccepted: () => {
+    pinForm.hidden = true;
+    for (const part of document.querySelectorAll("nav, main")) part.hidden = false;
+    document.getElementById("control-state").textContent = "";
+    buildControls();
+  },
+  pinRefused: event => {
+    sessionStorage.removeItem("tarvex-pin");
+    pinForm.hidden = false;
+    document.getElementById("pin-state").textContent = "Refused: " + event.reason;
   },
   controlRefused: event => { document.getElementById("control-state").textContent = event.reason; },
 };

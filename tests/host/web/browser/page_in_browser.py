@@ -3,7 +3,8 @@
 tarvex-host --headless --web with the example show and the real plug-in. OSC sent with oscsend
 moves the bars and the hits; a fader moved in a phone's page reaches the plug-in through the host
 and changes a channel, and the same fader on another page follows; the page is a controller like
-any other. Screenshots at desktop and phone size
+any other. Where this machine has an address beyond loopback, the phone's page comes through it,
+as another machine's would: a wrong PIN is refused and the right one lets it drive the show. Screenshots at desktop and phone size
 go to the folder given with --out."""
 
 import argparse
@@ -36,10 +37,9 @@ def free_udp_port():
 class Host:
     """tarvex-host headless: commands in, JSON events and the web page's address out."""
 
-    def __init__(self, program, plugin, project):
+    def __init__(self, program, plugin, project, web):
         self.process = subprocess.Popen(
-            [program, "--headless", "--no-dmx-out", "--plugin", plugin, "--web", "127.0.0.1:0",
-             project],
+            [program, "--headless", "--no-dmx-out", "--plugin", plugin, "--web", web, project],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         self.events = queue.Queue()
         self.url = queue.Queue()
@@ -53,7 +53,7 @@ class Host:
     def _read_errors(self):
         for line in self.process.stderr:
             sys.stderr.write(line)
-            found = re.search(r"web page is on (http://\S+)", line)
+            found = re.search(r"web page on (http://[^\s,]+)", line)
             if found:
                 self.url.put(found.group(1))
 
@@ -109,6 +109,24 @@ def row_of(host, address):
     return next(r for r in host.ask("rows", "rows")["rows"] if r["address"] == address)
 
 
+def network_address():
+    """An IPv4 address of this machine beyond loopback, or None."""
+    try:
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+            probe.connect(("192.0.2.1", 9))  # no datagram is sent: this only picks a route
+            address = probe.getsockname()[0]
+    except OSError:
+        return None
+    return None if address.startswith("127.") else address
+
+
+def enter_pin(driver, pin):
+    field = driver.find_element(By.ID, "pin-value")
+    field.clear()
+    field.send_keys(pin)
+    driver.find_element(By.CSS_SELECTOR, "#pin button").click()
+
+
 def show_view(driver, name):
     driver.find_element(By.CSS_SELECTOR, 'nav button[data-view="%s"]' % name).click()
 
@@ -124,11 +142,16 @@ def main():
     for name in ("show.tarvex", "TarvexActions.dat", "TarvexSettings.dat"):
         shutil.copy(pathlib.Path(args.show) / name, folder / name)
 
-    host = Host(args.host, args.plugin, str(folder / "show.tarvex"))
+    # With an address beyond loopback the phone is another machine: it needs the PIN.
+    network = network_address()
+    host = Host(args.host, args.plugin, str(folder / "show.tarvex"),
+                "0.0.0.0:0" if network else "127.0.0.1:0")
     drivers = []
     try:
         host.event("ready")
-        url = host.url.get(timeout=WAIT_S)
+        shown = host.url.get(timeout=WAIT_S)
+        port = re.search(r":(\d+)/$", shown).group(1)
+        url = "http://127.0.0.1:%s/" % port
         osc_port = free_udp_port()
         host.ask("listen 127.0.0.1 %d" % osc_port, None)
         state = host.ask("state", "state")
@@ -153,9 +176,20 @@ def main():
         # A fader in the page: through the host's socket to the plug-in, and back as a level.
         phone = browser(390, 844, phone=True)
         drivers.append(phone)
-        phone.get(url)
+        phone.get("http://%s:%s/" % (network, port) if network else url)
         wait(phone, "the phone's page to go live",
              lambda: phone.find_element(By.ID, "connection").text == "live")
+        if network:
+            enter_pin(phone, "000000")
+            wait(phone, "a wrong PIN to be refused", lambda: "wrong PIN" in phone.find_element(
+                By.ID, "pin-state").text)
+            phone.save_screenshot(str(out / "web-phone-pin.png"))
+            pin = json.loads((folder / "show.tarvex.web").read_text())["pin"]
+            enter_pin(phone, pin)
+            wait(phone, "the right PIN to let the phone in",
+                 lambda: not phone.find_element(By.ID, "pin").is_displayed())
+        else:
+            print("No address beyond loopback here: the PIN is not tried.")
         show_view(phone, "control")
         slider = wait(phone, "the dimmer's fader", lambda: phone.find_element(
             By.CSS_SELECTOR, '.control[data-address="/dimmer"] input[type=range]'))
