@@ -142,7 +142,7 @@ void HostWindow::buildStatusLine()
 
 void HostWindow::showWebPage(const QString &summary)
 {
-    m_webState->setText(tr("Web: %1").arg(summary));
+    m_webState->setText(tr("Web page: %1").arg(summary));
     m_webState->setToolTip(summary);
     m_webState->show();
 }

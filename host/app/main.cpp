@@ -339,7 +339,7 @@ bool displayReachable(int argc, char **argv)
 struct WebPage {
     SessionWebShow show;
     WebServer server;
-    QString summary; // "web page on http://192.168.1.10:8080/, PIN 483920"
+    QString summary; // "http://192.168.1.10:8080/, PIN 483920"
     explicit WebPage(HostSession &session) : show(session), server(show) {}
 };
 
@@ -384,10 +384,10 @@ std::unique_ptr<WebPage> startWebPage(HostSession &session, const std::optional<
     if (port == 0)
         return fail("cannot serve the web page on " +
                     webUrlOf(web->address, web->port).toStdString() + " (is the port taken?)");
-    page->summary = QStringLiteral("web page on %1").arg(webUrlOf(addressToShow(web->address), port));
+    page->summary = webUrlOf(addressToShow(web->address), port);
     if (access)
         page->summary += QStringLiteral(", PIN %1").arg(QString::fromStdString(access->pin));
-    std::cerr << "tarvex-host: the show's " << page->summary.toStdString() << "\n";
+    std::cerr << "tarvex-host: the show's web page is on " << page->summary.toStdString() << "\n";
     if (access)
         std::cerr << "tarvex-host: other machines need the PIN to read or drive the show; it is "
                      "kept in "

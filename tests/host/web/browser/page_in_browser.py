@@ -53,7 +53,7 @@ class Host:
     def _read_errors(self):
         for line in self.process.stderr:
             sys.stderr.write(line)
-            found = re.search(r"web page on (http://[^\s,]+)", line)
+            found = re.search(r"web page is on (http://[^\s,]+)", line)
             if found:
                 self.url.put(found.group(1))
 
