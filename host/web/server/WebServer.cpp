@@ -227,7 +227,10 @@ void WebServer::acceptPages()
         page->mayControl = m_gate.mayDrive(page->peer);
         QWebSocket *raw = socket.get();
         page->socket = std::move(socket);
-        connect(raw, &QWebSocket::disconnected, this, [this, raw] { closePage(raw); });
+        // Queued: a send or close may report the end at once, while m_pages is being walked.
+        connect(
+            raw, &QWebSocket::disconnected, this, [this, raw] { closePage(raw); },
+            Qt::QueuedConnection);
         Page *added = page.get();
         connect(raw, &QWebSocket::textMessageReceived, this,
                 [this, added](const QString &text) { pageMessage(*added, text); });
@@ -249,7 +252,7 @@ void WebServer::closePage(QWebSocket *socket)
                                     [socket](const auto &p) { return p->socket.get() == socket; });
     if (found == m_pages.end())
         return;
-    // The socket is inside its own signal: it goes once that has returned.
+    // The socket may still be inside a signal of its own: it goes once that has returned.
     (*found)->socket->disconnect(this);
     (*found)->socket.release()->deleteLater();
     (*found)->osc.disconnect(this);
