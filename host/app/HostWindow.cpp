@@ -57,7 +57,8 @@ HostWindow::HostWindow(HostSession &session, QWidget *parent)
     : QMainWindow(parent), m_session(session), m_cues(new CuePanel(session)),
       m_channels(new ChannelView(session.universes())), m_rows(new RowsPanel(session)),
       m_plugInState(new StatusText), m_dmxState(new StatusText(tr("DMX output: starting"))),
-      m_serverState(new StatusText), m_webState(new StatusText), m_message(new StatusText), m_notice(new StatusText)
+      m_serverState(new StatusText), m_webState(new StatusText), m_message(new StatusText),
+      m_notice(new StatusText)
 {
     buildMenus();
     auto *central = new QWidget;

@@ -37,8 +37,8 @@ WebAccess readAccess(const std::string &path, const RegularFile &file)
     };
     JsonValue document;
     try {
-        document = parseJson(std::string_view(reinterpret_cast<const char *>(file.bytes.data()),
-                                              file.bytes.size()));
+        document = parseJson(
+            std::string_view(reinterpret_cast<const char *>(file.bytes.data()), file.bytes.size()));
     } catch (const JsonError &e) {
         throw damaged(std::string("not JSON: ") + e.what());
     }

@@ -1,13 +1,13 @@
 // Who may read and drive the show over the web, and the PIN's file beside the project.
-#include "host/web/WebAccessFile.h"
 #include "host/web/WebGate.h"
+#include "host/web/WebAccessFile.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarvex::host {
 namespace {
