@@ -358,10 +358,8 @@ QHostAddress addressToShow(const QHostAddress &listened)
 
 // Starts the web page; a page that cannot listen is reported and the show runs without it.
 // Beyond loopback it takes the project's web PIN, made at first use.
-std::unique_ptr<WebPage> startWebPage(HostSession &session, const std::optional<WebAddress> &web)
+std::unique_ptr<WebPage> startWebPage(HostSession &session, std::optional<WebAddress> web)
 {
-    if (!web)
-        return nullptr;
     const auto fail = [&session](const std::string &why) {
         const std::string error = why + "; the show runs without its web page";
         std::cerr << "tarvex-host: " << error << "\n";
@@ -369,6 +367,21 @@ std::unique_ptr<WebPage> startWebPage(HostSession &session, const std::optional<
             session.events().notice(error);
         return nullptr;
     };
+    // Without --web, the project's own web settings may ask for the page.
+    if (!web) {
+        try {
+            const std::optional<WebAccess> kept =
+                readWebAccess(session.projectPath().toStdString());
+            if (!kept || kept->listen.empty())
+                return nullptr;
+            web = webAddressOf(QString::fromStdString(kept->listen));
+            if (!web)
+                return fail("\"listen\" in " + webAccessPath(session.projectPath().toStdString()) +
+                            " is no [ADDRESS:]PORT");
+        } catch (const std::exception &e) {
+            return fail(std::string("cannot read the web settings: ") + e.what());
+        }
+    }
     auto page = std::make_unique<WebPage>(session);
     const bool beyondLoopback = !web->address.isLoopback();
     std::optional<WebAccess> access;

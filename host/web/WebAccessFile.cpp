@@ -45,11 +45,16 @@ WebAccess readAccess(const std::string &path, const RegularFile &file)
     const JsonValue *pin = document.isObject() ? document.find("pin") : nullptr;
     if (!pin || !pin->isString() || !isPin(pin->text()))
         throw damaged("\"pin\" must be 4 to 32 digits in quotes");
-    WebAccess access{pin->text(), false};
+    WebAccess access{pin->text(), false, ""};
     if (const JsonValue *open = document.find("readingOpen")) {
         if (open->kind() != JsonValue::Kind::Boolean)
             throw damaged("\"readingOpen\" must be true or false");
         access.readingOpen = open->asBoolean();
+    }
+    if (const JsonValue *listen = document.find("listen")) {
+        if (!listen->isString())
+            throw damaged("\"listen\" must be \"[ADDRESS:]PORT\" in quotes");
+        access.listen = listen->text();
     }
     return access;
 }
@@ -71,16 +76,23 @@ std::string webAccessPath(const std::string &projectPath)
     return projectPath + ".web";
 }
 
-WebAccess loadOrMakeWebAccess(const std::string &projectPath)
+std::optional<WebAccess> readWebAccess(const std::string &projectPath)
 {
     const std::string path = webAccessPath(projectPath);
     const RegularFile file = readRegularFile(path, MaxFileBytes);
-    if (file.status == RegularFile::Read)
-        return readAccess(path, file);
     if (file.status == RegularFile::Unreadable)
         throw std::runtime_error(path + ": " + file.reason);
-    const WebAccess made{newPin(), false};
-    writeNewAccess(path, made);
+    if (file.status == RegularFile::Absent)
+        return std::nullopt;
+    return readAccess(path, file);
+}
+
+WebAccess loadOrMakeWebAccess(const std::string &projectPath)
+{
+    if (std::optional<WebAccess> kept = readWebAccess(projectPath))
+        return *kept;
+    const WebAccess made{newPin(), false, ""};
+    writeNewAccess(webAccessPath(projectPath), made);
     return made;
 }
 

@@ -20,8 +20,10 @@
 namespace tarvex::host {
 
 struct WebAccess {
-    std::string pin; // "" turns the PIN off: everyone may read and drive (loopback-only servers)
+    std::string pin{}; // "" turns the PIN off: everyone may read and drive (loopback-only servers)
     bool readingOpen = false;
+    // Where the host serves the page when no --web is given ("0.0.0.0:8080"); "": it does not.
+    std::string listen{};
 };
 
 struct WebPeer {

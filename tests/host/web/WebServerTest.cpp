@@ -259,7 +259,7 @@ TEST(WebServer, fromTheNetworkThePinGuardsTheShowButNotThePagesFiles)
         GTEST_SKIP() << "this machine has no address beyond loopback";
     FakeShow show;
     WebServer server(show);
-    server.setAccess({"483920", false});
+    server.setAccess({.pin = "483920"});
     const quint16 port = server.listen(QHostAddress::AnyIPv4, 0);
     const QString base = QStringLiteral("http://%1:%2").arg(lan->toString()).arg(port);
     QNetworkAccessManager network;
