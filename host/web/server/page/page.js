@@ -42,12 +42,15 @@ for (let channel = 1; channel <= Channels; ++channel) {
 
 function shownUniverse() { return Number(universeChooser.value) || 1; }
 
-function showLevels() {
+// Redraws the chosen universe; `all` also renews what does not follow the levels (names, the
+// universe itself), else only the cells whose level changed are touched.
+function showLevels(all = true) {
   const universe = shownUniverse();
   const levels = show.levels.get(universe) || new Array(Channels).fill(0);
   const now = performance.now();
   cells.forEach((cell, i) => {
     const level = levels[i];
+    if (!all && cell.shown === level) return;
     const names = show.drivers.get(universe + "." + (i + 1));
     cell.classList.toggle("driven", !!names);
     cell.title = "Channel " + (i + 1) + ": " + level + (names ? "\n" + names.join("\n") : "");
@@ -64,7 +67,7 @@ setInterval(() => {
   for (const cell of cells)
     if (cell.litUntil && cell.litUntil <= now) { cell.classList.remove("changed"); cell.litUntil = 0; }
 }, 200);
-universeChooser.addEventListener("change", showLevels);
+universeChooser.addEventListener("change", () => showLevels());
 
 function showUniverses(universes) {
   const chosen = shownUniverse();
@@ -232,7 +235,10 @@ function buildControls() {
 }
 
 const handlers = {
-  levels: event => { show.levels.set(event.universe, event.levels); if (event.universe === shownUniverse()) showLevels(); },
+  levels: event => {
+    show.levels.set(event.universe, event.levels);
+    if (event.universe === shownUniverse()) showLevels(false);
+  },
   channels: event => {
     show.drivers = new Map(event.drivers.map(d => [d.universe + "." + d.channel, d.names]));
     showUniverses(event.universes);
