@@ -13,7 +13,7 @@
 // and why (IHostNotices).
 
 #include "controllers/ControllerNetwork.h"
-#include "controllers/ServiceAnnouncer.h"
+#include "announce/ServiceAnnouncer.h"
 #include "plugin/PlugInWindows.h"
 #include "store/PlugInState.h"
 

@@ -14,6 +14,7 @@
 #include "host/app/HostWindow.h"
 #include "host/app/QuitSignals.h"
 #include "host/app/SessionWebShow.h"
+#include "host/app/WebAnnouncement.h"
 #include "host/web/server/WebServer.h"
 
 #include <QApplication>
@@ -332,10 +333,12 @@ bool displayReachable(int argc, char **argv)
            hasArgument(argc, argv, "-platform") || hasArgument(argc, argv, "--platform");
 }
 
-// The show's web page while --web asks for it: the show it reads and the server.
+// The show's web page while --web asks for it: the show it reads, the server and, once it
+// listens, its announcement on the network (withdrawn first when the page goes).
 struct WebPage {
     SessionWebShow show;
     WebServer server;
+    std::optional<WebAnnouncement> announcement;
     explicit WebPage(HostSession &session) : show(session), server(show) {}
 };
 
@@ -357,6 +360,9 @@ std::unique_ptr<WebPage> startWebPage(HostSession &session, const std::optional<
     }
     std::cerr << "tarvex-host: the show's web page is on "
               << webUrlOf(web->address, port).toStdString() << "\n";
+    page->announcement.emplace(web->address, port, [](const std::string &line) {
+        std::cerr << "tarvex-host: " << line << "\n";
+    });
     return page;
 }
 
