@@ -12,8 +12,8 @@
 // from inside a datagram's handling, and hears once per plug-in life that the announcement is off
 // and why (IHostNotices).
 
+#include "announce/ServiceAnnouncer.h"
 #include "controllers/ControllerNetwork.h"
-#include "controllers/ServiceAnnouncer.h"
 #include "plugin/PlugInWindows.h"
 #include "store/PlugInState.h"
 

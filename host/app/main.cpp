@@ -14,6 +14,7 @@
 #include "host/app/HostWindow.h"
 #include "host/app/QuitSignals.h"
 #include "host/app/SessionWebShow.h"
+#include "host/app/WebAnnouncement.h"
 #include "host/web/WebAccessFile.h"
 #include "host/web/server/WebServer.h"
 
@@ -334,12 +335,14 @@ bool displayReachable(int argc, char **argv)
            hasArgument(argc, argv, "-platform") || hasArgument(argc, argv, "--platform");
 }
 
-// The show's web page while --web asks for it: the show it reads and the server, and what the
-// user is told of it.
+// The show's web page while --web asks for it: the show it reads, the server, what the user is
+// told of it and, once it listens, its announcement on the network (withdrawn first when the
+// page goes).
 struct WebPage {
     SessionWebShow show;
     WebServer server;
     QString summary; // "http://192.168.1.10:8080/, PIN 483920"
+    std::optional<WebAnnouncement> announcement;
     explicit WebPage(HostSession &session) : show(session), server(show) {}
 };
 
@@ -405,6 +408,9 @@ std::unique_ptr<WebPage> startWebPage(HostSession &session, std::optional<WebAdd
         std::cerr << "tarvex-host: other machines need the PIN to read or drive the show; it is "
                      "kept in "
                   << webAccessPath(session.projectPath().toStdString()) << "\n";
+    page->announcement.emplace(web->address, port, [](const std::string &line) {
+        std::cerr << "tarvex-host: " << line << "\n";
+    });
     return page;
 }
 

@@ -1,7 +1,7 @@
 // Controllers on real sockets on 127.0.0.1: the plug-in's main window receives from several
 // controller sockets, counts them, keeps them in step by feedback (from its own port) and
 // cannot be drawn into an echo storm; and its announcement as a browser on the network sees it.
-#include "controllers/ServiceAnnouncer.h"
+#include "announce/ServiceAnnouncer.h"
 #include "tests/support/AvahiBrowser.h"
 #include "tests/support/WindowFixture.h"
 

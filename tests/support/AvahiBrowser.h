@@ -1,9 +1,10 @@
 #pragma once
-// A DNS-SD browser for "_osc._udp" through the system's avahi-daemon, as a controller app on
-// the network looks for OSC hosts: each look browses afresh, resolves every service found and
-// ends once the daemon has said all it knows. Every wait is bounded.
+// A DNS-SD browser for a service type ("_osc._udp" unless told another) through the system's
+// avahi-daemon, as a controller app on the network looks for OSC hosts: each look browses
+// afresh, resolves every service found and ends once the daemon has said all it knows. Every
+// wait is bounded.
 //
-//   AvahiBrowser browser;
+//   AvahiBrowser browser;                    // or AvahiBrowser browser("_oscjson._tcp");
 //   if (!browser.running()) GTEST_SKIP() << browser.why();
 //   EXPECT_TRUE(browser.waitFor("Tarvex on stage-pc", 9000));
 
@@ -22,7 +23,8 @@ namespace tarvex::test {
 
 class AvahiBrowser {
 public:
-    AvahiBrowser() : m_poll(avahi_simple_poll_new())
+    explicit AvahiBrowser(std::string serviceType = "_osc._udp")
+        : m_type(std::move(serviceType)), m_poll(avahi_simple_poll_new())
     {
         int error = 0;
         m_client = avahi_client_new(avahi_simple_poll_get(m_poll), AvahiClientFlags(0), nullptr,
@@ -63,6 +65,17 @@ public:
         });
     }
 
+    // Whether a look finds no service on the port, within the time.
+    bool waitForNoneOn(uint16_t port, int timeoutMs = 5000)
+    {
+        return lookUntil(timeoutMs, [&](const Found &found) {
+            for (const auto &entry : found)
+                if (entry.second == port)
+                    return false;
+            return true;
+        });
+    }
+
 private:
     using Found = std::map<std::pair<int, std::string>, uint16_t>; // (interface, name) -> port
 
@@ -83,7 +96,7 @@ private:
         m_allForNow = false;
         m_resolving = 0;
         AvahiServiceBrowser *browser =
-            avahi_service_browser_new(m_client, AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, "_osc._udp",
+            avahi_service_browser_new(m_client, AVAHI_IF_UNSPEC, AVAHI_PROTO_INET, m_type.c_str(),
                                       nullptr, AvahiLookupFlags(0), &AvahiBrowser::browsed, this);
         while (browser && !(m_allForNow && m_resolving == 0) &&
                std::chrono::steady_clock::now() < deadline)
@@ -120,6 +133,7 @@ private:
         avahi_service_resolver_free(resolver);
     }
 
+    std::string m_type;
     AvahiSimplePoll *m_poll;
     AvahiClient *m_client = nullptr;
     std::string m_why;

@@ -3,6 +3,8 @@
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 
+#include <algorithm>
+
 namespace tarvex::test {
 
 QString HeadlessProcess::testPlugInPath()
@@ -79,6 +81,20 @@ std::optional<QJsonObject> HeadlessProcess::waitFor(const QString &event, int ti
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return std::nullopt;
         m_process.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+    }
+}
+
+bool HeadlessProcess::waitForError(const QString &part, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (errorOutput().contains(part))
+            return true;
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return false;
+        // Wakes for standard output only: standard error is read in short slices.
+        m_process.waitForReadyRead(
+            static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 1, 100)));
     }
 }
 

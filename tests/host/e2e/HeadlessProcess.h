@@ -52,6 +52,8 @@ public:
     int exitCode() const { return m_process.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
     QString errorOutput();
+    // Whether standard error says `part` within the time.
+    bool waitForError(const QString &part, int timeoutMs = DefaultWaitMs);
 
 private:
     void readLines();

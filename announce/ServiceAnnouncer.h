@@ -1,7 +1,7 @@
 #pragma once
-// ServiceAnnouncer: makes the OSC server findable on the local network. While asked to, it
-// announces the service "_osc._udp" under a name and port through the system's avahi-daemon
-// (mDNS/DNS-SD), so controller apps that browse for OSC hosts list it.
+// ServiceAnnouncer: makes a server findable on the local network. While asked to, it announces
+// a DNS-SD service type ("_osc._udp" unless told another) under a name and port through the
+// system's avahi-daemon (mDNS/DNS-SD), so clients that browse for that type list it.
 //
 //   ServiceAnnouncer announcer([](AnnouncementState s, const std::string &text) { ... });
 //   announcer.announce("Tarvex on stage-pc", 9000, "0.0.0.0");   // every interface
@@ -32,28 +32,32 @@ namespace tarvex {
 class ServiceAnnouncer {
 public:
     using Listener = std::function<void(AnnouncementState state, const std::string &text)>;
-    static constexpr const char *ServiceType = "_osc._udp";
+    // An OSC server over UDP, as controller apps browse for it.
+    static constexpr const char *OscServiceType = "_osc._udp";
+    // An OSCQuery server: its namespace over HTTP and WebSocket on the announced port.
+    static constexpr const char *OscQueryServiceType = "_oscjson._tcp";
     // The longest the destructor waits for the thread (besides a listener call in progress). A
     // thread still inside a D-Bus call then finishes alone: it holds what it uses, the listener
     // is no longer called, and the daemon withdraws the announcement when that thread's
     // connection closes.
     static constexpr std::chrono::milliseconds QuitWait{40};
 
-    explicit ServiceAnnouncer(Listener listener);
+    explicit ServiceAnnouncer(Listener listener, std::string serviceType = OscServiceType);
     // Withdraws the announcement and ends the thread, waiting at most QuitWait.
     ~ServiceAnnouncer();
     ServiceAnnouncer(const ServiceAnnouncer &) = delete;
     ServiceAnnouncer &operator=(const ServiceAnnouncer &) = delete;
 
     // Announces the name (cut to the 63 bytes DNS-SD allows) and port on the interface that
-    // holds `address` (every interface for "0.0.0.0"), replacing an earlier announcement.
+    // holds `address` (every interface for "0.0.0.0" or "::"), over IPv6 for an IPv6 address,
+    // replacing an earlier announcement.
     void announce(const std::string &name, uint16_t port, const std::string &address);
     void withdraw();
 
     // "Tarvex on " and this machine's host name.
     static std::string serviceName();
-    // Whether a server bound to this IPv4 address can be reached from other machines: not a
-    // loopback address (127.0.0.0/8).
+    // Whether a server bound to this IPv4 or IPv6 address can be reached from other machines:
+    // not a loopback address (127.0.0.0/8, ::1, or 127.x written as IPv6).
     static bool reachableFromOthers(const std::string &address);
 
 private:

@@ -1,7 +1,7 @@
 // The announcement against no system bus and against a private bus and avahi-daemon, which the
 // tests stop, restart and freeze: the caller's thread never waits on D-Bus, no wake-up is lost,
 // the announcement comes back by itself, and a daemon that refuses is not asked in a loop.
-#include "controllers/ServiceAnnouncer.h"
+#include "announce/ServiceAnnouncer.h"
 #include "tests/support/AvahiBrowser.h"
 #include "tests/support/PrivateAvahi.h"
 
@@ -108,6 +108,18 @@ bool announcedAt(const std::string &name, uint16_t port)
 {
     AvahiBrowser browser; // a new client: the last one may have lost its bus
     return browser.running() && browser.waitFor(name, port, 30000);
+}
+
+TEST(ServiceAnnouncerAddresses, onlyServersBoundBeyondLoopbackAreReachableFromOthers)
+{
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"0.0.0.0", true}, {"192.168.1.20", true},      {"::", true},
+        {"fe80::1", true}, {"127.0.0.1", false},        {"127.8.9.10", false},
+        {"::1", false},    {"::ffff:127.0.0.1", false}, {"no address", false},
+        {"", false},
+    };
+    for (const auto &[address, reachable] : cases)
+        EXPECT_EQ(ServiceAnnouncer::reachableFromOthers(address), reachable) << address;
 }
 
 // No system bus: the address names a socket nobody listens on.

@@ -1,4 +1,4 @@
-#include "controllers/ServiceAnnouncer.h"
+#include "announce/ServiceAnnouncer.h"
 
 #include <avahi-client/client.h>
 #include <avahi-client/publish.h>
@@ -34,20 +34,59 @@ constexpr size_t MaxNameBytes = 63; // one DNS label
 constexpr std::chrono::milliseconds FirstRetry{1000};
 constexpr std::chrono::milliseconds LastRetry{60000};
 
-// The index of the interface that holds the IPv4 address; Avahi's "every interface" for
-// 0.0.0.0 or an address no interface holds.
-int interfaceHolding(const std::string &address)
+// An address as the socket calls take it, IPv4 or IPv6.
+struct IpAddress {
+    int family = AF_UNSPEC; // AF_UNSPEC: no address
+    in_addr v4{};
+    in6_addr v6{};
+
+    explicit IpAddress(const std::string &text)
+    {
+        if (::inet_pton(AF_INET, text.c_str(), &v4) == 1)
+            family = AF_INET;
+        else if (::inet_pton(AF_INET6, text.c_str(), &v6) == 1)
+            family = AF_INET6;
+    }
+    bool any() const
+    {
+        return (family == AF_INET && v4.s_addr == INADDR_ANY) ||
+               (family == AF_INET6 && IN6_IS_ADDR_UNSPECIFIED(&v6));
+    }
+    bool loopback() const
+    {
+        if (family == AF_INET)
+            return (ntohl(v4.s_addr) >> 24) == 127;
+        if (family != AF_INET6)
+            return false;
+        return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+    }
+    bool heldBy(const sockaddr *held) const
+    {
+        if (!held || held->sa_family != family)
+            return false;
+        if (family == AF_INET)
+            return reinterpret_cast<const sockaddr_in *>(held)->sin_addr.s_addr == v4.s_addr;
+        return IN6_ARE_ADDR_EQUAL(&reinterpret_cast<const sockaddr_in6 *>(held)->sin6_addr, &v6);
+    }
+    // IPv6 servers are announced over IPv6, so that browsers resolve them to an IPv6 address.
+    AvahiProtocol protocol() const
+    {
+        return family == AF_INET6 ? AVAHI_PROTO_INET6 : AVAHI_PROTO_INET;
+    }
+};
+
+// The index of the interface that holds the address; Avahi's "every interface" for 0.0.0.0, ::
+// or an address no interface holds.
+int interfaceHolding(const IpAddress &wanted)
 {
-    in_addr wanted{};
-    if (::inet_pton(AF_INET, address.c_str(), &wanted) != 1 || wanted.s_addr == INADDR_ANY)
+    if (wanted.family == AF_UNSPEC || wanted.any())
         return AVAHI_IF_UNSPEC;
     ifaddrs *all = nullptr;
     if (::getifaddrs(&all) != 0)
         return AVAHI_IF_UNSPEC;
     int index = AVAHI_IF_UNSPEC;
     for (ifaddrs *i = all; i; i = i->ifa_next) {
-        if (i->ifa_addr && i->ifa_addr->sa_family == AF_INET &&
-            reinterpret_cast<const sockaddr_in *>(i->ifa_addr)->sin_addr.s_addr == wanted.s_addr) {
+        if (wanted.heldBy(i->ifa_addr)) {
             index = static_cast<int>(::if_nametoindex(i->ifa_name));
             break;
         }
@@ -68,10 +107,9 @@ std::string fittingName(std::string name)
     return name;
 }
 
-std::string announcedText(const std::string &name, uint16_t port)
+std::string announcedText(const std::string &name, const std::string &type, uint16_t port)
 {
-    return "\"" + name + "\" (" + ServiceAnnouncer::ServiceType + ", port " + std::to_string(port) +
-           ")";
+    return "\"" + name + "\" (" + type + ", port " + std::to_string(port) + ")";
 }
 
 // A thread left to finish alone still runs this code: the library that holds it stays loaded,
@@ -112,6 +150,7 @@ struct ServiceAnnouncer::Wanted {
     std::string name;
     uint16_t port = 0;
     int interfaceIndex = AVAHI_IF_UNSPEC;
+    AvahiProtocol protocol = AVAHI_PROTO_INET;
     bool operator==(const Wanted &) const = default;
 };
 
@@ -119,7 +158,7 @@ struct ServiceAnnouncer::Wanted {
 // reference, so all of it outlives an announcer that left its thread to finish alone. The
 // destructor takes no lock the thread may hold for long: it signals through the eventfds.
 struct ServiceAnnouncer::Shared {
-    explicit Shared(Listener l) : listener(std::move(l)) {}
+    Shared(Listener l, std::string type) : serviceType(std::move(type)), listener(std::move(l)) {}
     ~Shared()
     {
         for (int fd : {wakeFd, doneFd})
@@ -155,6 +194,7 @@ struct ServiceAnnouncer::Shared {
         }
     }
 
+    const std::string serviceType;
     const int wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); // to the thread
     const int doneFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); // from it: it let go of Avahi
     std::atomic<bool> quit = false;
@@ -267,9 +307,10 @@ private:
         unpublish();
         int result = AVAHI_ERR_COLLISION;
         for (int i = 0; i < MaxRenames && result == AVAHI_ERR_COLLISION; ++i) {
-            result = avahi_entry_group_add_service(
-                m_group, wanted.interfaceIndex, AVAHI_PROTO_INET, AvahiPublishFlags(0),
-                m_name.c_str(), ServiceType, nullptr, nullptr, wanted.port, nullptr);
+            result = avahi_entry_group_add_service(m_group, wanted.interfaceIndex, wanted.protocol,
+                                                   AvahiPublishFlags(0), m_name.c_str(),
+                                                   m_shared.serviceType.c_str(), nullptr, nullptr,
+                                                   wanted.port, nullptr);
             if (result == AVAHI_ERR_COLLISION)
                 rename();
         }
@@ -277,11 +318,16 @@ private:
         if (result >= 0)
             result = avahi_entry_group_commit(m_group);
         if (result < 0)
-            return failed("cannot announce " + announcedText(m_name, wanted.port) + ": " +
+            return failed("cannot announce " + announced(wanted.port) + ": " +
                           avahi_strerror(result));
         m_published = true;
         m_publishedWanted = wanted;
-        report(AnnouncementState::Pending, "announcing " + announcedText(m_name, wanted.port));
+        report(AnnouncementState::Pending, "announcing " + announced(wanted.port));
+    }
+
+    std::string announced(uint16_t port) const
+    {
+        return announcedText(m_name, m_shared.serviceType, port);
     }
 
     void unpublish()
@@ -363,7 +409,7 @@ private:
             s.m_backoff.reset();
             s.m_collisions = 0;
             s.report(AnnouncementState::Announced,
-                     "announced " + announcedText(s.m_name, s.m_publishedWanted.port));
+                     "announced " + s.announced(s.m_publishedWanted.port));
             break;
         case AVAHI_ENTRY_GROUP_COLLISION:
             // Another host took the name meanwhile: the next reconcile announces another, up
@@ -373,7 +419,7 @@ private:
                 s.rename();
                 break;
             }
-            s.failed("cannot announce " + announcedText(s.m_name, s.m_publishedWanted.port) + ": " +
+            s.failed("cannot announce " + s.announced(s.m_publishedWanted.port) + ": " +
                      avahi_strerror(AVAHI_ERR_COLLISION));
             break;
         case AVAHI_ENTRY_GROUP_FAILURE:
@@ -402,8 +448,8 @@ private:
     std::string m_reportedText;
 };
 
-ServiceAnnouncer::ServiceAnnouncer(Listener listener)
-    : m_shared(std::make_shared<Shared>(std::move(listener)))
+ServiceAnnouncer::ServiceAnnouncer(Listener listener, std::string serviceType)
+    : m_shared(std::make_shared<Shared>(std::move(listener), std::move(serviceType)))
 {
     try {
         m_thread = std::thread([shared = m_shared] { run(shared); });
@@ -471,7 +517,8 @@ void ServiceAnnouncer::post(Wanted wanted)
 
 void ServiceAnnouncer::announce(const std::string &name, uint16_t port, const std::string &address)
 {
-    post({true, fittingName(name), port, interfaceHolding(address)});
+    const IpAddress held(address);
+    post({true, fittingName(name), port, interfaceHolding(held), held.protocol()});
 }
 
 void ServiceAnnouncer::withdraw()
@@ -489,9 +536,8 @@ std::string ServiceAnnouncer::serviceName()
 
 bool ServiceAnnouncer::reachableFromOthers(const std::string &address)
 {
-    in_addr parsed{};
-    return ::inet_pton(AF_INET, address.c_str(), &parsed) == 1 &&
-           (ntohl(parsed.s_addr) >> 24) != 127;
+    const IpAddress parsed(address);
+    return parsed.family != AF_UNSPEC && !parsed.loopback();
 }
 
 } // namespace tarvex
