@@ -201,6 +201,14 @@ def main():
         wait(desk, "the desk's dimmer fader to follow the phone's", lambda: desk.find_element(
             By.CSS_SELECTOR, '.control[data-address="/dimmer"] input[type=range]'
         ).get_attribute("value") == "1")
+        # With feedback on, what another controller sends reaches the phone's page (a
+        # controller now) as the plug-in's feedback, and its fader follows.
+        host.ask("feedback others", None)
+        subprocess.run(["oscsend", "127.0.0.1", str(osc_port), "/fader1", "f", "0.25"],
+                       check=True)
+        wait(phone, "the phone's fader 1 to follow the feedback", lambda: phone.find_element(
+            By.CSS_SELECTOR, '.control[data-address="/fader1"] input[type=range]'
+        ).get_attribute("value") == "0.25")
         show_view(desk, "levels")
         wait(desk, "channel 13 to reach full", lambda: cell_level(desk, 13) == "255")
         dimmer = row_of(host, "/dimmer")
