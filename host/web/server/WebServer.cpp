@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QHostInfo>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QMetaEnum>
@@ -119,6 +120,23 @@ QString webUrlOf(const QHostAddress &address, quint16 port)
     return QStringLiteral("http://%1:%2/").arg(host).arg(port);
 }
 
+bool hostIsThisMachine(const QByteArray &host)
+{
+    // The name without its port; an IPv6 address comes in brackets.
+    QString name = QString::fromLatin1(host).toLower();
+    if (name.startsWith('[')) {
+        name = name.mid(1, name.indexOf(']') - 1);
+    } else if (const qsizetype colon = name.lastIndexOf(':'); colon >= 0) {
+        name = name.left(colon);
+    }
+    if (name.isEmpty())
+        return false;
+    if (!QHostAddress(name).isNull())
+        return true;
+    const QString machine = QHostInfo::localHostName().toLower();
+    return name == "localhost" || name == machine || name == machine + ".local";
+}
+
 WebRequest webRequestOf(const QHttpServerRequest &request)
 {
     const QUrl url = request.url();
@@ -179,6 +197,10 @@ int WebServer::readRefusal(const QHttpServerRequest &request)
 
 void WebServer::answer(const QHttpServerRequest &request, QHttpServerResponder &&responder)
 {
+    if (!hostIsThisMachine(headerOf(request, "Host"))) {
+        responder.write(QHttpServerResponder::StatusCode::Forbidden);
+        return;
+    }
     WebResponse response = answerRequest(webRequestOf(request), m_show);
     // The page's own files hold nothing of the show: a page from another machine loads, then
     // asks for the PIN.
@@ -212,7 +234,7 @@ void WebServer::acceptPages()
         if (!socket)
             continue;
         const QByteArray host = socket->request().rawHeader("Host");
-        if (m_pages.size() >= m_limits.pages ||
+        if (m_pages.size() >= m_limits.pages || !hostIsThisMachine(host) ||
             !originMatchesHost(socket->origin().toLatin1(), host)) {
             QWebSocket *closing = socket.release();
             closing->close(QWebSocketProtocol::CloseCodePolicyViolated);

@@ -100,6 +100,10 @@ QString webUrlOf(const QHostAddress &address, quint16 port);
 
 // The request as the routes read it: method, decoded path and query, Accept header.
 WebRequest webRequestOf(const QHttpServerRequest &request);
+// Whether a request's Host header names this machine: an address, "localhost", or its host
+// name (bare or .local). Any other name is refused (403), so a site whose name an attacker
+// points at this machine (DNS rebinding) cannot reach the show through a browser here.
+bool hostIsThisMachine(const QByteArray &host);
 // Whether a WebSocket's Origin header (empty: none, as from a program that is no browser) names
 // the server the socket connected to, as its Host header does.
 bool originMatchesHost(const QByteArray &origin, const QByteArray &host);

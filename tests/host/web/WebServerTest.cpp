@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QHostInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
@@ -281,7 +282,7 @@ TEST(WebServer, fromTheNetworkThePinGuardsTheShowButNotThePagesFiles)
     EXPECT_EQ(page.received[4], QString::fromStdString(show.events[0])) << "then the show";
 }
 
-TEST(WebServer, readsWhereTheWebOptionAsksToListen)
+TEST(WebServer, readsWhereTheWebOptionAsksToListenAndWhichHostNamesAreThisMachine)
 {
     const struct {
         QString text;
@@ -302,6 +303,12 @@ TEST(WebServer, readsWhereTheWebOptionAsksToListen)
         }
     }
     EXPECT_EQ(webUrlOf(QHostAddress("::1"), 80), "http://[::1]:80/");
+
+    for (const char *mine : {"127.0.0.1:8080", "[::1]:80", "192.168.1.10", "LOCALHOST:1"})
+        EXPECT_TRUE(hostIsThisMachine(mine)) << mine;
+    EXPECT_TRUE(hostIsThisMachine(QHostInfo::localHostName().toLatin1() + ".local:8080"));
+    for (const char *rebound : {"evil.example:8080", "localhost.evil.example", "", ":8080"})
+        EXPECT_FALSE(hostIsThisMachine(rebound)) << rebound;
 }
 
 } // namespace
