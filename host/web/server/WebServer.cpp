@@ -8,10 +8,10 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QMetaEnum>
-#include <QRegularExpression>
-#include <QUrl>
 #include <QNetworkDatagram>
+#include <QRegularExpression>
 #include <QUdpSocket>
+#include <QUrl>
 #include <QWebSocket>
 
 #include <algorithm>
@@ -45,8 +45,8 @@ bool isWebSocketUpgrade(const QHttpServerRequest &request)
 
 QString controlRefusedEvent(const std::string &reason)
 {
-    return QString::fromStdString("{\"event\":\"controlRefused\",\"reason\":" +
-                                  jsonString(reason) + "}");
+    return QString::fromStdString("{\"event\":\"controlRefused\",\"reason\":" + jsonString(reason) +
+                                  "}");
 }
 
 } // namespace
@@ -128,8 +128,7 @@ WebServer::WebServer(WebShow &show, const Limits &limits, QObject *parent)
                        if (!isWebSocketUpgrade(request))
                            answer(request, std::move(responder));
                    });
-    connect(&m_server, &QAbstractHttpServer::newWebSocketConnection, this,
-            &WebServer::acceptPages);
+    connect(&m_server, &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::acceptPages);
     m_tick.setInterval(m_limits.tick);
     connect(&m_tick, &QTimer::timeout, this, [this] { sendChanges(); });
 }

@@ -6,8 +6,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkDatagram>
+#include <QNetworkReply>
 #include <QUdpSocket>
 #include <QWebSocket>
 
@@ -181,7 +181,8 @@ QNetworkDatagram nextDatagram(QUdpSocket &socket)
 
 bool hasText(const QStringList &texts, const QString &part)
 {
-    return std::any_of(texts.begin(), texts.end(), [&](const QString &t) { return t.contains(part); });
+    return std::any_of(texts.begin(), texts.end(),
+                       [&](const QString &t) { return t.contains(part); });
 }
 
 TEST(WebServer, controlReachesThePlugInAsOscAndValuesGoToEveryPageWithinTheLimits)
@@ -209,19 +210,21 @@ TEST(WebServer, controlReachesThePlugInAsOscAndValuesGoToEveryPageWithinTheLimit
     const QByteArray fader("/fader 1\0\0\0\0,fs\0\x3f\0\0\0x\0\0\0", 24);
     EXPECT_EQ(sent.data(), fader);
     // The other page's fader follows, and a LISTEN gets the message as OSC.
-    const QString value = R"({"event": "value", "address": "/fader 1", "type": "fs", "args": [0.5, "x"]})";
+    const QString value =
+        R"({"event": "value", "address": "/fader 1", "type": "fs", "args": [0.5, "x"]})";
     EXPECT_TRUE(PageClient::waitFor([&] { return other.received.contains(value); }));
     EXPECT_TRUE(PageClient::waitFor([&] { return streamed == fader; }));
 
     // Feedback from the plug-in to the page's own socket is a value like any.
     const QByteArray feedback("/fader 1\0\0\0\0,fs\0\x3e\x80\0\0y\0\0\0", 24);
     plugIn.writeDatagram(feedback, sent.senderAddress(), static_cast<quint16>(sent.senderPort()));
-    EXPECT_TRUE(PageClient::waitFor([&] { return other.received.last().contains("[0.25, \"y\"]"); }))
-        << other.received.last().toStdString();
+    EXPECT_TRUE(PageClient::waitFor([&] {
+        return other.received.last().contains("[0.25, \"y\"]");
+    })) << other.received.last().toStdString();
 
-    for (const char *refused : {R"({"send":"fader","type":"f","args":[1]})",
-                                R"({"send":"/a","type":"i","args":[1.5]})",
-                                R"({"send":"/a","type":"b","args":[1]})"})
+    for (const char *refused :
+         {R"({"send":"fader","type":"f","args":[1]})", R"({"send":"/a","type":"i","args":[1.5]})",
+          R"({"send":"/a","type":"b","args":[1]})"})
         page.socket.sendTextMessage(QString::fromLatin1(refused));
     page.socket.sendTextMessage(R"({"send":"/go","type":"","args":[]})");
     ASSERT_TRUE(PageClient::waitFor([&] { return hasText(page.received, "too many"); }));
