@@ -158,8 +158,8 @@ std::string actionsImportedEventJson(const std::string &file, const ActionsImpor
 
 std::string levelsEventJson(int universe, const Universes::Frame &levels)
 {
-    std::string json = "{\"event\":\"levels\",\"universe\":" + std::to_string(universe) +
-                       ",\"levels\":[";
+    std::string json =
+        "{\"event\":\"levels\",\"universe\":" + std::to_string(universe) + ",\"levels\":[";
     json.reserve(json.size() + levels.size() * 4 + 2);
     for (size_t i = 0; i < levels.size(); ++i) {
         if (i > 0)

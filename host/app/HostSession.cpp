@@ -102,12 +102,12 @@ void HostSession::shutdown()
 
 void HostSession::startDmxOutput(const DmxOptions &options)
 {
-    m_dmx = std::make_unique<DmxLink>(m_universes, options,
-                                      [this](bool on, const std::string &reason) {
-                                          m_dmxState = {on, reason};
-                                          if (m_events->dmxOutput)
-                                              m_events->dmxOutput(on, reason);
-                                      });
+    m_dmx =
+        std::make_unique<DmxLink>(m_universes, options, [this](bool on, const std::string &reason) {
+            m_dmxState = {on, reason};
+            if (m_events->dmxOutput)
+                m_events->dmxOutput(on, reason);
+        });
 }
 
 void HostSession::openProject(const QString &path)

@@ -46,8 +46,8 @@ std::vector<ActionRow> SessionWebShow::rows()
 
 OscQueryHost SessionWebShow::oscQueryHost()
 {
-    OscQueryHost host{"Tarvex on " + QHostInfo::localHostName().toStdString(), "", 0,
-                      {"HTML", "LISTEN"}};
+    OscQueryHost host{
+        "Tarvex on " + QHostInfo::localHostName().toStdString(), "", 0, {"HTML", "LISTEN"}};
     if (IHostListening *listening = m_session.listening()) {
         host.oscAddress = listening->serverAddress();
         host.oscPort = portOf(listening->serverPort()).value_or(0);

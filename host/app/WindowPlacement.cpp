@@ -168,8 +168,8 @@ const WindowPlacement::Placed *WindowPlacement::placedWindow(const QObject *obje
 // Whether the window's frame, as far as it is known, is no larger than the one it was given.
 bool WindowPlacement::fitsItsPlace(const Placed &placed) const
 {
-    const QSize framed = placed.window->size().grownBy(
-        reportedMargins(placed.window).value_or(QMargins()));
+    const QSize framed =
+        placed.window->size().grownBy(reportedMargins(placed.window).value_or(QMargins()));
     return framed.width() <= placed.frame.width() && framed.height() <= placed.frame.height();
 }
 

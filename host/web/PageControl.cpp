@@ -90,8 +90,7 @@ ControlDatagram controlDatagram(std::string_view text)
     const JsonValue *address = message.isObject() ? message.find("send") : nullptr;
     const JsonValue *type = message.isObject() ? message.find("type") : nullptr;
     const JsonValue *args = message.isObject() ? message.find("args") : nullptr;
-    if (!address || !address->isString() || !type || !type->isString() || !args ||
-        !args->isArray())
+    if (!address || !address->isString() || !type || !type->isString() || !args || !args->isArray())
         return refused("a control message is {\"send\":ADDRESS,\"type\":TAGS,\"args\":[...]}");
     const std::string &path = address->text();
     if (!path.starts_with('/') || path.size() > MaxAddressBytes ||

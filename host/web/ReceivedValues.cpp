@@ -46,8 +46,8 @@ void collect(const osc::OSCMessages::List &elements, std::span<const uint8_t> da
             continue;
         }
         const osc::OSCMessage &message = element.message();
-        ReceivedMessage received{message.address(), std::string(message.tagBytes()),
-                                 valuesInTagOrder(message), {}};
+        ReceivedMessage received{
+            message.address(), std::string(message.tagBytes()), valuesInTagOrder(message), {}};
         osc::OSCWriter::rewriteMessage(message, datagram, received.bytes);
         out.push_back(std::move(received));
     }

@@ -25,10 +25,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <span>
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 class QWebSocket;
