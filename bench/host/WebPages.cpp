@@ -112,14 +112,11 @@ std::optional<uint8_t> channel7(const QString &text)
     static const QString prefix = QStringLiteral(R"({"event":"levels","universe":1,"levels":[)");
     if (!text.startsWith(prefix))
         return std::nullopt;
-    qsizetype at = prefix.size();
-    for (int commas = 0; commas < 6; ++at)
-        if (at >= text.size())
-            return std::nullopt;
-        else if (text[at] == u',')
-            ++commas;
-    const qsizetype end = text.indexOf(u',', at);
-    return static_cast<uint8_t>(text.mid(at, end - at).toInt());
+    bool isNumber = false;
+    const int level = text.mid(prefix.size()).section(u',', 6, 6).toInt(&isNumber);
+    if (!isNumber)
+        return std::nullopt;
+    return static_cast<uint8_t>(level);
 }
 
 // One page's WebSocket: every levels message stamped as it arrives.
