@@ -87,6 +87,22 @@ ROWS = [
      lambda r: r.dmx("back-to-back", "output_adds_p50_ms")),
     ("OSC to DMX frame, spaced 30 ms, output adds p50 ms", "< 1",
      lambda r: r.dmx("spaced-30ms", "output_adds_p50_ms")),
+    # The web page: 10 pages on loopback beside the same traffic (1 000 datagrams a second) with
+    # none, in the same run of the host.
+    ("web, 10 pages: OSC handled rate / no pages", ">= 0.95",
+     lambda r: ratio(r.web("10-pages", "handled_per_s"), r.web("no-pages", "handled_per_s"))),
+    ("web, 10 pages: levels updates a second, fewest of a page / 25", ">= 0.95",
+     lambda r: r.web("10-pages", "updates_vs_possible")),
+    ("web, 10 pages: OSC to the page's levels, p50 ms, worst page", "<= 50",
+     lambda r: r.web("10-pages", "page_p50_ms_worst")),
+    ("web, 10 pages: OSC to the page's levels, p99 ms, worst page", "<= 100",
+     lambda r: r.web("10-pages", "page_p99_ms_worst")),
+    ("web, 10 pages: host CPU / no pages", "",
+     lambda r: ratio(r.web("10-pages", "host_cpu_percent"), r.web("no-pages", "host_cpu_percent"))),
+    ("web, 10 pages: OSC to execute p50 / no pages", "",
+     lambda r: ratio(r.web("10-pages", "execute_p50_ms"), r.web("no-pages", "execute_p50_ms"))),
+    ("web, no pages: host CPU at 1 000 datagrams a second, %", "",
+     lambda r: r.web("no-pages", "host_cpu_percent")),
 ]
 
 SHOW = [("ready_ms", "show of 10 000 rows: start to ready, ms", "< 1000"),

@@ -1,7 +1,8 @@
 """Reads the results folder `./dev bench` writes: one file per program and round.
 
     decode-R.json, dispatch-R.json   Google Benchmark's JSON
-    e2e-R.jsonl, dmx-e2e-R.jsonl     one JSON object per line
+    e2e-R.jsonl, dmx-e2e-R.jsonl,
+    web-R.jsonl                      one JSON object per line
     footprint.jsonl, show.jsonl      first round only (each is already the median of 5 starts)
 
     results = Results("build/bench/results/current")
@@ -26,6 +27,7 @@ class Round:
                     self.benchmarks[b["name"]] = b["cpu_time"]
         self.e2e_lines = read_lines(folder / f"e2e-{number}.jsonl")
         self.dmx_lines = read_lines(folder / f"dmx-e2e-{number}.jsonl")
+        self.web_lines = read_lines(folder / f"web-{number}.jsonl")
 
     def bench(self, name):
         return self.benchmarks.get(name)
@@ -41,10 +43,17 @@ class Round:
         return line.get(key) if line else None
 
     def dmx(self, mode, key):
-        for line in self.dmx_lines:
-            if line.get("mode") == mode:
-                return line.get(key)
-        return None
+        return mode_figure(self.dmx_lines, mode, key)
+
+    def web(self, mode, key):
+        return mode_figure(self.web_lines, mode, key)
+
+
+def mode_figure(lines, mode, key):
+    for line in lines:
+        if line.get("mode") == mode:
+            return line.get(key)
+    return None
 
 
 def read_lines(path):

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <unistd.h>
 
@@ -17,21 +16,6 @@ using namespace tarvex::bench;
 using namespace std::chrono_literals;
 
 namespace {
-
-// The time all the process's threads ran, in seconds, from the scheduler's nanosecond counts
-// (the clock ticks of /proc/PID/stat are too coarse for an idle process).
-double cpuSeconds(pid_t pid)
-{
-    unsigned long long total = 0;
-    for (const auto &task :
-         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
-        std::ifstream schedstat(task.path() / "schedstat");
-        unsigned long long ranNs = 0;
-        if (schedstat >> ranNs)
-            total += ranNs;
-    }
-    return static_cast<double>(total) / 1e9;
-}
 
 struct QtStart {
     double ms;

@@ -28,7 +28,7 @@ HostProcess::~HostProcess()
         ::close(m_output);
 }
 
-bool HostProcess::start(const std::vector<std::string> &arguments)
+bool HostProcess::start(const std::vector<std::string> &arguments, const std::string &errorFile)
 {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
@@ -39,8 +39,10 @@ bool HostProcess::start(const std::vector<std::string> &arguments)
     if (m_pid == 0) {
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 2);
+        const int error = errorFile.empty()
+                              ? ::open("/dev/null", O_WRONLY)
+                              : ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(error, 2);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         std::vector<char *> argv;
         for (const std::string &a : arguments)

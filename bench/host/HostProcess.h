@@ -33,8 +33,9 @@ public:
     HostProcess(const HostProcess &) = delete;
     HostProcess &operator=(const HostProcess &) = delete;
 
-    // Runs the program (arguments[0]) with QT_QPA_PLATFORM=offscreen; standard error is dropped.
-    bool start(const std::vector<std::string> &arguments);
+    // Runs the program (arguments[0]) with QT_QPA_PLATFORM=offscreen; standard error goes to
+    // errorFile, or is dropped without one.
+    bool start(const std::vector<std::string> &arguments, const std::string &errorFile = {});
     void send(const std::string &line);
     // The next line not yet taken that carries this event; lines before it are skipped.
     std::optional<TimedLine> waitFor(const std::string &event, std::chrono::milliseconds bound);
