@@ -141,11 +141,34 @@ void HostWindow::buildStatusLine()
     connect(&m_serverPoll, &QTimer::timeout, this, &HostWindow::refreshServerState);
 }
 
-void HostWindow::showWebPage(const QString &summary)
+void HostWindow::showWebPage(const QString &summary, std::function<QString()> renewPin)
 {
     m_webState->setText(tr("Web page: %1").arg(summary));
     m_webState->setToolTip(summary);
     m_webState->show();
+    if (!renewPin || m_newWebPin)
+        return;
+    QMenu *project = menuBar()->actions().constFirst()->menu();
+    m_newWebPin = new QAction(tr("New &web PIN…"), this);
+    // With the other project commands, before the separator above Quit.
+    const QList<QAction *> items = project->actions();
+    project->insertAction(items.at(items.size() - 2), m_newWebPin);
+    connect(m_newWebPin, &QAction::triggered, this, [this, renewPin] {
+        const auto answer = QMessageBox::question(
+            this, tr("New web PIN"),
+            tr("Make a new PIN for the web page? Pages on other machines are closed and must "
+               "be given the new one."));
+        if (answer != QMessageBox::Yes)
+            return;
+        try {
+            const QString renewed = renewPin();
+            m_webState->setText(tr("Web page: %1").arg(renewed));
+            m_webState->setToolTip(renewed);
+            report(tr("Web page: %1").arg(renewed));
+        } catch (const std::exception &e) {
+            QMessageBox::warning(this, tr("New web PIN"), QString::fromUtf8(e.what()));
+        }
+    });
 }
 
 void HostWindow::refreshServerState()

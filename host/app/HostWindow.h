@@ -14,6 +14,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <functional>
+
 class QLabel;
 class QComboBox;
 
@@ -64,7 +66,8 @@ public:
     // next one.
     QLabel *notice() const { return m_notice; }
     // Where the show's web page is served (and its PIN), shown in the status line from now on.
-    void showWebPage(const QString &summary);
+    // With `renewPin`, Project offers "New web PIN…", which calls it for the new summary.
+    void showWebPage(const QString &summary, std::function<QString()> renewPin = {});
     QLabel *webState() const { return m_webState; }
     // Reads the plug-in's OSC server state into the status line (also done once a second).
     void refreshServerState();
@@ -93,6 +96,7 @@ private:
     QLabel *m_dmxState;
     QLabel *m_serverState;
     QLabel *m_webState;
+    QAction *m_newWebPin = nullptr;
     QLabel *m_message;
     QLabel *m_notice;
     QTimer m_messageTime;

@@ -341,8 +341,15 @@ bool displayReachable(int argc, char **argv)
 struct WebPage {
     SessionWebShow show;
     WebServer server;
-    QString summary; // "http://192.168.1.10:8080/, PIN 483920"
+    QString url;                     // where a browser finds it
+    std::optional<WebAccess> access; // beyond loopback: the PIN
     std::optional<WebAnnouncement> announcement;
+    // "http://192.168.1.10:8080/, PIN 483920"
+    QString summary() const
+    {
+        return access ? QStringLiteral("%1, PIN %2").arg(url, QString::fromStdString(access->pin))
+                      : url;
+    }
     explicit WebPage(HostSession &session) : show(session), server(show) {}
 };
 
@@ -386,25 +393,21 @@ std::unique_ptr<WebPage> startWebPage(HostSession &session, std::optional<WebAdd
         }
     }
     auto page = std::make_unique<WebPage>(session);
-    const bool beyondLoopback = !web->address.isLoopback();
-    std::optional<WebAccess> access;
-    if (beyondLoopback) {
+    if (!web->address.isLoopback()) {
         try {
-            access = loadOrMakeWebAccess(session.projectPath().toStdString());
+            page->access = loadOrMakeWebAccess(session.projectPath().toStdString());
         } catch (const std::exception &e) {
             return fail(std::string("cannot read the web PIN: ") + e.what());
         }
-        page->server.setAccess(*access);
+        page->server.setAccess(*page->access);
     }
     const quint16 port = page->server.listen(web->address, web->port);
     if (port == 0)
         return fail("cannot serve the web page on " +
                     webUrlOf(web->address, web->port).toStdString() + " (is the port taken?)");
-    page->summary = webUrlOf(addressToShow(web->address), port);
-    if (access)
-        page->summary += QStringLiteral(", PIN %1").arg(QString::fromStdString(access->pin));
-    std::cerr << "tarvex-host: the show's web page is on " << page->summary.toStdString() << "\n";
-    if (access)
+    page->url = webUrlOf(addressToShow(web->address), port);
+    std::cerr << "tarvex-host: the show's web page is on " << page->summary().toStdString() << "\n";
+    if (page->access)
         std::cerr << "tarvex-host: other machines need the PIN to read or drive the show; it is "
                      "kept in "
                   << webAccessPath(session.projectPath().toStdString()) << "\n";
@@ -465,8 +468,15 @@ int runWindowed(QApplication &app, const Arguments &arguments)
         window.plugInMissing(QString::fromUtf8(e.what()));
     }
     std::unique_ptr<WebPage> web = startWebPage(session, arguments.web);
-    if (web)
-        window.showWebPage(web->summary);
+    if (web && web->access) {
+        window.showWebPage(web->summary(), [&session, page = web.get()] {
+            page->access = renewWebPin(session.projectPath().toStdString());
+            page->server.setAccess(*page->access);
+            return page->summary();
+        });
+    } else if (web) {
+        window.showWebPage(web->summary());
+    }
     // A signal read by a modal box's loop while the plug-in started has ended that loop already;
     // the main loop would not hear of it again.
     const int code = quitSignals.received() ? 0 : app.exec();

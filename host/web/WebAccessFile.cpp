@@ -59,14 +59,18 @@ WebAccess readAccess(const std::string &path, const RegularFile &file)
     return access;
 }
 
-// A new file, private before anything is in it: the write keeps the permissions it finds.
-void writeNewAccess(const std::string &path, const WebAccess &access)
+// The file, private before anything is in it when it is new: the write keeps the permissions
+// it finds.
+void writeAccess(const std::string &path, const WebAccess &access)
 {
     const int made = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (made >= 0)
         ::close(made);
-    replaceRegularFile(path, "{\"pin\": " + jsonString(access.pin) + ", \"readingOpen\": " +
-                                 (access.readingOpen ? "true" : "false") + "}\n");
+    std::string text = "{\"pin\": " + jsonString(access.pin) +
+                       ", \"readingOpen\": " + (access.readingOpen ? "true" : "false");
+    if (!access.listen.empty())
+        text += ", \"listen\": " + jsonString(access.listen);
+    replaceRegularFile(path, text + "}\n");
 }
 
 } // namespace
@@ -92,8 +96,16 @@ WebAccess loadOrMakeWebAccess(const std::string &projectPath)
     if (std::optional<WebAccess> kept = readWebAccess(projectPath))
         return *kept;
     const WebAccess made{newPin(), false, ""};
-    writeNewAccess(webAccessPath(projectPath), made);
+    writeAccess(webAccessPath(projectPath), made);
     return made;
+}
+
+WebAccess renewWebPin(const std::string &projectPath)
+{
+    WebAccess access = readWebAccess(projectPath).value_or(WebAccess{});
+    access.pin = newPin();
+    writeAccess(webAccessPath(projectPath), access);
+    return access;
 }
 
 } // namespace tarvex::host

@@ -172,6 +172,15 @@ WebServer::~WebServer()
         page->socket->disconnect(this);
 }
 
+void WebServer::setAccess(const WebAccess &access)
+{
+    m_gate = WebGate(access);
+    for (const std::unique_ptr<Page> &page : m_pages) {
+        if (!page->peer.loopback)
+            page->socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
+    }
+}
+
 quint16 WebServer::listen(const QHostAddress &address, quint16 port)
 {
     return m_server.listen(address, port);

@@ -51,8 +51,9 @@ public:
     explicit WebServer(WebShow &show, QObject *parent = nullptr);
     WebServer(WebShow &show, const Limits &limits, QObject *parent = nullptr);
     ~WebServer() override;
-    // Who may read and drive beyond this machine (WebGate); without it, everyone may.
-    void setAccess(const WebAccess &access) { m_gate = WebGate(access); }
+    // Who may read and drive beyond this machine (WebGate); without it, everyone may. Pages from
+    // other machines let in before are closed: they come back and are asked for the new PIN.
+    void setAccess(const WebAccess &access);
     // Listens on the address and port (0: any free one); the port listened on, or 0.
     quint16 listen(const QHostAddress &address, quint16 port);
     size_t pageCount() const { return m_pages.size(); }

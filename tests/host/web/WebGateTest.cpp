@@ -51,6 +51,10 @@ TEST(WebGate, thePinIsMadeOnceInAPrivateFileBesideTheProjectAndADamagedFileIsKep
     EXPECT_EQ(loadOrMakeWebAccess(project).pin, made.pin);
     std::ofstream(webAccessPath(project)) << R"({"pin": "1234", "listen": "0.0.0.0:8080"})";
     EXPECT_EQ(readWebAccess(project)->listen, "0.0.0.0:8080");
+    const WebAccess renewed = renewWebPin(project);
+    EXPECT_NE(renewed.pin, "1234");
+    EXPECT_EQ(readWebAccess(project)->pin, renewed.pin);
+    EXPECT_EQ(readWebAccess(project)->listen, "0.0.0.0:8080") << "the rest is kept";
 
     for (const char *damaged :
          {"{\"pin\": 483920}", "{\"pin\": \"12ab56\"}", "not json",

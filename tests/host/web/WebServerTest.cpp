@@ -252,7 +252,7 @@ std::optional<QHostAddress> networkAddress()
     return std::nullopt;
 }
 
-TEST(WebServer, fromTheNetworkThePinGuardsTheShowButNotThePagesFiles)
+TEST(WebServer, fromTheNetworkThePinGuardsTheShowButNotThePagesFilesAndANewPinShutsPagesOut)
 {
     ensureApplication();
     const std::optional<QHostAddress> lan = networkAddress();
@@ -280,6 +280,8 @@ TEST(WebServer, fromTheNetworkThePinGuardsTheShowButNotThePagesFiles)
     EXPECT_TRUE(page.received[2].contains("pinRefused"));
     EXPECT_TRUE(page.received[3].contains("pinAccepted"));
     EXPECT_EQ(page.received[4], QString::fromStdString(show.events[0])) << "then the show";
+    server.setAccess({.pin = "111111"});
+    EXPECT_TRUE(PageClient::waitFor([&] { return page.closed; })) << "a new PIN shuts it out";
 }
 
 TEST(WebServer, readsWhereTheWebOptionAsksToListenAndWhichHostNamesAreThisMachine)
