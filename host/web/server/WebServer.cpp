@@ -66,7 +66,8 @@ QString pinEvent(const char *kind, const std::string &reason = {})
 
 struct WebServer::Page {
     std::unique_ptr<QWebSocket> socket;
-    QUdpSocket osc; // what the page sends to the plug-in, and the feedback it gets
+    QUdpSocket osc;      // what the page sends to the plug-in, and the feedback it gets
+    QHostAddress plugIn; // where it sent last: feedback comes from there, nothing else counts
     std::set<std::string> listening;
     WebPeer peer;
     bool mayRead = false;
@@ -353,9 +354,9 @@ void WebServer::control(Page &page, const std::string &message)
         return;
     }
     const auto size = static_cast<qint64>(datagram.bytes.size());
+    page.plugIn = QHostAddress(QString::fromStdString(server.address));
     if (page.osc.writeDatagram(reinterpret_cast<const char *>(datagram.bytes.data()), size,
-                               QHostAddress(QString::fromStdString(server.address)),
-                               server.port) != size) {
+                               page.plugIn, server.port) != size) {
         page.socket->sendTextMessage(
             controlRefusedEvent("cannot send: " + page.osc.errorString().toStdString()));
         return;
@@ -375,6 +376,9 @@ void WebServer::readFeedback(Page &page)
 {
     while (page.osc.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = page.osc.receiveDatagram();
+        // The socket's port is open to the network: a stranger's datagram is no feedback.
+        if (!datagram.senderAddress().isEqual(page.plugIn, QHostAddress::TolerantConversion))
+            continue;
         const QByteArray &bytes = datagram.data();
         heard(std::span(reinterpret_cast<const uint8_t *>(bytes.constData()),
                         static_cast<size_t>(bytes.size())));

@@ -220,12 +220,19 @@ TEST(WebServer, controlReachesThePlugInAsOscAndValuesGoToEveryPageWithinTheLimit
     EXPECT_TRUE(PageClient::waitFor([&] { return other.received.contains(value); }));
     EXPECT_TRUE(PageClient::waitFor([&] { return streamed == fader; }));
 
-    // Feedback from the plug-in to the page's own socket is a value like any.
+    // Feedback from the plug-in to the page's own socket is a value like any; a datagram from
+    // another address (127.0.0.2 is loopback too, but not the plug-in's) is not.
+    QUdpSocket stranger;
+    ASSERT_TRUE(stranger.bind(QHostAddress("127.0.0.2"), 0));
+    const auto pagePort = static_cast<quint16>(sent.senderPort());
+    stranger.writeDatagram(QByteArray("/fader 2\0\0\0\0,fs\0\x3f\x80\0\0z\0\0\0", 24),
+                           QHostAddress::LocalHost, pagePort);
     const QByteArray feedback("/fader 1\0\0\0\0,fs\0\x3e\x80\0\0y\0\0\0", 24);
-    plugIn.writeDatagram(feedback, sent.senderAddress(), static_cast<quint16>(sent.senderPort()));
+    plugIn.writeDatagram(feedback, sent.senderAddress(), pagePort);
     EXPECT_TRUE(PageClient::waitFor([&] {
         return other.received.last().contains("[0.25, \"y\"]");
     })) << other.received.last().toStdString();
+    EXPECT_FALSE(hasText(other.received, "\"z\"")) << "a stranger's datagram counted";
 
     for (const char *refused :
          {R"({"send":"fader","type":"f","args":[1]})", R"({"send":"/a","type":"i","args":[1.5]})",
