@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace tarvex::host {
 namespace {
@@ -69,28 +70,14 @@ ControlDatagram refused(std::string why)
 
 } // namespace
 
-bool isControlMessage(std::string_view text)
-{
-    try {
-        const JsonValue message = parseJson(text);
-        return message.isObject() && message.find("send") != nullptr;
-    } catch (const JsonError &) {
-        return false;
-    }
-}
+namespace {
 
-ControlDatagram controlDatagram(std::string_view text)
+ControlDatagram controlDatagram(const JsonValue &message)
 {
-    JsonValue message;
-    try {
-        message = parseJson(text);
-    } catch (const JsonError &e) {
-        return refused(std::string("not JSON: ") + e.what());
-    }
-    const JsonValue *address = message.isObject() ? message.find("send") : nullptr;
-    const JsonValue *type = message.isObject() ? message.find("type") : nullptr;
-    const JsonValue *args = message.isObject() ? message.find("args") : nullptr;
-    if (!address || !address->isString() || !type || !type->isString() || !args || !args->isArray())
+    const JsonValue *address = message.find("send");
+    const JsonValue *type = message.find("type");
+    const JsonValue *args = message.find("args");
+    if (!address->isString() || !type || !type->isString() || !args || !args->isArray())
         return refused("a control message is {\"send\":ADDRESS,\"type\":TAGS,\"args\":[...]}");
     const std::string &path = address->text();
     if (!path.starts_with('/') || path.size() > MaxAddressBytes ||
@@ -112,34 +99,42 @@ ControlDatagram controlDatagram(std::string_view text)
     return datagram;
 }
 
-std::optional<StreamCommand> streamCommand(std::string_view text)
+std::optional<StreamCommand> streamCommand(const JsonValue &message)
 {
-    try {
-        const JsonValue message = parseJson(text);
-        const JsonValue *command = message.isObject() ? message.find("COMMAND") : nullptr;
-        const JsonValue *path = message.isObject() ? message.find("DATA") : nullptr;
-        if (!command || !command->isString() || !path || !path->isString() ||
-            !path->text().starts_with('/') || path->text().size() > MaxAddressBytes)
-            return std::nullopt;
-        if (command->text() != "LISTEN" && command->text() != "IGNORE")
-            return std::nullopt;
-        return StreamCommand{command->text() == "LISTEN", path->text()};
-    } catch (const JsonError &) {
+    const JsonValue *command = message.find("COMMAND");
+    const JsonValue *path = message.find("DATA");
+    if (!command || !command->isString() || !path || !path->isString() ||
+        !path->text().starts_with('/') || path->text().size() > MaxAddressBytes)
         return std::nullopt;
-    }
+    if (command->text() != "LISTEN" && command->text() != "IGNORE")
+        return std::nullopt;
+    return StreamCommand{command->text() == "LISTEN", path->text()};
 }
 
-std::optional<std::string> pinOffered(std::string_view text)
+} // namespace
+
+PageMessage readPageMessage(std::string_view text)
 {
+    JsonValue message;
     try {
-        const JsonValue message = parseJson(text);
-        const JsonValue *pin = message.isObject() ? message.find("pin") : nullptr;
-        if (!pin || !pin->isString())
-            return std::nullopt;
-        return pin->text();
+        message = parseJson(text);
     } catch (const JsonError &) {
-        return std::nullopt;
+        return {};
     }
+    PageMessage read;
+    if (!message.isObject())
+        return read;
+    if (message.find("send")) {
+        read.kind = PageMessage::Kind::Control;
+        read.control = controlDatagram(message);
+    } else if (const JsonValue *pin = message.find("pin"); pin && pin->isString()) {
+        read.kind = PageMessage::Kind::Pin;
+        read.pin = pin->text();
+    } else if (std::optional<StreamCommand> command = streamCommand(message)) {
+        read.kind = PageMessage::Kind::Stream;
+        read.stream = std::move(*command);
+    }
+    return read;
 }
 
 } // namespace tarvex::host

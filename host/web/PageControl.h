@@ -11,7 +11,6 @@
 // message of it reaches the plug-in that an OSC sender could not have sent.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,19 +22,23 @@ struct ControlDatagram {
     std::string error;          // why, for the page
 };
 
-// Whether the message is a control message at all (has "send"); the rest is for others to read.
-bool isControlMessage(std::string_view text);
-ControlDatagram controlDatagram(std::string_view text);
-
 // OSCQuery's value streaming: {"COMMAND":"LISTEN","DATA":"/fader1"} asks for the values sent to
-// an address from now on, IGNORE stops them. Nothing for any other message.
+// an address from now on, IGNORE stops them.
 struct StreamCommand {
     bool listen = true; // false: IGNORE
     std::string path;
 };
-std::optional<StreamCommand> streamCommand(std::string_view text);
 
-// {"pin":"483920"}: the web PIN a page from another machine was given; nothing for any other.
-std::optional<std::string> pinOffered(std::string_view text);
+// One message, read once: a control message (one with "send"; its datagram, or why it is
+// refused), {"pin":"483920"} (the web PIN a page from another machine was given), a LISTEN or
+// IGNORE, or none of these (not JSON either), which is left alone.
+struct PageMessage {
+    enum class Kind { Other, Control, Pin, Stream };
+    Kind kind = Kind::Other;
+    ControlDatagram control;
+    std::string pin;
+    StreamCommand stream;
+};
+PageMessage readPageMessage(std::string_view text);
 
 } // namespace tarvex::host

@@ -297,13 +297,13 @@ void WebServer::closePage(QWebSocket *socket)
 
 void WebServer::pageMessage(Page &page, const QString &text)
 {
-    const std::string message = text.toStdString();
-    if (isControlMessage(message))
-        control(page, message);
-    else if (const std::optional<std::string> pin = pinOffered(message))
-        offerPin(page, *pin);
-    else if (const std::optional<StreamCommand> command = streamCommand(message))
-        listen(page, *command);
+    const PageMessage message = readPageMessage(text.toStdString());
+    switch (message.kind) {
+    case PageMessage::Kind::Control: control(page, message.control); break;
+    case PageMessage::Kind::Pin: offerPin(page, message.pin); break;
+    case PageMessage::Kind::Stream: listen(page, message.stream); break;
+    case PageMessage::Kind::Other: break;
+    }
 }
 
 void WebServer::offerPin(Page &page, const std::string &pin)
@@ -328,7 +328,7 @@ void WebServer::offerPin(Page &page, const std::string &pin)
     }
 }
 
-void WebServer::control(Page &page, const std::string &message)
+void WebServer::control(Page &page, const ControlDatagram &datagram)
 {
     if (!page.mayControl) {
         page.socket->sendTextMessage(
@@ -343,7 +343,6 @@ void WebServer::control(Page &page, const std::string &message)
         page.socket->sendTextMessage(controlRefusedEvent("too many control messages a second"));
         return;
     }
-    const ControlDatagram datagram = controlDatagram(message);
     if (!datagram.error.empty()) {
         page.socket->sendTextMessage(controlRefusedEvent(datagram.error));
         return;

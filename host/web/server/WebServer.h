@@ -65,7 +65,7 @@ private:
     void acceptPages();
     void closePage(QWebSocket *socket);
     void pageMessage(Page &page, const QString &text);
-    void control(Page &page, const std::string &message);
+    void control(Page &page, const ControlDatagram &datagram);
     void offerPin(Page &page, const std::string &pin);
     // Whether an HTTP request may read the show: on this machine, reading open, or its
     // "Authorization: Bearer PIN" right; the status to answer when not (401, or 429 blocked).
