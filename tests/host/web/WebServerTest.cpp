@@ -2,6 +2,7 @@
 // comes back with their status, type and body, the page from the files compiled in; pages get
 // the show's events and send control messages.
 #include "host/web/server/WebServer.h"
+#include "tests/support/QtWait.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -16,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 
 namespace tarvex::host {
 namespace {
@@ -129,21 +129,12 @@ struct PageClient {
         QObject::connect(&socket, &QWebSocket::disconnected, [this] { closed = true; });
         socket.open(QUrl(QStringLiteral("ws://%1:%2/ws").arg(host).arg(port)));
     }
-    // Runs the loop until `done` holds or 10 s passed; whether it holds.
-    static bool waitFor(const std::function<bool()> &done)
-    {
-        const QDeadlineTimer deadline(10000);
-        while (!done() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        return done();
-    }
 };
 
-void runFor(int ms)
+// Runs the loop until `done` holds or 10 s passed; whether it holds.
+template <class Condition> bool waitFor(Condition done)
 {
-    const QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    return test::waitUntil(done, 10000);
 }
 
 TEST(WebServer, aPageGetsEveryEventThenOnlyChangesAndOtherSitesOrSurplusPagesAreClosed)
@@ -155,18 +146,18 @@ TEST(WebServer, aPageGetsEveryEventThenOnlyChangesAndOtherSitesOrSurplusPagesAre
     const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(port);
 
     PageClient first(port, origin);
-    ASSERT_TRUE(PageClient::waitFor([&] { return first.received.size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return first.received.size() == 1; }));
     EXPECT_EQ(first.received[0], QString::fromStdString(show.events[0]));
     show.events.push_back(R"({"event":"levels","universe":1})");
-    ASSERT_TRUE(PageClient::waitFor([&] { return first.received.size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return first.received.size() == 2; }));
     EXPECT_EQ(first.received[1], QString::fromStdString(show.events[1]));
 
     PageClient second(port, origin);
-    ASSERT_TRUE(PageClient::waitFor([&] { return second.received.size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return second.received.size() == 2; }));
     PageClient foreign(port, QStringLiteral("http://evil.example"));
     PageClient surplus(port, origin);
-    EXPECT_TRUE(PageClient::waitFor([&] { return foreign.closed && surplus.closed; }));
-    runFor(200);
+    EXPECT_TRUE(waitFor([&] { return foreign.closed && surplus.closed; }));
+    test::waitUntil([] { return false; }, 200); // whatever else was coming has come
     EXPECT_EQ(first.received.size(), 2) << "nothing changed, nothing sent";
     EXPECT_TRUE(foreign.received.isEmpty());
     EXPECT_EQ(server.pageCount(), 2u);
@@ -180,7 +171,7 @@ TEST(WebServer, aPageGetsEveryEventThenOnlyChangesAndOtherSitesOrSurplusPagesAre
 // The first datagram the socket gets, with where it came from.
 QNetworkDatagram nextDatagram(QUdpSocket &socket)
 {
-    PageClient::waitFor([&] { return socket.hasPendingDatagrams(); });
+    waitFor([&] { return socket.hasPendingDatagrams(); });
     return socket.hasPendingDatagrams() ? socket.receiveDatagram() : QNetworkDatagram();
 }
 
@@ -200,14 +191,14 @@ TEST(WebServer, controlReachesThePlugInAsOscAndValuesGoToEveryPageWithinTheLimit
     const quint16 port = server.listen(QHostAddress::LocalHost, 0);
     const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(port);
     PageClient page(port, origin), other(port, origin);
-    ASSERT_TRUE(PageClient::waitFor([&] { return other.received.size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return other.received.size() == 1; }));
     other.socket.sendTextMessage(R"({"COMMAND":"LISTEN","DATA":"/fader 1"})");
     QByteArray streamed;
     QObject::connect(&other.socket, &QWebSocket::binaryMessageReceived,
                      [&](const QByteArray &packet) { streamed = packet; });
 
     page.socket.sendTextMessage(R"({"send":"/fader 1","type":"fs","args":[0.5,"x"]})");
-    ASSERT_TRUE(PageClient::waitFor([&] { return hasText(page.received, "controlRefused"); }));
+    ASSERT_TRUE(waitFor([&] { return hasText(page.received, "controlRefused"); }));
     EXPECT_TRUE(hasText(page.received, "no OSC server in this test"));
     show.destination = {"127.0.0.1", plugIn.localPort(), ""};
     page.socket.sendTextMessage(R"({"send":"/fader 1","type":"fs","args":[0.5,"x"]})");
@@ -217,8 +208,8 @@ TEST(WebServer, controlReachesThePlugInAsOscAndValuesGoToEveryPageWithinTheLimit
     // The other page's fader follows, and a LISTEN gets the message as OSC.
     const QString value =
         R"({"event": "value", "address": "/fader 1", "type": "fs", "args": [0.5, "x"]})";
-    EXPECT_TRUE(PageClient::waitFor([&] { return other.received.contains(value); }));
-    EXPECT_TRUE(PageClient::waitFor([&] { return streamed == fader; }));
+    EXPECT_TRUE(waitFor([&] { return other.received.contains(value); }));
+    EXPECT_TRUE(waitFor([&] { return streamed == fader; }));
 
     // Feedback from the plug-in to the page's own socket is a value like any; a datagram from
     // another address (127.0.0.2 is loopback too, but not the plug-in's) is not.
@@ -229,9 +220,8 @@ TEST(WebServer, controlReachesThePlugInAsOscAndValuesGoToEveryPageWithinTheLimit
                            QHostAddress::LocalHost, pagePort);
     const QByteArray feedback("/fader 1\0\0\0\0,fs\0\x3e\x80\0\0y\0\0\0", 24);
     plugIn.writeDatagram(feedback, sent.senderAddress(), pagePort);
-    EXPECT_TRUE(PageClient::waitFor([&] {
-        return other.received.last().contains("[0.25, \"y\"]");
-    })) << other.received.last().toStdString();
+    EXPECT_TRUE(waitFor([&] { return other.received.last().contains("[0.25, \"y\"]"); }))
+        << other.received.last().toStdString();
     EXPECT_FALSE(hasText(other.received, "\"z\"")) << "a stranger's datagram counted";
 
     for (const char *refused :
@@ -239,13 +229,13 @@ TEST(WebServer, controlReachesThePlugInAsOscAndValuesGoToEveryPageWithinTheLimit
           R"({"send":"/a","type":"b","args":[1]})"})
         page.socket.sendTextMessage(QString::fromLatin1(refused));
     page.socket.sendTextMessage(R"({"send":"/go","type":"","args":[]})");
-    ASSERT_TRUE(PageClient::waitFor([&] { return hasText(page.received, "too many"); }));
+    ASSERT_TRUE(waitFor([&] { return hasText(page.received, "too many"); }));
     EXPECT_TRUE(hasText(page.received, "must start with"));
     EXPECT_TRUE(hasText(page.received, "whole number"));
     EXPECT_FALSE(plugIn.hasPendingDatagrams()) << "nothing refused reaches the plug-in";
 
     page.socket.sendTextMessage(QString(300, 'x'));
-    EXPECT_TRUE(PageClient::waitFor([&] { return page.closed; })) << "a message over the limit";
+    EXPECT_TRUE(waitFor([&] { return page.closed; })) << "a message over the limit";
 }
 
 // An address of this machine that is not loopback: a client that connects to it is, for the
@@ -277,18 +267,18 @@ TEST(WebServer, fromTheNetworkThePinGuardsTheShowButNotThePagesFilesAndANewPinSh
     EXPECT_EQ(fetch(network, base + "/fader%201", "*/*", "GET", "Bearer 483920").status, 200);
 
     PageClient page(port, base, lan->toString());
-    ASSERT_TRUE(PageClient::waitFor([&] { return page.received.size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return page.received.size() == 1; }));
     EXPECT_TRUE(page.received[0].contains("pinNeeded"));
     page.socket.sendTextMessage(R"({"send":"/go","type":"","args":[]})");
     page.socket.sendTextMessage(R"({"pin":"000000"})");
     page.socket.sendTextMessage(R"({"pin":"483920"})");
-    ASSERT_TRUE(PageClient::waitFor([&] { return page.received.size() == 5; }));
+    ASSERT_TRUE(waitFor([&] { return page.received.size() == 5; }));
     EXPECT_TRUE(page.received[1].contains("needs the web PIN"));
     EXPECT_TRUE(page.received[2].contains("pinRefused"));
     EXPECT_TRUE(page.received[3].contains("pinAccepted"));
     EXPECT_EQ(page.received[4], QString::fromStdString(show.events[0])) << "then the show";
     server.setAccess({.pin = "111111"});
-    EXPECT_TRUE(PageClient::waitFor([&] { return page.closed; })) << "a new PIN shuts it out";
+    EXPECT_TRUE(waitFor([&] { return page.closed; })) << "a new PIN shuts it out";
 }
 
 TEST(WebServer, readsWhereTheWebOptionAsksToListenAndWhichHostNamesAreThisMachine)
