@@ -6,9 +6,9 @@
 #include "host/app/HostSession.h"
 #include "host/app/HostWindow.h"
 #include "host/app/RowsPanel.h"
+#include "tests/support/QtWait.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QDockWidget>
 #include <QHeaderView>
@@ -20,8 +20,6 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace tarvex::host {
 namespace {
@@ -44,12 +42,9 @@ std::string text(const QRect &r)
 }
 
 // Runs Qt's loop until `done` holds or the time is up; whether it holds.
-bool waitUntil(const std::function<bool()> &done)
+template <class Condition> bool waitUntil(Condition done)
 {
-    QDeadlineTimer deadline(WaitMs);
-    while (!done() && !deadline.hasExpired())
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return done();
+    return test::waitUntil(done, WaitMs);
 }
 
 // What the plug-in's windows must not cover: the host's title bar, menu and tool bars (the
